@@ -1,0 +1,72 @@
+#pragma once
+// Engine constants, debug flags, the file test, text/number conversions and
+// the Vec2D pair: the one header every module may include.
+
+#include <sstream>  // Required for: ToString(), ToFloat()
+#include <string>
+
+namespace Kelvane {
+
+// Camera easing: each tick closes 1/DEFAULT_CAMERA_SPEED of the distance left.
+const float DEFAULT_CAMERA_SPEED = 10.0f;
+// Below this distance the camera snaps onto its target instead of creeping.
+const float DEFAULT_CAMERA_CLAMP = 0.005f;
+// The fixed internal picture every screen position is given in.
+const float DEFAULT_INTERNAL_RES_W = 1920.0f;
+const float DEFAULT_INTERNAL_RES_H = 1080.0f;
+// Vertical squash of the floor plane in the oblique projection.
+const float DEFAULT_PROJECTION_FACTOR = 0.502421f;
+// Screen pixels per unit of height.
+const float DEFAULT_HEIGHT_FACTOR = 0.61138f;
+
+// Debug flags, single bits or-ed into one int.
+const int DEBUG_LIGHTS = 1;       // marker and stalk for every point light
+const int DEBUG_HEIGHT = 2;       // toggled by the demo; nothing reads it
+const int DEBUG_NORMALS = 4;      // objects show their normal image
+const int DEBUG_NO_LIGHTING = 8;  // toggled by the demo; nothing reads it
+const int DEBUG_EDITOR = 16;      // hover and selection marks
+
+// Paths relative to the working directory.
+inline const std::string DEFAULT_CONFIGURATION_PATH = "game_config.ini";
+inline const std::string DEFAULT_MISSING_BITMAP = "assets/missing.png";
+inline const std::string DEFAULT_LOG_PATH = "game.log";
+
+// True when a file or directory of that name exists (no other check).
+bool File_Exists(std::string path);
+
+// Always-on precondition check: names the source file and what the caller did wrong.
+[[noreturn]] void Assertion_Failed(const char* expression, const char* file, int line, const char* message);
+
+}  // namespace Kelvane
+
+#define KELVANE_ASSERT(expression, message) \
+    ((expression) ? (void)0 : ::Kelvane::Assertion_Failed(#expression, __FILE__, __LINE__, message))
+
+// A pair of floats, passed by value.
+struct Vec2D {
+    float x;
+    float y;
+
+    Vec2D(float x = 0.0f, float y = 0.0f) : x(x), y(y) {}
+
+    void operator*=(float factor) {
+        x *= factor;
+        y *= factor;
+    }
+};
+
+// Reads the longest numeric prefix after leading white space (classic locale);
+// a text that does not start with a number gives 0.
+float ToFloat(std::string text);
+
+// Default stream formatting: floats in 6 significant digits (60, 0.5, 1e+06).
+template <typename T>
+std::string ToString(T value) {
+    std::stringstream stream;
+    stream << value;
+    return stream.str();
+}
+
+// Truncates toward zero like a cast, but NaN gives 0 and values beyond the int
+// range give its ends, so a wild configuration value cannot cause undefined behaviour.
+int Truncate_To_Int(float value);

@@ -1,0 +1,35 @@
+#pragma once
+// The demonstration scene "MainGame": a 3 x 3 floor of tiles, five props and a
+// lamp, lit by a point light and a directional light, with the editor controls.
+
+#include <list>
+
+struct ALLEGRO_BITMAP;
+struct ALLEGRO_FONT;
+
+namespace Kelvane {
+class Camera;
+class Light;
+class VObject;
+class VObject_Complex;
+}  // namespace Kelvane
+
+extern std::list<Kelvane::VObject*> vobjects;
+extern std::list<Kelvane::Light*> lights;
+extern Kelvane::Light* directional;
+extern Kelvane::Camera* cam;
+extern Kelvane::VObject_Complex* pilar;
+extern ALLEGRO_FONT* font;
+extern ALLEGRO_BITMAP* b1;
+extern ALLEGRO_BITMAP* b2;
+extern int debug_mode;
+
+void MainGame_Start(void* game);
+void MainGame_Update(void* game, float dt);
+void MainGame_Draw(void* game);
+void MainGame_Close(void* game);
+
+// The size of the current OpenGL viewport.
+void get_gl_size(int& width, int& height);
+// Reads the depth buffer over the viewport and draws it back as grey levels.
+void visualize_depth_buffer();

@@ -1,0 +1,212 @@
+#include "game/game.h"
+
+#include <allegro5/allegro.h>
+#include <allegro5/allegro_font.h>        // Required for: al_init_font_addon()
+#include <allegro5/allegro_image.h>       // Required for: al_init_image_addon()
+#include <allegro5/allegro_opengl.h>      // Required for: al_have_opengl_extension()
+#include <allegro5/allegro_primitives.h>  // Required for: al_init_primitives_addon()
+#include <allegro5/allegro_ttf.h>         // Required for: al_init_ttf_addon()
+
+#include <cstdlib>  // Required for: atexit()
+
+#include "core/common.h"
+#include "core/config.h"
+#include "core/log.h"
+#include "game/scene.h"
+#include "input/input.h"
+#include "render/renderer.h"
+#include "resources/bitmap_manager.h"
+#include "resources/shader_manager.h"
+
+namespace Kelvane {
+
+namespace {
+
+const int FALLBACK_DISPLAY_W = 640;
+const int FALLBACK_DISPLAY_H = 480;
+// The renderer's per-pixel occlusion needs a depth buffer, and some drivers
+// give none by default; asked as a suggestion so a window still opens without.
+const int REQUESTED_DEPTH_BITS = 24;
+
+// Or-s one flag into the new-display flags, read back from the library.
+void Add_Display_Flag(int flag) {
+    al_set_new_display_flags(al_get_new_display_flags() | flag);
+}
+
+}  // namespace
+
+Game::Game(std::string name)
+    : name(name), config(nullptr), log(nullptr), current_scene(nullptr), next_scene(nullptr),
+      display(nullptr), timer(nullptr), event_queue(nullptr), shader_manager(nullptr),
+      bitmap_manager(nullptr), last_time(0.0), fps(DEFAULT_FPS), delta(1.0f) {}
+
+int Game::Main(int argc, char** argv) {
+    if (!Setup(argc, argv)) {
+        if (log) log->Write("Setup didn't succeed.");
+        return 1;
+    }
+    log->Write("Game Setup succesfully");
+    al_start_timer(timer);
+    Reset_Delta();
+    log->Write("Timer Started and Delta Reset");
+    while (current_scene) {
+        ALLEGRO_EVENT event;
+        al_wait_for_event(event_queue, &event);
+        if (event.type == ALLEGRO_EVENT_TIMER) Run_Tick();
+        Switch_Pending_Scene();
+    }
+    return 0;
+}
+
+int Game::Setup(int, char**) {
+    log = new Log(DEFAULT_LOG_PATH);
+    config = new Config(DEFAULT_CONFIGURATION_PATH);
+    if (!al_install_system(ALLEGRO_VERSION_INT, atexit)) {
+        log->Write("Error when initializing Allegro.");
+        return 0;
+    }
+    al_init_image_addon();
+    al_init_primitives_addon();
+    al_init_font_addon();
+    al_init_ttf_addon();
+    al_install_keyboard();
+    al_install_mouse();
+    log->Write("Allegro initialized.");
+    Init_Mapping();
+    log->Write("Keyboard Mapping initialized.");
+    event_queue = al_create_event_queue();
+    if (!Setup_Display()) return 0;
+    log->Write("Display Created.");
+    Setup_Timer();
+    log->Write("Timer set-up");
+    Reset_Delta();
+    config->Save();
+    log->Write("Saved Configuration file");
+    return Start_First_Scene();
+}
+
+int Game::Start_First_Scene() {
+    if (scenes.empty()) {
+        log->Write("Can't start the game with no scenes available!");
+        return 0;
+    }
+    if (!next_scene) {
+        current_scene = scenes.front();
+        next_scene = current_scene;
+    } else {
+        current_scene = next_scene;
+    }
+    current_scene->Start(this);
+    return 1;
+}
+
+bool Game::Create_Display() {
+    al_set_new_display_flags(ALLEGRO_OPENGL);
+    log->Write("Set ALLEGRO_OPENGL flag");
+    int mode = Truncate_To_Int(config->Get_Float("Display", "Mode", 2.0f));
+    if (mode == 2)
+        Add_Display_Flag(ALLEGRO_FULLSCREEN_WINDOW);
+    else if (mode == 1)
+        Add_Display_Flag(ALLEGRO_WINDOWED);
+    else
+        Add_Display_Flag(ALLEGRO_FULLSCREEN);
+    Add_Display_Flag(ALLEGRO_WINDOWED);
+    log->Write("Set Window Mode Display flags");
+    int height = Truncate_To_Int(config->Get_Float("Display", "Height", 600.0f));
+    int width = Truncate_To_Int(config->Get_Float("Display", "Width", 800.0f));
+    al_set_new_display_option(ALLEGRO_DEPTH_SIZE, REQUESTED_DEPTH_BITS, ALLEGRO_SUGGEST);
+    display = al_create_display(width, height);
+    if (!display) {
+        log->Write("Requested Display couldn't be created, defaulting to 640x480 in Windowed Mode.");
+        al_set_new_display_flags(ALLEGRO_OPENGL | ALLEGRO_WINDOWED);
+        display = al_create_display(FALLBACK_DISPLAY_W, FALLBACK_DISPLAY_H);
+        log->Write("Asserting new display");
+        if (!display) {
+            log->Write("The 640x480 fallback display couldn't be created either.");
+            return false;
+        }
+    }
+    log->Write("Display was created");
+    return true;
+}
+
+bool Game::Setup_Display() {
+    log->Write("Starting display setup.");
+    if (!Create_Display()) return false;
+    if (!al_have_opengl_extension("GL_EXT_framebuffer_object")) {
+        log->Write("System doesn't support FBOs");
+        return false;
+    }
+    if (!al_have_opengl_extension("GL_ARB_fragment_shader")) {
+        log->Write("System doesn't support Pixel shader 2.0");
+        return false;
+    }
+    shader_manager = new Shader_Manager();
+    log->Write("Shader Manager created succesfully");
+    bitmap_manager = new Bitmap_Manager();
+    log->Write("Bitmap Manager created succesfully");
+    al_set_window_title(display, name.c_str());
+    log->Write("Set Display title");
+    renderers.push_back(new Renderer(display, shader_manager, DEFAULT_INTERNAL_RES_W, DEFAULT_INTERNAL_RES_H,
+                                     0, 0, 0, 0));
+    log->Write("Renderer added to the general list");
+    return true;
+}
+
+void Game::Setup_Timer() {
+    fps = Truncate_To_Int(config->Get_Float("Game", "FPS", static_cast<float>(DEFAULT_FPS)));
+    // A rate below 1 would make the timer period endless or negative.
+    if (fps < 1) {
+        log->Write("FPS " + ToString(fps) + " is not a usable tick rate, using " + ToString(DEFAULT_FPS) + ".");
+        fps = DEFAULT_FPS;
+    }
+    timer = al_create_timer(1.0 / fps);
+    al_register_event_source(event_queue, al_get_timer_event_source(timer));
+}
+
+void Game::Update_Delta() {
+    delta = static_cast<float>(al_get_time() - last_time);
+    delta = delta / (1.0 / fps);
+    last_time = al_get_time();
+    if (delta > MAX_DELTA) delta = MAX_DELTA;
+}
+
+void Game::Reset_Delta() {
+    last_time = al_get_time();
+    delta = 1.0f;
+}
+
+void Game::Set_Scene(std::string scene_name) {
+    next_scene = nullptr;
+    for (Scene* scene : scenes) {
+        if (scene->Get_Name() == scene_name) {
+            next_scene = scene;
+            break;
+        }
+    }
+}
+
+void Game::Render() {
+    al_flip_display();
+}
+
+void Game::Set_Scene_List(std::list<Scene*> list) {
+    scenes = list;
+}
+
+void Game::Run_Tick() {
+    Update_Delta();
+    Poll_Input(this);
+    current_scene->Update(this, delta);
+    current_scene->Draw(this);
+    Render();
+}
+
+void Game::Switch_Pending_Scene() {
+    if (next_scene == current_scene) return;
+    current_scene->Close(this);
+    current_scene = next_scene;
+    if (current_scene) current_scene->Start(this);
+}
+
+}  // namespace Kelvane

@@ -1,0 +1,80 @@
+#pragma once
+// The application object: owns the configuration, the log, the display, timer
+// and event queue, both stores and the renderers, and runs the one main loop
+// over a list of scenes, switching between them by name.
+
+#include <list>
+#include <string>
+
+struct ALLEGRO_DISPLAY;
+struct ALLEGRO_EVENT_QUEUE;
+struct ALLEGRO_TIMER;
+
+namespace Kelvane {
+
+class Bitmap_Manager;
+class Config;
+class Log;
+class Renderer;
+class Scene;
+class Shader_Manager;
+
+// The tick rate used when "FPS" is missing, not a number, or below 1.
+const int DEFAULT_FPS = 60;
+// A frame delta never exceeds two ticks, so a stall moves things at most that far.
+const float MAX_DELTA = 2.0f;
+
+class Game {
+public:
+    explicit Game(std::string name);
+    Game(const Game&) = delete;
+    Game& operator=(const Game&) = delete;
+
+    // Set-up, then the loop; 0 after the last scene closed, 1 when set-up failed.
+    int Main(int argc, char** argv);
+    // Builds everything and starts the first scene; 1 on success, 0 on failure.
+    int Setup(int argc, char** argv);
+    bool Setup_Display();
+    void Setup_Timer();
+    void Update_Delta();
+    void Reset_Delta();
+    // Asks for a switch; a name no scene has asks for "no scene", ending the loop.
+    void Set_Scene(std::string name);
+    void Render();
+    void Set_Scene_List(std::list<Scene*> list);
+
+    ALLEGRO_DISPLAY* Get_Display() { return display; }
+    Bitmap_Manager* Get_Bitmap_Manager() { return bitmap_manager; }
+    Renderer* Get_First_Renderer() { return renderers.front(); }
+    Log* Get_Log() { return log; }
+    float Get_Delta() { return delta; }
+    int Get_FPS() { return fps; }
+
+private:
+    // Steps 11 to 13 of set-up: picks and starts the first scene.
+    int Start_First_Scene();
+    // One tick: delta, input, the scene's update and draw, present.
+    void Run_Tick();
+    // Between events: closes the old scene and starts the new one.
+    void Switch_Pending_Scene();
+    // Creates the display the configuration asks for, or the 640 x 480 fallback.
+    bool Create_Display();
+
+    std::string name;
+    Config* config;
+    Log* log;
+    std::list<Renderer*> renderers;
+    std::list<Scene*> scenes;
+    Scene* current_scene;
+    Scene* next_scene;
+    ALLEGRO_DISPLAY* display;
+    ALLEGRO_TIMER* timer;
+    ALLEGRO_EVENT_QUEUE* event_queue;
+    Shader_Manager* shader_manager;
+    Bitmap_Manager* bitmap_manager;
+    double last_time;
+    int fps;
+    float delta;
+};
+
+}  // namespace Kelvane

@@ -1,0 +1,64 @@
+#pragma once
+// Turns the scene's objects and lights into a picture: conversions between the
+// internal 1920 x 1080 picture and output pixels, depth order, and the frame.
+
+#include <list>
+
+struct ALLEGRO_BITMAP;
+struct ALLEGRO_DISPLAY;
+
+namespace Kelvane {
+
+class Camera;
+class Light;
+class Log;
+class Shader_Manager;
+class VObject;
+
+class Renderer {
+public:
+    // Output width or height of 0 or less take the display's size. Creates the
+    // 2048 x 2048 shadow map (1024 x 1024 as fallback, else exits with status 1).
+    Renderer(ALLEGRO_DISPLAY* display, Shader_Manager* shader_manager, float internal_w, float internal_h,
+             float width, float height, float offset_x, float offset_y);
+
+    // Stable insertion sort by ascending z, in place as the caller sees it.
+    void Sort_Z_List(std::list<VObject*>* objects);
+    // Draws one frame onto the current target and restores it.
+    void Render(Log* log, std::list<VObject*>* objects, std::list<Light*>* lights, Light* directional,
+                Camera* camera, int debug_flags);
+
+    // Screen space <-> render space (output pixels).
+    float XtoRX(float x);
+    float YtoRY(float y);
+    float RXtoX(float rx);
+    float RYtoY(float ry);
+    // Screen space <-> G space (render space without the extra scale).
+    float XtoGX(float x);
+    float YtoGY(float y);
+    float GXtoX(float gx);
+    float GYtoY(float gy);
+    // Screen space -> S space (each axis stretched on its own).
+    float XtoSX(float x);
+    float YtoSX(float y);
+
+    ALLEGRO_BITMAP* Get_Shadow_Map() { return shadow_map; }
+    float Get_Width() { return width; }
+    float Get_Height() { return height; }
+    float Get_Aspect() { return aspect; }
+
+private:
+    ALLEGRO_DISPLAY* display;
+    ALLEGRO_BITMAP* shadow_map;
+    float offset_x;
+    float offset_y;
+    float width;
+    float height;
+    float aspect;
+    float internal_w;
+    float internal_h;
+    float scale;
+    Shader_Manager* shader_manager;
+};
+
+}  // namespace Kelvane

@@ -1,0 +1,57 @@
+#pragma once
+// The lit scene object, defined by an asset folder "assets/objects/<name>/":
+// diffuse.png, normal.png, height.png and settings.ini, plus the cached
+// normal_cooked.png (normal in RGB, height in alpha) and shadow.png.
+
+#include <string>
+
+#include "render/vobject.h"
+
+namespace Kelvane {
+
+class Bitmap_Manager;
+class Camera;
+class Light;
+
+class VObject_Complex : public VObject {
+public:
+    // Loads the folder, reads and writes back settings.ini, and takes the cooked
+    // normal map and (with `shadow`) the shadow sprite from the cache files, or
+    // generates and saves them. The camera and store are used only here.
+    VObject_Complex(Bitmap_Manager* store, Camera* camera, std::string name, float x, float y, float z,
+                    float scale, bool shadow);
+
+    // Moves the attached light, if any, onto the object's position.
+    void Update(float dt) override;
+
+    // Packs normal.png's RGB and height.png's red (as alpha) into actual_bit_normal.
+    void Generate_Normal_Map(Bitmap_Manager* store);
+    // Drops every opaque diffuse pixel to the floor and stores the tallest height
+    // over each footprint pixel in actual_bit_shadow (red = lo, green = hi, base 255).
+    void Generate_Shadow_Bit(Camera* camera);
+
+    ALLEGRO_BITMAP* Get_Actual_Bit_Normal() { return actual_bit_normal; }
+    ALLEGRO_BITMAP* Get_Actual_Bit_Shadow() { return actual_bit_shadow; }
+    float Get_Tall() { return tall; }
+    float Get_Scale() { return scale; }
+    void Set_Scale(float value) { scale = value; }
+    bool Is_Selected() { return selected; }
+    void Select_Toggle() { selected = !selected; }
+    void Deselect() { selected = false; }
+    bool Get_Hover() { return hover; }
+    void Set_Hover(bool value) { hover = value; }
+    void Attach_Light(Light* value) { light = value; }
+
+private:
+    ALLEGRO_BITMAP* actual_bit_normal;
+    ALLEGRO_BITMAP* actual_bit_shadow;
+    float tall;
+    float scale;
+    bool has_shadow;
+    std::string folder;
+    bool selected;
+    bool hover;
+    Light* light;
+};
+
+}  // namespace Kelvane

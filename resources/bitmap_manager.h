@@ -1,0 +1,31 @@
+#pragma once
+// The bitmap store: every image scene objects use, keyed by exact path or
+// name, loaded on first request and owned until the process ends.
+
+#include <list>
+#include <string>
+
+struct ALLEGRO_BITMAP;
+
+namespace Kelvane {
+
+class Bitmap;
+
+class Bitmap_Manager {
+public:
+    Bitmap_Manager() = default;
+
+    // The cached entry, loading it on first request; never null.
+    Bitmap* Get_Bitmap(std::string name);
+    // Appends an entry for an image made by the caller; the store takes ownership.
+    // An entry already stored under that name keeps being the one Get_Bitmap finds.
+    void Add_Bitmap(std::string name, ALLEGRO_BITMAP* image);
+    // Destroys the first entry of that name and its image, so the next
+    // Get_Bitmap loads the file afresh instead of handing out a dead image.
+    void Release_Bitmap(std::string name);
+
+private:
+    std::list<Bitmap*> bitmaps;
+};
+
+}  // namespace Kelvane

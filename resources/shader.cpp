@@ -1,0 +1,101 @@
+#include "resources/shader.h"
+
+#include <allegro5/allegro.h>
+#include <allegro5/allegro_opengl.h>  // Required for: the ARB shader-object entry points
+
+#include <vector>
+
+#include "core/common.h"
+
+namespace Kelvane {
+
+namespace {
+
+const int LINE_BUFFER_SIZE = 512;
+
+// The whole file as one string, read in pieces of at most 511 characters;
+// false when the file cannot be opened for reading and update.
+bool Read_Source(const std::string& path, std::string* source) {
+    ALLEGRO_FILE* file = al_fopen(path.c_str(), "r+");
+    if (!file) return false;
+    char buffer[LINE_BUFFER_SIZE];
+    while (al_fgets(file, buffer, LINE_BUFFER_SIZE)) source->append(buffer);
+    al_fclose(file);
+    return true;
+}
+
+std::string Info_Log(GLhandleARB object) {
+    GLint length = 0;
+    glGetObjectParameterivARB(object, GL_OBJECT_INFO_LOG_LENGTH_ARB, &length);
+    if (length <= 0) return "";
+    std::vector<GLcharARB> text(length + 1, 0);
+    glGetInfoLogARB(object, length, nullptr, text.data());
+    return std::string(text.data());
+}
+
+bool Build_Step_Succeeded(GLhandleARB object, GLenum which) {
+    GLint ok = 0;
+    glGetObjectParameterivARB(object, which, &ok);
+    return ok != 0;
+}
+
+}  // namespace
+
+Shader::Shader(std::string path) : name(path), program(0), fragment_shader(0) {
+    std::string source;
+    if (!File_Exists(path) || !Read_Source(path, &source)) {
+        error = "Shader " + path + " couldn't be read.";
+        return;
+    }
+    Build(source);
+}
+
+void Shader::Build(const std::string& source) {
+    std::vector<GLcharARB> buffer(source.begin(), source.end());
+    buffer.resize(source.size() + 2, 0);
+    const GLcharARB* text = buffer.data();
+    fragment_shader = glCreateShaderObjectARB(GL_FRAGMENT_SHADER_ARB);
+    glShaderSourceARB(fragment_shader, 1, &text, nullptr);
+    glCompileShaderARB(fragment_shader);
+    if (!Build_Step_Succeeded(fragment_shader, GL_OBJECT_COMPILE_STATUS_ARB)) {
+        error = "Shader " + name + " didn't compile:\n" + Info_Log(fragment_shader);
+        return;
+    }
+    GLhandleARB linked = glCreateProgramObjectARB();
+    glAttachObjectARB(linked, fragment_shader);
+    glLinkProgramARB(linked);
+    if (!Build_Step_Succeeded(linked, GL_OBJECT_LINK_STATUS_ARB)) {
+        error = "Shader " + name + " didn't link:\n" + Info_Log(linked);
+        return;
+    }
+    program = linked;
+}
+
+void Shader::Apply() {
+    glUseProgramObjectARB(program);
+}
+
+void Shader::Clear() {
+    glUseProgramObjectARB(0);
+}
+
+void Shader::Set_Float(std::string uniform, float value) {
+    glUniform1f(glGetUniformLocation(program, uniform.c_str()), value);
+}
+
+void Shader::Set_Float3v(std::string uniform, float* values) {
+    if (!values) return;
+    glUniform3f(glGetUniformLocation(program, uniform.c_str()), values[0], values[1], values[2]);
+}
+
+void Shader::Set_Texture(std::string uniform, int unit, ALLEGRO_BITMAP* image) {
+    glUniform1i(glGetUniformLocation(program, uniform.c_str()), unit);
+    glActiveTexture(GL_TEXTURE0 + unit);
+    glBindTexture(GL_TEXTURE_2D, al_get_opengl_texture(image));
+}
+
+void Shader::Set_Integer(std::string, int) {}
+void Shader::Set_Float2v(std::string, float*) {}
+void Shader::Set_Float_Array(std::string, long, long, float*) {}
+
+}  // namespace Kelvane

@@ -1,0 +1,15 @@
+#include "resources/shader_manager.h"
+
+#include "resources/shader.h"
+
+namespace Kelvane {
+
+Shader* Shader_Manager::Get_Shader(std::string path) {
+    for (Shader* shader : shaders)
+        if (shader->Get_Name() == path) return shader;
+    Shader* shader = new Shader(path);
+    shaders.push_back(shader);
+    return shader;
+}
+
+}  // namespace Kelvane

@@ -1,0 +1,22 @@
+#pragma once
+// Caches shaders by file path; builds each the first time it is asked for.
+
+#include <list>
+#include <string>
+
+namespace Kelvane {
+
+class Shader;
+
+class Shader_Manager {
+public:
+    Shader_Manager() = default;
+
+    // The cached shader, built on first request; never null.
+    Shader* Get_Shader(std::string path);
+
+private:
+    std::list<Shader*> shaders;
+};
+
+}  // namespace Kelvane

@@ -1,0 +1,30 @@
+#pragma once
+// A real OpenGL window for the tests that need one. It fails the test, never
+// skips it, when no window can be had (run the suite under Xvfb).
+
+#include <allegro5/allegro.h>
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace Kelvane_Test {
+
+// Starts Allegro and its add-ons once per test program.
+void Init_Allegro();
+// The program's one shared window (created on first use), or null.
+ALLEGRO_DISPLAY* Shared_Display();
+
+// Fixture: Allegro started, the shared window current and its back buffer the target.
+class Window_Test : public ::testing::Test {
+protected:
+    void SetUp() override;
+    ALLEGRO_DISPLAY* display = nullptr;
+};
+
+// The RGBA bytes of one pixel of a bitmap.
+struct Pixel {
+    int r, g, b, a;
+};
+Pixel Read_Pixel(ALLEGRO_BITMAP* bitmap, int x, int y);
+
+}  // namespace Kelvane_Test
