@@ -2,6 +2,7 @@
 
 #include <allegro5/allegro_font.h>
 #include <allegro5/allegro_image.h>
+#include <allegro5/allegro_opengl.h>  // Required for: al_set_current_opengl_context()
 #include <allegro5/allegro_primitives.h>
 #include <allegro5/allegro_ttf.h>
 
