@@ -7,6 +7,8 @@
 
 #include "render/vobject.h"
 
+struct ALLEGRO_LOCKED_REGION;
+
 namespace Kelvane {
 
 class Bitmap_Manager;
@@ -43,6 +45,15 @@ public:
     void Attach_Light(Light* value) { light = value; }
 
 private:
+    // tall, cx and cy from settings.ini, which is completed with the defaults and saved.
+    void Read_Settings();
+    void Load_Or_Cook_Normal_Map(Bitmap_Manager* store);
+    void Load_Or_Cast_Shadow(Bitmap_Manager* store, Camera* camera);
+    // False, after one line on standard output, when a height does not fit the encoding.
+    bool Cast_Footprint(Camera* camera, ALLEGRO_LOCKED_REGION* diffuse_lock, ALLEGRO_LOCKED_REGION* normal_lock,
+                        ALLEGRO_BITMAP* shadow, ALLEGRO_LOCKED_REGION* shadow_lock);
+    bool Cast_Pixel(Camera* camera, int i, int j, int hb, ALLEGRO_BITMAP* shadow, ALLEGRO_LOCKED_REGION* shadow_lock);
+
     ALLEGRO_BITMAP* actual_bit_normal;
     ALLEGRO_BITMAP* actual_bit_shadow;
     float tall;

@@ -1,0 +1,292 @@
+#include "render/vobject_complex.h"
+
+#include <allegro5/allegro.h>
+
+#include <cstddef>  // Required for: ptrdiff_t
+#include <cstdint>
+#include <cstdio>  // Required for: printf()
+
+#include "core/common.h"
+#include "core/config.h"
+#include "resources/bitmap.h"
+#include "resources/bitmap_manager.h"
+#include "world/camera.h"
+#include "world/light.h"
+
+namespace Kelvane {
+
+namespace {
+
+const std::string OBJECTS_FOLDER = "assets/objects/";
+const std::string DIFFUSE_FILE = "diffuse.png";
+const std::string NORMAL_FILE = "normal.png";
+const std::string HEIGHT_FILE = "height.png";
+const std::string SETTINGS_FILE = "settings.ini";
+const std::string NORMAL_CACHE_FILE = "normal_cooked.png";
+const std::string SHADOW_CACHE_FILE = "shadow.png";
+const std::string SETTINGS_SECTION = "General";
+
+const float DEFAULT_TALL = 500.0f;
+const float DEFAULT_CENTER = 100.0f;
+
+// Only fully (254) or nearly fully (255) opaque diffuse pixels cast a shadow.
+const int CASTING_ALPHA = 254;
+// A shadow pixel below this alpha is a hole the clean-up may fill...
+const int HOLE_ALPHA_LIMIT = 250;
+// ...and a neighbour above this alpha counts as solid for a pixel that is not.
+const int SOLID_ALPHA_LIMIT = 250;
+// Fewer than this many solid neighbours and a pixel is filled or removed.
+const int NEIGHBOUR_LIMIT = 4;
+// Shadow heights are two base-255 digits; hi must fit one byte.
+const int MAX_HIGH_DIGIT = 255;
+
+const uint32_t TRANSPARENT_WORD = 0;
+
+// Pixel words of ARGB_8888 locks: alpha in bits 24-31, red 16-23, green 8-15, blue 0-7.
+int Alpha_Of(uint32_t word) { return static_cast<int>(word >> 24); }
+int Red_Of(uint32_t word) { return static_cast<int>((word >> 16) & 0xFF); }
+int Green_Of(uint32_t word) { return static_cast<int>((word >> 8) & 0xFF); }
+int Blue_Of(uint32_t word) { return static_cast<int>(word & 0xFF); }
+
+uint32_t Word_Of(int r, int g, int b, int a) {
+    return (static_cast<uint32_t>(a & 0xFF) << 24) | (static_cast<uint32_t>(r & 0xFF) << 16) |
+           (static_cast<uint32_t>(g & 0xFF) << 8) | static_cast<uint32_t>(b & 0xFF);
+}
+
+ALLEGRO_LOCKED_REGION* Lock_Words(ALLEGRO_BITMAP* bitmap, int mode) {
+    return al_lock_bitmap(bitmap, ALLEGRO_PIXEL_FORMAT_ARGB_8888, mode);
+}
+
+// The pitch may be negative (OpenGL locks run bottom-up), so step rows in bytes.
+uint32_t* Row_Of(ALLEGRO_LOCKED_REGION* region, int y) {
+    return reinterpret_cast<uint32_t*>(static_cast<char*>(region->data) + static_cast<std::ptrdiff_t>(y) * region->pitch);
+}
+
+bool Inside(ALLEGRO_BITMAP* bitmap, int x, int y) {
+    return x >= 0 && y >= 0 && x < al_get_bitmap_width(bitmap) && y < al_get_bitmap_height(bitmap);
+}
+
+// Reads outside the image give transparent black, so smaller images read as empty.
+uint32_t Get_Word(ALLEGRO_BITMAP* bitmap, ALLEGRO_LOCKED_REGION* region, int x, int y) {
+    return Inside(bitmap, x, y) ? Row_Of(region, y)[x] : TRANSPARENT_WORD;
+}
+
+// Writes outside the image are dropped, as al_put_pixel would.
+void Put_Word(ALLEGRO_BITMAP* bitmap, ALLEGRO_LOCKED_REGION* region, int x, int y, uint32_t word) {
+    if (Inside(bitmap, x, y)) Row_Of(region, y)[x] = word;
+}
+
+// Loads through the store with the given new-bitmap flags, restoring the caller's.
+ALLEGRO_BITMAP* Load_With_Flags(Bitmap_Manager* store, std::string path, int flags) {
+    int previous = al_get_new_bitmap_flags();
+    al_set_new_bitmap_flags(flags);
+    ALLEGRO_BITMAP* image = store->Get_Bitmap(path)->Get_Bit();
+    al_set_new_bitmap_flags(previous);
+    return image;
+}
+
+// Cooked and source data images keep their raw channels: premultiplying on load
+// would scale the normal by the height and make a cached map differ from a fresh one.
+ALLEGRO_BITMAP* Load_Raw(Bitmap_Manager* store, std::string path, int flags) {
+    return Load_With_Flags(store, path, flags | ALLEGRO_NO_PREMULTIPLIED_ALPHA);
+}
+
+void Save_And_Register(Bitmap_Manager* store, std::string path, ALLEGRO_BITMAP* image) {
+    if (!image) return;
+    al_save_bitmap(path.c_str(), image);  // a read-only folder just means cooking again next time
+    store->Add_Bitmap(path, image);
+}
+
+// Copies normal RGB and height red (as alpha) over the normal image's extent,
+// clipped to the result; missing height reads as 0.
+void Pack_Normal_And_Height(ALLEGRO_BITMAP* normal, ALLEGRO_BITMAP* height, ALLEGRO_BITMAP* result) {
+    ALLEGRO_LOCKED_REGION* normal_lock = Lock_Words(normal, ALLEGRO_LOCK_READONLY);
+    ALLEGRO_LOCKED_REGION* height_lock = Lock_Words(height, ALLEGRO_LOCK_READONLY);
+    ALLEGRO_LOCKED_REGION* result_lock = Lock_Words(result, ALLEGRO_LOCK_WRITEONLY);
+    int width = al_get_bitmap_width(result);
+    int rows = al_get_bitmap_height(result);
+    for (int y = 0; y < rows; y++) {
+        for (int x = 0; x < width; x++) {
+            uint32_t n = Get_Word(normal, normal_lock, x, y);
+            uint32_t hgt = Get_Word(height, height_lock, x, y);
+            uint32_t word = Inside(normal, x, y) ? Word_Of(Red_Of(n), Green_Of(n), Blue_Of(n), Red_Of(hgt))
+                                                 : TRANSPARENT_WORD;
+            Put_Word(result, result_lock, x, y, word);
+        }
+    }
+    al_unlock_bitmap(result);
+    al_unlock_bitmap(height);
+    al_unlock_bitmap(normal);
+}
+
+// One clean-up decision: a hole with few gaps around it takes the last scanned
+// neighbour's height, a solid pixel with few solid neighbours is removed.
+void Clean_Shadow_Pixel(ALLEGRO_BITMAP* shadow, ALLEGRO_LOCKED_REGION* lock, int i, int j) {
+    bool hole = Alpha_Of(Get_Word(shadow, lock, i, j)) < HOLE_ALPHA_LIMIT;
+    int count = 0;
+    bool any_neighbour = false;
+    uint32_t last = TRANSPARENT_WORD;
+    for (int di = -1; di <= 1; di++) {
+        for (int dj = -1; dj <= 1; dj++) {
+            if ((di == 0 && dj == 0) || !Inside(shadow, i + di, j + dj)) continue;
+            last = Get_Word(shadow, lock, i + di, j + dj);
+            any_neighbour = true;
+            int alpha = Alpha_Of(last);
+            if (hole ? alpha != 255 : alpha > SOLID_ALPHA_LIMIT) count++;
+        }
+    }
+    if (count >= NEIGHBOUR_LIMIT) return;
+    // A 1 x 1 image has no neighbour to copy: its hole stays transparent, no footprint.
+    if (hole && any_neighbour) Put_Word(shadow, lock, i, j, Word_Of(Red_Of(last), Green_Of(last), 0, 255));
+    if (!hole) Put_Word(shadow, lock, i, j, TRANSPARENT_WORD);
+}
+
+// Column-major and in place: each decision sees the changes already made.
+void Clean_Shadow(ALLEGRO_BITMAP* shadow, ALLEGRO_LOCKED_REGION* lock) {
+    int width = al_get_bitmap_width(shadow);
+    int rows = al_get_bitmap_height(shadow);
+    for (int i = 0; i < width; i++)
+        for (int j = 0; j < rows; j++) Clean_Shadow_Pixel(shadow, lock, i, j);
+}
+
+}  // namespace
+
+VObject_Complex::VObject_Complex(Bitmap_Manager* store, Camera* camera, std::string name, float x, float y,
+                                 float z, float scale, bool shadow)
+    : actual_bit_normal(nullptr), actual_bit_shadow(nullptr), tall(0.0f), scale(scale), has_shadow(shadow),
+      folder(OBJECTS_FOLDER + name + "/"), selected(false), hover(false), light(nullptr) {
+    actual_bit = store->Get_Bitmap(folder + DIFFUSE_FILE)->Get_Bit();
+    Read_Settings();
+    type = VOBJECT_TYPE_COMPLEX;
+    this->x = x;
+    this->y = y;
+    this->z = z;
+    w = static_cast<float>(al_get_bitmap_width(actual_bit));
+    h = static_cast<float>(al_get_bitmap_height(actual_bit));
+    tint = al_map_rgb(255, 255, 255);
+    angle = 0.0f;
+    flags = 0;
+    visible = true;
+    Load_Or_Cook_Normal_Map(store);
+    if (has_shadow) Load_Or_Cast_Shadow(store, camera);
+}
+
+void VObject_Complex::Update(float) {
+    if (!light) return;
+    light->Set_X(x);
+    light->Set_Y(y);
+    light->Set_Z(z);
+}
+
+void VObject_Complex::Read_Settings() {
+    Config settings(folder + SETTINGS_FILE);
+    tall = settings.Get_Float(SETTINGS_SECTION, "Height", DEFAULT_TALL);
+    cx = settings.Get_Float(SETTINGS_SECTION, "Center_X", DEFAULT_CENTER);
+    cy = settings.Get_Float(SETTINGS_SECTION, "Center_Y", DEFAULT_CENTER);
+    settings.Save();
+}
+
+void VObject_Complex::Load_Or_Cook_Normal_Map(Bitmap_Manager* store) {
+    std::string cache = folder + NORMAL_CACHE_FILE;
+    if (File_Exists(cache)) {
+        actual_bit_normal = Load_Raw(store, cache, al_get_new_bitmap_flags());
+        return;
+    }
+    Generate_Normal_Map(store);
+    Save_And_Register(store, cache, actual_bit_normal);
+}
+
+void VObject_Complex::Load_Or_Cast_Shadow(Bitmap_Manager* store, Camera* camera) {
+    std::string cache = folder + SHADOW_CACHE_FILE;
+    if (File_Exists(cache)) {
+        actual_bit_shadow = store->Get_Bitmap(cache)->Get_Bit();
+        return;
+    }
+    Generate_Shadow_Bit(camera);
+    Save_And_Register(store, cache, actual_bit_shadow);
+}
+
+void VObject_Complex::Generate_Normal_Map(Bitmap_Manager* store) {
+    std::string normal_path = folder + NORMAL_FILE;
+    std::string height_path = folder + HEIGHT_FILE;
+    // Memory images: the packing runs on the CPU and the result is uploaded once.
+    ALLEGRO_BITMAP* normal = Load_Raw(store, normal_path, ALLEGRO_MEMORY_BITMAP);
+    ALLEGRO_BITMAP* height = Load_Raw(store, height_path, ALLEGRO_MEMORY_BITMAP);
+    al_set_new_bitmap_flags(ALLEGRO_MEMORY_BITMAP);
+    ALLEGRO_BITMAP* result = al_create_bitmap(Truncate_To_Int(w), Truncate_To_Int(h));
+    Pack_Normal_And_Height(normal, height, result);
+    // The sources are not needed again; dropping their entries makes a second
+    // cook (after a failed save) reload them instead of meeting dead images.
+    store->Release_Bitmap(normal_path);
+    store->Release_Bitmap(height_path);
+    al_set_new_bitmap_flags(0);
+    actual_bit_normal = al_clone_bitmap(result);  // a video image the renderer can bind
+    al_destroy_bitmap(result);
+}
+
+void VObject_Complex::Generate_Shadow_Bit(Camera* camera) {
+    ALLEGRO_BITMAP* previous_target = al_get_target_bitmap();
+    ALLEGRO_BITMAP* shadow = al_create_bitmap(Truncate_To_Int(w), Truncate_To_Int(h));
+    // Cleared before locking: a clear while locked would not reach the locked copy.
+    al_set_target_bitmap(shadow);
+    al_clear_to_color(al_map_rgba_f(0, 0, 0, 0));
+    ALLEGRO_LOCKED_REGION* diffuse_lock = Lock_Words(actual_bit, ALLEGRO_LOCK_READONLY);
+    ALLEGRO_LOCKED_REGION* shadow_lock = Lock_Words(shadow, ALLEGRO_LOCK_READWRITE);
+    ALLEGRO_LOCKED_REGION* normal_lock = Lock_Words(actual_bit_normal, ALLEGRO_LOCK_READONLY);
+    bool fits = Cast_Footprint(camera, diffuse_lock, normal_lock, shadow, shadow_lock);
+    if (fits) Clean_Shadow(shadow, shadow_lock);
+    al_unlock_bitmap(shadow);
+    al_unlock_bitmap(actual_bit_normal);
+    al_unlock_bitmap(actual_bit);
+    al_set_target_bitmap(previous_target);
+    if (!fits) {
+        al_destroy_bitmap(shadow);
+        shadow = nullptr;
+    }
+    actual_bit_shadow = shadow;
+}
+
+bool VObject_Complex::Cast_Footprint(Camera* camera, ALLEGRO_LOCKED_REGION* diffuse_lock,
+                                     ALLEGRO_LOCKED_REGION* normal_lock, ALLEGRO_BITMAP* shadow,
+                                     ALLEGRO_LOCKED_REGION* shadow_lock) {
+    int width = al_get_bitmap_width(shadow);
+    int rows = al_get_bitmap_height(shadow);
+    for (int i = 0; i < width; i++) {
+        for (int j = 0; j < rows; j++) {
+            if (Alpha_Of(Get_Word(actual_bit, diffuse_lock, i, j)) < CASTING_ALPHA) continue;
+            int hb = Alpha_Of(Get_Word(actual_bit_normal, normal_lock, i, j));
+            if (!Cast_Pixel(camera, i, j, hb, shadow, shadow_lock)) return false;
+        }
+    }
+    return true;
+}
+
+bool VObject_Complex::Cast_Pixel(Camera* camera, int i, int j, int hb, ALLEGRO_BITMAP* shadow,
+                                 ALLEGRO_LOCKED_REGION* shadow_lock) {
+    double height_factor = camera->Get_Height_Factor();
+    float z = static_cast<float>(((hb / 255.0) * tall) / height_factor);
+    int hi = Truncate_To_Int(z / 255.0f);
+    if (!(z >= 0.0f && hi <= MAX_HIGH_DIGIT)) {
+        std::printf("Object %s: height %g is beyond what shadow.png can hold (0 to %d); it casts no shadow.\n",
+                    folder.c_str(), z, (MAX_HIGH_DIGIT + 1) * 255 - 1);
+        return false;
+    }
+    int lo = Truncate_To_Int(z - 255.0f * hi);
+    Vec2D floor = camera->Screen_To_Proj(static_cast<float>(i), static_cast<float>(j), z);
+    Vec2D v = camera->Proj_To_Screen(floor.x, floor.y, 0.0f);
+    int spot_x = Truncate_To_Int(v.x);
+    int spot_y = Truncate_To_Int(v.y);
+    if (v.x >= 0.0f && v.x < w && v.y >= 0.0f && v.y < h) {
+        uint32_t owner = Get_Word(shadow, shadow_lock, spot_x, spot_y);
+        if (Red_Of(owner) + 255 * Green_Of(owner) > z) return true;  // a taller point owns the spot
+    }
+    uint32_t word = Word_Of(lo, hi, 0, 255);
+    Put_Word(shadow, shadow_lock, spot_x, spot_y, word);
+    Put_Word(shadow, shadow_lock, Truncate_To_Int(v.x - 1.0f), spot_y, word);
+    Put_Word(shadow, shadow_lock, Truncate_To_Int(v.x + 1.0f), spot_y, word);
+    Put_Word(shadow, shadow_lock, spot_x, Truncate_To_Int(v.y + 1.0f), word);
+    Put_Word(shadow, shadow_lock, spot_x, Truncate_To_Int(v.y - 1.0f), word);
+    return true;
+}
+
+}  // namespace Kelvane
