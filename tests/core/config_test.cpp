@@ -1,0 +1,83 @@
+#include "core/config.h"
+
+#include <allegro5/allegro.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "core/common.h"
+#include "support/scratch_dir.h"
+
+using Kelvane::Config;
+using Kelvane_Test::Read_File;
+
+class Config_Test : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(al_install_system(ALLEGRO_VERSION_INT, nullptr)); }
+    Kelvane_Test::Scratch_Dir scratch;
+};
+
+TEST_F(Config_Test, First_Run_Writes_Every_Default_Back_In_Short_Form) {
+    const std::string all_defaults = "[Display]\nMode=2\nHeight=600\nWidth=800\n[Game]\nFPS=60\n";
+    Config config(Kelvane::DEFAULT_CONFIGURATION_PATH);
+    EXPECT_FLOAT_EQ(config.Get_Float("Display", "Mode", 2), 2.0f);
+    EXPECT_FLOAT_EQ(config.Get_Float("Display", "Height", 600), 600.0f);
+    EXPECT_FLOAT_EQ(config.Get_Float("Display", "Width", 800), 800.0f);
+    EXPECT_FLOAT_EQ(config.Get_Float("Game", "FPS", 60), 60.0f);
+    EXPECT_FALSE(std::filesystem::exists("game_config.ini"));  // only Save writes
+    config.Save();
+    EXPECT_EQ(Read_File("game_config.ini"), all_defaults);
+    // The next run reads the saved values and has nothing to add.
+    Config again("game_config.ini");
+    EXPECT_FLOAT_EQ(again.Get_Float("Display", "Width", 1), 800.0f);
+    again.Save();
+    EXPECT_EQ(Read_File("game_config.ini"), all_defaults);
+}
+
+TEST_F(Config_Test, A_Missing_Key_Keeps_The_First_Default_It_Was_Given) {
+    Config config("settings.ini");
+    EXPECT_FLOAT_EQ(config.Get_Float("General", "Height", 500), 500.0f);
+    EXPECT_FLOAT_EQ(config.Get_Float("General", "Height", 7), 500.0f);
+    EXPECT_FLOAT_EQ(config.Get_Float("General", "Scale", 1000000), 1000000.0f);
+    EXPECT_EQ(config.Get_String("General", "Scale", "x"), "1e+06");
+    EXPECT_EQ(config.Get_String("General", "Name", "lamp"), "lamp");
+    EXPECT_EQ(config.Get_String("General", "Name", "other"), "lamp");
+    config.Set_Float("General", "Height", 0.25f);
+    EXPECT_EQ(config.Get_String("General", "Height", ""), "0.25");
+    config.Save();
+    EXPECT_EQ(Read_File("settings.ini"), "[General]\nHeight=0.25\nScale=1e+06\nName=lamp\n");
+}
+
+TEST_F(Config_Test, Present_Keys_Are_Read_As_Numbers_And_Left_As_They_Were) {
+    Kelvane_Test::Write_File("game_config.ini", "[Display]\nMode=1.7\nWidth= 75 units\nHeight=tall\n");
+    Config config("game_config.ini");
+    ASSERT_TRUE(config.Is_Loaded());
+    EXPECT_FLOAT_EQ(config.Get_Float("Display", "Mode", 2), 1.7f);
+    EXPECT_EQ(Truncate_To_Int(config.Get_Float("Display", "Mode", 2)), 1);
+    EXPECT_FLOAT_EQ(config.Get_Float("Display", "Width", 800), 75.0f);
+    EXPECT_EQ(config.Get_Float("Display", "Height", 600), 0.0f);
+    EXPECT_FLOAT_EQ(config.Get_Float("Game", "FPS", 60), 60.0f);
+    config.Save();
+    // Allegro trims values; otherwise present keys are kept and only the missing one is added.
+    EXPECT_EQ(Read_File("game_config.ini"), "[Display]\nMode=1.7\nWidth=75 units\nHeight=tall\n[Game]\nFPS=60\n");
+}
+
+TEST_F(Config_Test, A_Path_That_Cannot_Be_Loaded_Leaves_The_Store_Inert) {
+    std::filesystem::create_directory("game_config.ini");
+    Config config("game_config.ini");
+    EXPECT_FALSE(config.Is_Loaded());
+    EXPECT_EQ(config.Get_Float("Display", "Width", 800), 0.0f);
+    EXPECT_EQ(config.Get_String("Display", "Name", "x"), "");
+    config.Set_Float("Display", "Width", 5);
+    config.Save();
+    EXPECT_TRUE(std::filesystem::is_directory("game_config.ini"));
+    EXPECT_TRUE(std::filesystem::is_empty("game_config.ini"));
+}
+
+TEST_F(Config_Test, Saving_Into_A_Missing_Folder_Fails_Silently) {
+    Config config("no_such_folder/settings.ini");
+    EXPECT_FLOAT_EQ(config.Get_Float("General", "Height", 500), 500.0f);
+    config.Save();
+    EXPECT_FALSE(std::filesystem::exists("no_such_folder"));
+    EXPECT_FLOAT_EQ(config.Get_Float("General", "Height", 1), 500.0f);
+}

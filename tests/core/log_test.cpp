@@ -1,0 +1,71 @@
+#include "core/log.h"
+
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <filesystem>
+#include <sstream>
+#include <vector>
+
+#include "support/scratch_dir.h"
+
+using Kelvane::Log;
+using Kelvane_Test::Read_File;
+
+namespace {
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream stream(text);
+    for (std::string line; std::getline(stream, line);) lines.push_back(line);
+    return lines;
+}
+
+// True when the line is the ctime() text of a second within [from, to].
+bool Is_Stamp_Between(const std::string& line, std::time_t from, std::time_t to) {
+    for (std::time_t t = from; t <= to; t++)
+        if (line + "\n" == std::ctime(&t)) return true;
+    return false;
+}
+
+}  // namespace
+
+TEST(Log, Every_Entry_Is_A_Stamp_Line_Then_The_Arrowed_Message) {
+    Kelvane_Test::Scratch_Dir scratch;
+    Log log("game.log");
+    std::time_t before = std::time(nullptr);
+    log.Write("Display created.");
+    log.Write("");
+    log.Write("two\nlines");
+    std::time_t after = std::time(nullptr);
+    // Read while the log is still open: every entry must already be flushed.
+    std::vector<std::string> lines = Lines(Read_File("game.log"));
+    ASSERT_EQ(lines.size(), 7u);
+    for (int stamp : {0, 2, 4}) {
+        EXPECT_EQ(lines[stamp].size(), 24u);
+        EXPECT_TRUE(Is_Stamp_Between(lines[stamp], before, after)) << lines[stamp];
+    }
+    EXPECT_EQ(lines[1], "--> Display created.");
+    EXPECT_EQ(lines[3], "--> ");
+    EXPECT_EQ(lines[5], "--> two");
+    EXPECT_EQ(lines[6], "lines");
+}
+
+TEST(Log, Opening_Again_Starts_A_Fresh_File) {
+    Kelvane_Test::Scratch_Dir scratch;
+    { Log first("game.log"); first.Write("first run"); }
+    ASSERT_NE(Read_File("game.log").find("--> first run\n"), std::string::npos);
+    Log second("game.log");
+    EXPECT_EQ(Read_File("game.log"), "");
+    second.Write("second run");
+    std::vector<std::string> lines = Lines(Read_File("game.log"));
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[1], "--> second run");
+}
+
+TEST(Log, A_Log_That_Cannot_Be_Opened_Ignores_Writes) {
+    Kelvane_Test::Scratch_Dir scratch;
+    Log log("no_such_folder/game.log");
+    log.Write("lost");
+    EXPECT_TRUE(std::filesystem::is_empty(scratch.Path()));
+}
