@@ -4,6 +4,8 @@
 
 #include <list>
 
+#include "core/common.h"  // Required for: Vec2D
+
 struct ALLEGRO_BITMAP;
 struct ALLEGRO_DISPLAY;
 
@@ -12,8 +14,10 @@ namespace Kelvane {
 class Camera;
 class Light;
 class Log;
+class Shader;
 class Shader_Manager;
 class VObject;
+class VObject_Complex;
 
 class Renderer {
 public:
@@ -48,6 +52,25 @@ public:
     float Get_Aspect() { return aspect; }
 
 private:
+    // What one frame reads from the camera; none of it outlives the frame.
+    struct View {
+        Camera* camera;
+        float x;            // view position, screen space
+        float y;
+        Vec2D proj_offset;  // the floor point shown at the picture's top-left corner
+    };
+
+    // False, with the reason logged on the first failure only, when the lighting program didn't build.
+    bool Lighting_Usable(Log* log, Shader* lighting);
+    void Set_Light_Uniforms(Shader* lighting, std::list<Light*>* lights, Light* directional, Camera* camera);
+    void Shadow_Pass(Shader* shadow, std::list<VObject*>* objects, Light* directional, const View& view);
+    void Draw_Shadow(Shader* shadow, VObject_Complex* object, Light* directional, const View& view);
+    void Colour_Pass(Shader* lighting, std::list<VObject*>* objects, const View& view, int debug_flags);
+    void Draw_Sprite(VObject* object, const View& view);
+    void Draw_Complex(Shader* lighting, VObject_Complex* object, const View& view, int debug_flags);
+    void Draw_Editor_Marks(std::list<VObject*>* objects, const View& view);
+    void Draw_Light_Marks(std::list<Light*>* lights, const View& view);
+
     ALLEGRO_DISPLAY* display;
     ALLEGRO_BITMAP* shadow_map;
     float offset_x;
@@ -59,6 +82,8 @@ private:
     float internal_h;
     float scale;
     Shader_Manager* shader_manager;
+    // A broken lighting program is reported once, not on every frame.
+    bool lighting_failure_logged = false;
 };
 
 }  // namespace Kelvane

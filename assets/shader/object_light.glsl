@@ -1,0 +1,207 @@
+#version 120
+// Lighting program: draws one complex object's colour, lit per pixel by up to
+// 24 point lights, the directional light (shadowed through the shadow map) and
+// the ambient term, and stores the depth of the surface it shows.
+// The fixed-function vertex stage passes the quad's texture coordinate in
+// gl_TexCoord[0]; the quad's top edge has t = 1, its left edge s = 0.
+//
+// Uniforms, by group (encodings in docs/encodings.md):
+//   Images       texture             colour image, alpha = coverage (the normal
+//                                    image instead when the normal view is on)
+//                texture_normal      cooked normal map: RGB = projection-space
+//                                    unit normal mapped from [-1, 1] to [0, 1],
+//                                    alpha = height as a fraction of obj_t
+//                texture_shadow_map  shadow map: pixel (u, v) = screen position
+//                                    (u, v) of the view; caster top height in the
+//                                    thermometer encoding (1024 world units per
+//                                    channel, R + G + B)
+//   Point lights light_x, light_y, light_z[24]  projection-space position
+//                light_r, light_g, light_b[24]  colour (may exceed 1)
+//                light_range[24]                reach in world units
+//                lights_count                   how many entries are in use
+//   Sun and sky  directional_light[3]   unit vector toward the directional light
+//                directional_strength   its strength
+//                ambient_light_col[3]   colour of the sky: ambient and directional
+//                ambient_light          ambient level
+//   Projection   projection_factor, height_factor   screen = (x/2 + y/2,
+//                                   (y - x)/2 * projection_factor - height_factor * z)
+//   Object       obj_w, obj_h        image size in image pixels
+//                obj_t               full height in world units (tall / height_factor)
+//                scale               object scale x zoom
+//                obj_position[3]     projection-space point pictured at the
+//                                    image's top-left corner, z = the object's height
+//                obj_sw, obj_sh      image size in output pixels (unused here)
+//                bump_factor         how much the normals' tilt is exaggerated
+//   View         screen_x, screen_y  the quad's top-left corner, screen units
+//                                    relative to the view
+//                screen_w, screen_h  screen extent the shadow map covers
+//   Map          map_w, map_h, map_t extent of the world, for the depth range
+//
+// Heights and positions are in world units at zoom 1 (the engine never zooms).
+
+uniform sampler2D texture;
+uniform sampler2D texture_normal;
+uniform sampler2D texture_shadow_map;
+
+uniform float light_x[24];
+uniform float light_y[24];
+uniform float light_z[24];
+uniform float light_r[24];
+uniform float light_g[24];
+uniform float light_b[24];
+uniform float light_range[24];
+uniform float lights_count;
+
+uniform float directional_light[3];
+uniform float directional_strength;
+uniform float ambient_light_col[3];
+uniform float ambient_light;
+
+uniform float projection_factor;
+uniform float height_factor;
+
+uniform float obj_w;
+uniform float obj_h;
+uniform float obj_t;
+uniform float scale;
+uniform float obj_position[3];
+uniform float obj_sw;
+uniform float obj_sh;
+uniform float bump_factor;
+
+uniform float screen_x;
+uniform float screen_y;
+uniform float screen_w;
+uniform float screen_h;
+
+uniform float map_w;
+uniform float map_h;
+uniform float map_t;
+
+const int MAX_LIGHTS = 24;
+// Fragments this transparent or more are dropped by the renderer's alpha test anyway.
+const float ALPHA_CUTOFF = 0.1;
+
+// World height units per shadow map channel; object_shadow.glsl encodes with the same value.
+const float SHADOW_SEGMENT = 1024.0;
+const float SHADOW_TOP = 3.0 * SHADOW_SEGMENT;
+// The renderer moves each shadow sprite along the light by this share of
+// (1 - dz) x the object's drawn height; the march undoes it for the own object.
+const float SHADOW_SHIFT = 0.1;
+// The march toward the sun: steps crowd near the surface, where shadows are sharp.
+const int SHADOW_STEPS = 24;
+const float SHADOW_REACH = 1600.0;
+// Start the march this far off the surface, so a surface never hides itself
+// behind its own, coarsely stored, heights.
+const float NORMAL_OFFSET = 12.0;
+// A caster must stand this much above the ray to shade it, fully from BIAS + SOFTNESS.
+const float SHADOW_BIAS = 6.0;
+const float SHADOW_SOFTNESS = 24.0;
+
+// The depth range covers the map grown by this share of its larger side on every side.
+const float DEPTH_MARGIN = 0.5;
+
+vec3 Safe_Normalize(vec3 v) {
+    return v / max(length(v), 1e-6);
+}
+
+// Projection-space point of this pixel's surface: the corner position plus the
+// floor and height offsets whose picture is the pixel's offset from the corner.
+vec3 Surface_Position(vec2 offset, float rise) {
+    float along = offset.x;
+    float across = (offset.y + height_factor * rise) / projection_factor;
+    return vec3(obj_position[0] + along - across, obj_position[1] + along + across, obj_position[2] + rise);
+}
+
+vec3 Surface_Normal(vec3 encoded) {
+    vec3 normal = encoded * 2.0 - 1.0;
+    return Safe_Normalize(vec3(normal.xy * bump_factor, normal.z));
+}
+
+// Screen motion of a floor displacement.
+vec2 Floor_Picture(vec2 displacement) {
+    return vec2(displacement.x + displacement.y, (displacement.y - displacement.x) * projection_factor) * 0.5;
+}
+
+// Height of the tallest caster over the floor point pictured at `picture`; 0 off the map.
+float Shadow_Height(vec2 picture) {
+    // The map's first row is the top of the picture and sits at t = 1.
+    vec2 uv = vec2(picture.x / screen_w, 1.0 - picture.y / screen_h);
+    if (uv.x < 0.0 || uv.x >= 1.0 || uv.y <= 0.0 || uv.y > 1.0) return 0.0;
+    vec3 segments = texture2D(texture_shadow_map, uv).rgb;
+    return (segments.r + segments.g + segments.b) * SHADOW_SEGMENT;
+}
+
+// 1 where the sun reaches the surface, down to 0 behind a taller caster. The
+// ray toward the sun climbs over the height field of the shadow map; casters
+// farther along it shade less, as the sky fills long shadows.
+float Sun_Share(vec3 surface, vec2 floor_picture, vec3 normal, vec3 toward_sun) {
+    vec3 start = surface + normal * NORMAL_OFFSET;
+    vec2 shift = vec2(directional_light[0], directional_light[1]) *
+                 (SHADOW_SHIFT * (1.0 - directional_light[2]) * obj_t * height_factor * scale);
+    vec2 picture = floor_picture + Floor_Picture(start.xy - surface.xy + shift);
+    vec2 picture_step = Floor_Picture(toward_sun.xy);
+    float shade = 0.0;
+    for (int i = 1; i <= SHADOW_STEPS; ++i) {
+        float share = float(i) / float(SHADOW_STEPS);
+        float travel = SHADOW_REACH * share * share;
+        float ray = start.z + toward_sun.z * travel;
+        if (ray > SHADOW_TOP) break;
+        float above = Shadow_Height(picture + picture_step * travel) - ray;
+        float cover = smoothstep(SHADOW_BIAS, SHADOW_BIAS + SHADOW_SOFTNESS, above);
+        shade = max(shade, cover * (1.0 - share * share));
+    }
+    return 1.0 - shade;
+}
+
+// 1 at the light, easing to exactly 0 at its range and beyond.
+float Fall_Off(float gap, float range) {
+    if (range <= 0.0) return 0.0;
+    float reach = clamp(gap / range, 0.0, 1.0);
+    float window = 1.0 - reach * reach * reach * reach;
+    return window * window;
+}
+
+vec3 Point_Lights(vec3 surface, vec3 normal) {
+    vec3 sum = vec3(0.0);
+    for (int i = 0; i < MAX_LIGHTS; ++i) {
+        if (float(i) >= lights_count) break;
+        vec3 to_light = vec3(light_x[i], light_y[i], light_z[i]) - surface;
+        float facing = max(dot(normal, Safe_Normalize(to_light)), 0.0);
+        sum += vec3(light_r[i], light_g[i], light_b[i]) * (facing * Fall_Off(length(to_light), light_range[i]));
+    }
+    return sum;
+}
+
+// Nearer the viewer is higher and more toward +y and -x: the view ray is the
+// projection's null direction (1, -1, -projection_factor / height_factor).
+// GL keeps the smaller depth, so the nearest point of the map box gets 0.
+float View_Depth(vec3 surface) {
+    float lift = projection_factor / height_factor;
+    float margin = DEPTH_MARGIN * max(map_w, map_h);
+    float nearest = map_h + 2.0 * margin + lift * (map_t + margin);
+    float farthest = -(map_w + 2.0 * margin + lift * margin);
+    float nearness = surface.y - surface.x + lift * surface.z;
+    return clamp((nearest - nearness) / max(nearest - farthest, 1.0), 0.0, 1.0);
+}
+
+void main() {
+    vec2 st = gl_TexCoord[0].st;
+    vec4 colour = texture2D(texture, st);
+    if (colour.a <= ALPHA_CUTOFF) discard;
+    vec4 cooked = texture2D(texture_normal, st);
+    vec2 offset = vec2(st.s * obj_w, (1.0 - st.t) * obj_h) * scale;
+    vec3 surface = Surface_Position(offset, cooked.a * obj_t * scale);
+    vec2 floor_picture = vec2(screen_x, screen_y) + offset + vec2(0.0, height_factor * surface.z);
+    vec3 normal = Surface_Normal(cooked.rgb);
+
+    vec3 toward_sun = Safe_Normalize(vec3(directional_light[0], directional_light[1], directional_light[2]));
+    float sun = max(dot(normal, toward_sun), 0.0) * directional_strength;
+    // Faces turned away from the sun get none anyway: spare them the march.
+    if (sun > 0.0) sun *= Sun_Share(surface, floor_picture, normal, toward_sun);
+    vec3 sky = vec3(ambient_light_col[0], ambient_light_col[1], ambient_light_col[2]);
+    vec3 light = sky * (ambient_light + sun) + Point_Lights(surface, normal);
+
+    gl_FragColor = vec4(colour.rgb * light, colour.a);
+    gl_FragDepth = View_Depth(surface);
+}

@@ -1,0 +1,51 @@
+#version 120
+// Shadow program: draws one complex object's shadow sprite into the shadow map.
+// The fixed-function vertex stage passes the quad's texture coordinate in
+// gl_TexCoord[0]; the quad covers the sprite at its floor position, already
+// moved along the directional light by the renderer.
+//
+// Uniforms (encodings in docs/encodings.md):
+//   texture             the shadow sprite: opaque pixels hold the height of the
+//                       tallest part over that floor pixel, red + 255 x green
+//                       in bytes (base 255), for the object at scale 1
+//   texture_shadow_map  the map this pass draws into: declared, never read
+//   obj_z               the object's height above the floor (world units)
+//   scale               object scale x zoom
+//   obj_w, obj_h, obj_sw, obj_sh, screen_x, screen_y, screen_w, screen_h
+//                       the quad's size and place; the quad itself carries them
+//
+// Output: the height of the caster's top over this floor pixel in the shadow
+// map's thermometer encoding (one 1024-unit segment per channel: every channel
+// grows with height), so the maximum blend the renderer sets for this pass
+// keeps the tallest caster wherever shadows overlap.
+
+uniform sampler2D texture;
+uniform sampler2D texture_shadow_map;
+uniform float obj_w;
+uniform float obj_h;
+uniform float obj_z;
+uniform float scale;
+uniform float obj_sw;
+uniform float obj_sh;
+uniform float screen_x;
+uniform float screen_y;
+uniform float screen_w;
+uniform float screen_h;
+
+// World height units per channel of the shadow map; object_light.glsl decodes with the same value.
+const float SHADOW_SEGMENT = 1024.0;
+
+float Sprite_Height(vec4 sprite) {
+    vec2 digits = floor(sprite.rg * 255.0 + 0.5);
+    return digits.r + 255.0 * digits.g;
+}
+
+void main() {
+    vec4 sprite = texture2D(texture, gl_TexCoord[0].st);
+    // Outside the footprint: leave the map as it is.
+    if (sprite.a < 0.5) discard;
+    float top = obj_z + Sprite_Height(sprite) * scale;
+    vec3 segments = clamp(vec3(top / SHADOW_SEGMENT) - vec3(0.0, 1.0, 2.0), 0.0, 1.0);
+    // Opaque, so the alpha test left on by earlier frames never drops a low caster.
+    gl_FragColor = vec4(segments, 1.0);
+}
