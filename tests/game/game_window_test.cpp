@@ -1,0 +1,187 @@
+// The game object run for real: set-up in a real window, the tick loop, scene
+// switching, the configuration write-back and the log.
+
+#include <allegro5/allegro.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "game/game.h"
+#include "game/scene.h"
+#include "support/scratch_dir.h"
+#include "support/window.h"
+
+using Kelvane::Game;
+using Kelvane::Scene;
+using Kelvane_Test::Read_File;
+using Kelvane_Test::Scratch_Dir;
+using Kelvane_Test::Write_File;
+
+namespace {
+
+// What the scenes did, in order, and how they are told to behave.
+std::vector<std::string> trace;
+int ticks_before_quit = 1;
+int a_updates = 0;
+std::string switch_to;
+
+void Record(void*, const std::string& what) { trace.push_back(what); }
+
+void A_Start(void* game) { Record(game, "A.start"); }
+void A_Draw(void* game) { Record(game, "A.draw"); }
+void A_Close(void* game) { Record(game, "A.close"); }
+// Asks for `switch_to` on its N-th update and for no scene on every later one.
+void A_Update(void* game, float) {
+    Record(game, "A.update");
+    a_updates++;
+    if (a_updates == ticks_before_quit) static_cast<Game*>(game)->Set_Scene(switch_to);
+    if (a_updates > ticks_before_quit) static_cast<Game*>(game)->Set_Scene("");
+}
+void B_Start(void* game) { Record(game, "B.start"); }
+void B_Update(void* game, float) {
+    Record(game, "B.update");
+    static_cast<Game*>(game)->Set_Scene("no such scene");
+}
+void B_Close(void* game) { Record(game, "B.close"); }
+
+std::list<Scene*> Two_Scenes() {
+    return {new Scene("A", A_Start, A_Update, A_Draw, A_Close),
+            new Scene("B", B_Start, B_Update, nullptr, B_Close)};
+}
+
+// Runs one game in the scratch folder with the given scenes.
+int Run_Game(std::list<Scene*> scenes, const std::string& first = "") {
+    trace.clear();
+    a_updates = 0;
+    Game* game = new Game("Kelvane");  // never destroyed, like the program's own
+    game->Set_Scene_List(scenes);
+    if (!first.empty()) game->Set_Scene(first);
+    return game->Main(0, nullptr);
+}
+
+// The log's messages, without their time-stamp lines.
+std::vector<std::string> Log_Messages() {
+    std::vector<std::string> messages;
+    std::string text = Read_File("game.log");
+    size_t at = 0;
+    while ((at = text.find("--> ", at)) != std::string::npos) {
+        size_t end = text.find('\n', at);
+        messages.push_back(text.substr(at + 4, end - at - 4));
+        at = end;
+    }
+    return messages;
+}
+
+class Game_Test : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // A windowed display keeps the test off the whole screen.
+        Write_File("game_config.ini", "[Display]\nMode=1\nWidth=320\nHeight=240\n");
+        ticks_before_quit = 1;
+        switch_to = "";
+    }
+    Scratch_Dir scratch;
+};
+
+}  // namespace
+
+TEST_F(Game_Test, Quitting_From_An_Update_Still_Draws_That_Frame_Then_Closes) {
+    ticks_before_quit = 3;
+    EXPECT_EQ(Run_Game(Two_Scenes()), 0);
+    std::vector<std::string> expected = {"A.start",  "A.update", "A.draw",   "A.update", "A.draw",
+                                         "A.update", "A.draw",   "A.close"};
+    EXPECT_EQ(trace, expected);
+}
+
+TEST_F(Game_Test, Switching_Closes_The_Old_Scene_Before_Starting_The_New) {
+    switch_to = "B";
+    EXPECT_EQ(Run_Game(Two_Scenes()), 0);
+    std::vector<std::string> expected = {"A.start", "A.update", "A.draw",   "A.close",
+                                         "B.start", "B.update", "B.close"};
+    EXPECT_EQ(trace, expected);
+}
+
+TEST_F(Game_Test, Asking_For_The_Running_Scene_Changes_Nothing) {
+    switch_to = "A";
+    EXPECT_EQ(Run_Game(Two_Scenes()), 0);
+    std::vector<std::string> expected = {"A.start", "A.update", "A.draw", "A.update", "A.draw", "A.close"};
+    EXPECT_EQ(trace, expected) << "no restart, no close until the quit on the second update";
+}
+
+TEST_F(Game_Test, A_Scene_Asked_For_Before_Main_Starts_First) {
+    EXPECT_EQ(Run_Game(Two_Scenes(), "B"), 0);
+    std::vector<std::string> expected = {"B.start", "B.update", "B.close"};
+    EXPECT_EQ(trace, expected);
+}
+
+TEST_F(Game_Test, Set_Up_Logs_Every_Step_And_Saves_Every_Default) {
+    std::filesystem::remove("game_config.ini");
+    Write_File("game.log", "left over from an earlier run\n");
+    EXPECT_EQ(Run_Game(Two_Scenes()), 0);
+    std::vector<std::string> expected = {
+        "Allegro initialized.", "Keyboard Mapping initialized.", "Starting display setup.",
+        "Set ALLEGRO_OPENGL flag", "Set Window Mode Display flags", "Display was created",
+        "Shader Manager created succesfully", "Bitmap Manager created succesfully", "Set Display title",
+        "Renderer added to the general list", "Display Created.", "Timer set-up", "Saved Configuration file",
+        "Game Setup succesfully", "Timer Started and Delta Reset"};
+    EXPECT_EQ(Log_Messages(), expected) << "the log starts empty and holds each step once, in order";
+    EXPECT_EQ(Read_File("game_config.ini"), "[Display]\nMode=2\nHeight=600\nWidth=800\n[Game]\nFPS=60\n");
+}
+
+TEST_F(Game_Test, Display_Flags_Follow_The_Mode_And_The_Display_Has_Depth) {
+    Write_File("game_config.ini", "[Display]\nMode=1.9\nWidth=320\nHeight=240\n");
+    EXPECT_EQ(Run_Game(Two_Scenes()), 0);
+    EXPECT_EQ(al_get_new_display_flags(), ALLEGRO_OPENGL | ALLEGRO_WINDOWED) << "Mode 1.9 truncates to 1";
+    ALLEGRO_DISPLAY* display = al_get_current_display();
+    ASSERT_NE(display, nullptr);
+    EXPECT_EQ(al_get_display_width(display), 320);
+    EXPECT_GE(al_get_display_option(display, ALLEGRO_DEPTH_SIZE), 16) << "per-pixel occlusion needs depth";
+    EXPECT_NE(Read_File("game_config.ini").find("Mode=1.9"), std::string::npos)
+        << "a value present in the file is left as it was";
+}
+
+TEST_F(Game_Test, An_Unusable_Tick_Rate_Falls_Back_To_60_With_One_Line) {
+    for (const char* fps : {"0.5", "-3", "fast"}) {
+        Write_File("game_config.ini", std::string("[Display]\nMode=1\nWidth=320\nHeight=240\n[Game]\nFPS=") + fps + "\n");
+        EXPECT_EQ(Run_Game(Two_Scenes()), 0) << fps;
+        std::vector<std::string> messages = Log_Messages();
+        long said = std::count_if(messages.begin(), messages.end(),
+                                  [](const std::string& m) { return m.find("using 60") != std::string::npos; });
+        EXPECT_EQ(said, 1) << fps;
+    }
+}
+
+TEST_F(Game_Test, No_Scenes_Fails_After_The_Configuration_Was_Saved) {
+    std::filesystem::remove("game_config.ini");
+    EXPECT_EQ(Run_Game({}), 1);
+    std::vector<std::string> messages = Log_Messages();
+    ASSERT_GE(messages.size(), 2u);
+    EXPECT_EQ(messages[messages.size() - 2], "Can't start the game with no scenes available!");
+    EXPECT_EQ(messages.back(), "Setup didn't succeed.");
+    EXPECT_TRUE(std::filesystem::exists("game_config.ini"));
+}
+
+TEST_F(Game_Test, A_Configuration_That_Cannot_Be_Loaded_Is_Never_Overwritten) {
+    std::filesystem::remove("game_config.ini");
+    std::filesystem::create_directory("game_config.ini");
+    EXPECT_EQ(Run_Game(Two_Scenes()), 0) << "the program still runs, on fallbacks";
+    EXPECT_TRUE(std::filesystem::is_directory("game_config.ini"));
+}
+
+TEST(Game_Delta, Measures_From_The_Reset_And_Caps_A_Stall_At_Two_Ticks) {
+    Kelvane_Test::Init_Allegro();
+    Game game("Kelvane");
+    game.Reset_Delta();
+    EXPECT_EQ(game.Get_Delta(), 1.0f);
+    game.Update_Delta();
+    EXPECT_GE(game.Get_Delta(), 0.0f);
+    EXPECT_LT(game.Get_Delta(), 2.0f) << "an immediate tick is far below two periods";
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // six periods at 60 ticks per second
+    game.Update_Delta();
+    EXPECT_EQ(game.Get_Delta(), 2.0f);
+}

@@ -1,0 +1,175 @@
+// The bitmap and shader stores in a real window: caching by exact name, the
+// fallback image, the fatal exits, and GL programs that build or say why not.
+
+// NOTE: gtest comes before the GL header, whose X11 macros (None, Bool) break it.
+#include <gtest/gtest.h>
+
+#include <allegro5/allegro.h>
+#include <allegro5/allegro_opengl.h>
+
+#include <cstdio>   // Required for: freopen()
+#include <cstdlib>  // Required for: abort()
+#include <filesystem>
+#include <string>
+
+#include "resources/bitmap.h"
+#include "resources/bitmap_manager.h"
+#include "resources/shader.h"
+#include "resources/shader_manager.h"
+#include "support/scratch_dir.h"
+#include "support/window.h"
+
+using namespace Kelvane;
+using Kelvane_Test::Scratch_Dir;
+using Kelvane_Test::Write_File;
+
+namespace {
+
+class Store_Test : public Kelvane_Test::Window_Test {
+protected:
+    void SetUp() override {
+        Window_Test::SetUp();
+        std::filesystem::create_directories("assets");
+        std::filesystem::copy_file(scratch.Previous() + "/assets/missing.png", "assets/missing.png");
+        ALLEGRO_BITMAP* image = al_create_bitmap(3, 2);
+        al_set_target_bitmap(image);
+        al_clear_to_color(al_map_rgb(10, 200, 30));
+        al_save_bitmap("green.png", image);
+        al_destroy_bitmap(image);
+        al_set_target_backbuffer(display);
+    }
+    Scratch_Dir scratch;
+};
+
+int Width(Bitmap* bitmap) { return al_get_bitmap_width(bitmap->Get_Bit()); }
+
+const char* VALID_SHADER = "uniform float level;\nvoid main() { gl_FragColor = vec4(level); }\n";
+
+}  // namespace
+
+TEST_F(Store_Test, Bitmaps_Are_Cached_By_Exact_Name) {
+    Bitmap_Manager store;
+    Bitmap* first = store.Get_Bitmap("green.png");
+    EXPECT_EQ(store.Get_Bitmap("green.png"), first);
+    EXPECT_NE(store.Get_Bitmap("./green.png"), first) << "another spelling is another entry";
+    EXPECT_EQ(Width(first), 3);
+    EXPECT_EQ(Kelvane_Test::Read_Pixel(first->Get_Bit(), 1, 1).g, 200);
+
+    ALLEGRO_BITMAP* made = al_create_bitmap(5, 5);
+    store.Add_Bitmap("green.png", made);
+    EXPECT_EQ(store.Get_Bitmap("green.png"), first) << "the older entry keeps being found";
+    store.Add_Bitmap("made", made);
+    EXPECT_EQ(store.Get_Bitmap("made")->Get_Bit(), made);
+}
+
+TEST_F(Store_Test, Missing_Or_Corrupt_Files_Get_The_Fallback_With_One_Message) {
+    Write_File("corrupt.png", "not a png at all");
+    Bitmap_Manager store;
+    int fallback_w = al_get_bitmap_width(al_load_bitmap("assets/missing.png"));
+    testing::internal::CaptureStdout();
+    Bitmap* corrupt = store.Get_Bitmap("corrupt.png");
+    Bitmap* missing = store.Get_Bitmap("nowhere.png");
+    store.Get_Bitmap("corrupt.png");
+    std::string said = testing::internal::GetCapturedStdout();
+    ASSERT_NE(corrupt->Get_Bit(), nullptr);
+    ASSERT_NE(missing->Get_Bit(), nullptr);
+    EXPECT_EQ(Width(corrupt), fallback_w);
+    EXPECT_EQ(Width(missing), fallback_w);
+    EXPECT_NE(corrupt->Get_Bit(), missing->Get_Bit()) << "each entry owns its own copy";
+    EXPECT_EQ(said.find("Bitmap corrupt.png couldn't be loaded. Is the file valid?\n"), 0u);
+    EXPECT_EQ(said.find("corrupt.png", 20), std::string::npos) << "said once, not on the cached request";
+    EXPECT_NE(said.find("nowhere.png"), std::string::npos);
+}
+
+TEST_F(Store_Test, Released_Entries_Load_Afresh) {
+    Bitmap_Manager store;
+    Bitmap* first = store.Get_Bitmap("green.png");
+    store.Release_Bitmap("green.png");
+    Bitmap* again = store.Get_Bitmap("green.png");
+    EXPECT_EQ(Width(again), 3);
+    EXPECT_EQ(Kelvane_Test::Read_Pixel(again->Get_Bit(), 0, 0).r, 10);
+    EXPECT_EQ(store.Get_Bitmap("green.png"), again) << "the reloaded entry is cached again";
+    (void)first;  // destroyed by the release: must not be touched
+}
+
+TEST_F(Store_Test, No_Fallback_Image_Ends_The_Process_With_Status_1) {
+    std::filesystem::remove("assets/missing.png");
+    Write_File("corrupt.png", "still not a png");
+    EXPECT_EXIT(
+        {
+            // The child keeps to memory images and sends its standard output to a file we can read.
+            al_set_new_bitmap_flags(ALLEGRO_MEMORY_BITMAP);
+            if (!freopen("stdout.txt", "w", stdout)) std::abort();
+            Bitmap bitmap("corrupt.png");
+        },
+        testing::ExitedWithCode(1), "");
+    EXPECT_EQ(Kelvane_Test::Read_File("stdout.txt"),
+              "Bitmap corrupt.png couldn't be loaded. Is the file valid?\n"
+              "The default missing bitmap couldn't be loaded either.");
+}
+
+TEST_F(Store_Test, A_Valid_Shader_Builds_Applies_And_Clears) {
+    Write_File("ok.glsl", VALID_SHADER);
+    Shader_Manager store;
+    Shader* shader = store.Get_Shader("ok.glsl");
+    EXPECT_EQ(store.Get_Shader("ok.glsl"), shader) << "one program per path";
+    ASSERT_TRUE(shader->Is_Usable()) << shader->Get_Error();
+    shader->Apply();
+    GLint current = 0;
+    glGetIntegerv(GL_CURRENT_PROGRAM, &current);
+    EXPECT_EQ(static_cast<GLuint>(current), shader->Get_Program());
+    shader->Set_Float("level", 0.25f);
+    GLfloat level = 0;
+    glGetUniformfv(shader->Get_Program(), glGetUniformLocation(shader->Get_Program(), "level"), &level);
+    EXPECT_EQ(level, 0.25f);
+
+    ALLEGRO_BITMAP* image = al_create_bitmap(4, 4);
+    shader->Set_Texture("level", 1, image);
+    GLint unit = 0;
+    glGetIntegerv(GL_ACTIVE_TEXTURE, &unit);
+    EXPECT_EQ(unit, GL_TEXTURE0 + 1) << "the bound unit stays active";
+    GLint bound = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    EXPECT_EQ(static_cast<GLuint>(bound), al_get_opengl_texture(image));
+    glActiveTexture(GL_TEXTURE0);
+
+    Shader other("nothing-here.glsl");
+    other.Clear();
+    glGetIntegerv(GL_CURRENT_PROGRAM, &current);
+    EXPECT_EQ(current, 0) << "Clear works whichever shader it is called on";
+    al_destroy_bitmap(image);
+}
+
+TEST_F(Store_Test, A_Broken_Or_Missing_Shader_Is_Unusable_And_Says_Why) {
+    Write_File("broken.glsl", "void main() { gl_FragColor = vec4(1.0) }\n");
+    Shader broken("broken.glsl");
+    EXPECT_FALSE(broken.Is_Usable());
+    EXPECT_NE(broken.Get_Error().find("broken.glsl"), std::string::npos);
+    EXPECT_GT(broken.Get_Error().size(), std::string("Shader broken.glsl didn't compile:\n").size())
+        << "the compiler's own message is kept";
+    broken.Apply();
+    GLint current = -1;
+    glGetIntegerv(GL_CURRENT_PROGRAM, &current);
+    EXPECT_EQ(current, 0) << "applying an unusable program amounts to Clear";
+
+    Shader missing("missing.glsl");
+    EXPECT_FALSE(missing.Is_Usable());
+    EXPECT_EQ(missing.Get_Program(), 0u);
+}
+
+TEST_F(Store_Test, Long_Source_Lines_Arrive_Whole) {
+    // A 700-character comment line is read in two pieces and must be joined unchanged.
+    std::string source = "// " + std::string(700, 'x') + "\n" + VALID_SHADER;
+    Write_File("long.glsl", source);
+    Shader shader("long.glsl");
+    ASSERT_TRUE(shader.Is_Usable()) << shader.Get_Error();
+    GLhandleARB attached = 0;
+    GLsizei count = 0;
+    glGetAttachedObjectsARB(shader.Get_Program(), 1, &count, &attached);
+    ASSERT_EQ(count, 1);
+    std::string compiled(source.size() + 16, '\0');
+    GLsizei length = 0;
+    glGetShaderSourceARB(attached, static_cast<GLsizei>(compiled.size()), &length, compiled.data());
+    compiled.resize(length);
+    EXPECT_EQ(compiled, source);
+}
