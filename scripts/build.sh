@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Configures and builds Kelvane into build/ (extra arguments go to cmake's configure step).
+# Configures and builds Kelvane into build/, or into $KELVANE_BUILD_DIR when set;
+# extra arguments go to cmake's configure step.
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-cmake -S "$ROOT" -B "$ROOT/build" "$@" >/dev/null
-cmake --build "$ROOT/build" -j"$(nproc)"
+BUILD="${KELVANE_BUILD_DIR:-$ROOT/build}"
+cmake -S "$ROOT" -B "$BUILD" "$@" >/dev/null
+cmake --build "$BUILD" -j"$(nproc)"
