@@ -5,6 +5,7 @@
 #include <cstddef>  // Required for: ptrdiff_t
 #include <cstdint>
 #include <cstdio>  // Required for: printf()
+#include <vector>
 
 #include "core/common.h"
 #include "core/config.h"
@@ -62,18 +63,85 @@ uint32_t* Row_Of(ALLEGRO_LOCKED_REGION* region, int y) {
     return reinterpret_cast<uint32_t*>(static_cast<char*>(region->data) + static_cast<std::ptrdiff_t>(y) * region->pitch);
 }
 
-bool Inside(ALLEGRO_BITMAP* bitmap, int x, int y) {
-    return x >= 0 && y >= 0 && x < al_get_bitmap_width(bitmap) && y < al_get_bitmap_height(bitmap);
+uint32_t Word_At(ALLEGRO_LOCKED_REGION* region, int x, int y) { return Row_Of(region, y)[x]; }
+
+bool Inside(int x, int y, int width, int rows) { return x >= 0 && y >= 0 && x < width && y < rows; }
+
+// The shadow sprite while it is made: one word per pixel, column after column,
+// so that the column-major passes walk memory in order.
+using Column_Grid = std::vector<uint32_t>;
+
+size_t Cell(int i, int j, int rows) {
+    return static_cast<size_t>(i) * static_cast<size_t>(rows) + static_cast<size_t>(j);
 }
 
-// Reads outside the image give transparent black, so smaller images read as empty.
-uint32_t Get_Word(ALLEGRO_BITMAP* bitmap, ALLEGRO_LOCKED_REGION* region, int x, int y) {
-    return Inside(bitmap, x, y) ? Row_Of(region, y)[x] : TRANSPARENT_WORD;
+// Writes outside the sprite are dropped.
+void Put_Cell(Column_Grid& grid, int width, int rows, int i, int j, uint32_t word) {
+    if (Inside(i, j, width, rows)) grid[Cell(i, j, rows)] = word;
 }
 
-// Writes outside the image are dropped, as al_put_pixel would.
-void Put_Word(ALLEGRO_BITMAP* bitmap, ALLEGRO_LOCKED_REGION* region, int x, int y, uint32_t word) {
-    if (Inside(bitmap, x, y)) Row_Of(region, y)[x] = word;
+// z as two base-255 digits, red = lo and green = hi; transparent when hi
+// would not fit its byte (or z is negative), since then it cannot be decoded.
+uint32_t Shadow_Word(float z) {
+    int hi = Truncate_To_Int(z / 255.0f);
+    if (!(z >= 0.0f && hi <= MAX_HIGH_DIGIT)) return TRANSPARENT_WORD;
+    int lo = Truncate_To_Int(z - 255.0f * hi);
+    return Word_Of(lo, hi, 0, 255);
+}
+
+// The five-pixel cross of a source pixel landed at v. Only the centre is
+// tested: a taller point keeps it, equal heights overwrite.
+void Stamp_Cross(Column_Grid& grid, int width, int rows, Vec2D v, float z, uint32_t word) {
+    int spot_x = Truncate_To_Int(v.x);
+    int spot_y = Truncate_To_Int(v.y);
+    if (v.x >= 0.0f && v.x < width && v.y >= 0.0f && v.y < rows) {
+        uint32_t owner = grid[Cell(spot_x, spot_y, rows)];
+        if (Red_Of(owner) + 255 * Green_Of(owner) > z) return;
+    }
+    Put_Cell(grid, width, rows, spot_x, spot_y, word);
+    Put_Cell(grid, width, rows, Truncate_To_Int(v.x - 1.0f), spot_y, word);
+    Put_Cell(grid, width, rows, Truncate_To_Int(v.x + 1.0f), spot_y, word);
+    Put_Cell(grid, width, rows, spot_x, Truncate_To_Int(v.y + 1.0f), word);
+    Put_Cell(grid, width, rows, spot_x, Truncate_To_Int(v.y - 1.0f), word);
+}
+
+// One clean-up decision: a hole with few gaps around it takes the last scanned
+// neighbour's height, a solid pixel with few solid neighbours is removed.
+void Clean_Shadow_Pixel(Column_Grid& grid, int width, int rows, int i, int j) {
+    bool hole = Alpha_Of(grid[Cell(i, j, rows)]) < HOLE_ALPHA_LIMIT;
+    int count = 0;
+    bool any_neighbour = false;
+    uint32_t last = TRANSPARENT_WORD;
+    for (int di = -1; di <= 1; di++) {
+        for (int dj = -1; dj <= 1; dj++) {
+            if ((di == 0 && dj == 0) || !Inside(i + di, j + dj, width, rows)) continue;
+            last = grid[Cell(i + di, j + dj, rows)];
+            any_neighbour = true;
+            int alpha = Alpha_Of(last);
+            if (hole ? alpha != 255 : alpha > SOLID_ALPHA_LIMIT) count++;
+        }
+    }
+    if (count >= NEIGHBOUR_LIMIT) return;
+    // A 1 x 1 image has no neighbour to copy: its hole stays transparent, no footprint.
+    if (hole && any_neighbour) grid[Cell(i, j, rows)] = Word_Of(Red_Of(last), Green_Of(last), 0, 255);
+    if (!hole) grid[Cell(i, j, rows)] = TRANSPARENT_WORD;
+}
+
+// Column-major and in place: each decision sees the changes already made.
+void Clean_Shadow(Column_Grid& grid, int width, int rows) {
+    for (int i = 0; i < width; i++)
+        for (int j = 0; j < rows; j++) Clean_Shadow_Pixel(grid, width, rows, i, j);
+}
+
+void Store_Grid(const Column_Grid& grid, ALLEGRO_BITMAP* image) {
+    int width = al_get_bitmap_width(image);
+    int rows = al_get_bitmap_height(image);
+    ALLEGRO_LOCKED_REGION* lock = Lock_Words(image, ALLEGRO_LOCK_WRITEONLY);
+    for (int y = 0; y < rows; y++) {
+        uint32_t* row = Row_Of(lock, y);
+        for (int x = 0; x < width; x++) row[x] = grid[Cell(x, y, rows)];
+    }
+    al_unlock_bitmap(image);
 }
 
 // Loads through the store with the given new-bitmap flags, restoring the caller's.
@@ -100,53 +168,30 @@ void Save_And_Register(Bitmap_Manager* store, std::string path, ALLEGRO_BITMAP* 
 // Copies normal RGB and height red (as alpha) over the normal image's extent,
 // clipped to the result; missing height reads as 0.
 void Pack_Normal_And_Height(ALLEGRO_BITMAP* normal, ALLEGRO_BITMAP* height, ALLEGRO_BITMAP* result) {
+    int normal_w = al_get_bitmap_width(normal);
+    int normal_h = al_get_bitmap_height(normal);
+    int height_w = al_get_bitmap_width(height);
+    int height_h = al_get_bitmap_height(height);
     ALLEGRO_LOCKED_REGION* normal_lock = Lock_Words(normal, ALLEGRO_LOCK_READONLY);
     ALLEGRO_LOCKED_REGION* height_lock = Lock_Words(height, ALLEGRO_LOCK_READONLY);
     ALLEGRO_LOCKED_REGION* result_lock = Lock_Words(result, ALLEGRO_LOCK_WRITEONLY);
     int width = al_get_bitmap_width(result);
     int rows = al_get_bitmap_height(result);
     for (int y = 0; y < rows; y++) {
+        uint32_t* row = Row_Of(result_lock, y);
         for (int x = 0; x < width; x++) {
-            uint32_t n = Get_Word(normal, normal_lock, x, y);
-            uint32_t hgt = Get_Word(height, height_lock, x, y);
-            uint32_t word = Inside(normal, x, y) ? Word_Of(Red_Of(n), Green_Of(n), Blue_Of(n), Red_Of(hgt))
-                                                 : TRANSPARENT_WORD;
-            Put_Word(result, result_lock, x, y, word);
+            if (!Inside(x, y, normal_w, normal_h)) {
+                row[x] = TRANSPARENT_WORD;
+                continue;
+            }
+            uint32_t n = Word_At(normal_lock, x, y);
+            int height_byte = Inside(x, y, height_w, height_h) ? Red_Of(Word_At(height_lock, x, y)) : 0;
+            row[x] = Word_Of(Red_Of(n), Green_Of(n), Blue_Of(n), height_byte);
         }
     }
     al_unlock_bitmap(result);
     al_unlock_bitmap(height);
     al_unlock_bitmap(normal);
-}
-
-// One clean-up decision: a hole with few gaps around it takes the last scanned
-// neighbour's height, a solid pixel with few solid neighbours is removed.
-void Clean_Shadow_Pixel(ALLEGRO_BITMAP* shadow, ALLEGRO_LOCKED_REGION* lock, int i, int j) {
-    bool hole = Alpha_Of(Get_Word(shadow, lock, i, j)) < HOLE_ALPHA_LIMIT;
-    int count = 0;
-    bool any_neighbour = false;
-    uint32_t last = TRANSPARENT_WORD;
-    for (int di = -1; di <= 1; di++) {
-        for (int dj = -1; dj <= 1; dj++) {
-            if ((di == 0 && dj == 0) || !Inside(shadow, i + di, j + dj)) continue;
-            last = Get_Word(shadow, lock, i + di, j + dj);
-            any_neighbour = true;
-            int alpha = Alpha_Of(last);
-            if (hole ? alpha != 255 : alpha > SOLID_ALPHA_LIMIT) count++;
-        }
-    }
-    if (count >= NEIGHBOUR_LIMIT) return;
-    // A 1 x 1 image has no neighbour to copy: its hole stays transparent, no footprint.
-    if (hole && any_neighbour) Put_Word(shadow, lock, i, j, Word_Of(Red_Of(last), Green_Of(last), 0, 255));
-    if (!hole) Put_Word(shadow, lock, i, j, TRANSPARENT_WORD);
-}
-
-// Column-major and in place: each decision sees the changes already made.
-void Clean_Shadow(ALLEGRO_BITMAP* shadow, ALLEGRO_LOCKED_REGION* lock) {
-    int width = al_get_bitmap_width(shadow);
-    int rows = al_get_bitmap_height(shadow);
-    for (int i = 0; i < width; i++)
-        for (int j = 0; j < rows; j++) Clean_Shadow_Pixel(shadow, lock, i, j);
 }
 
 }  // namespace
@@ -225,67 +270,50 @@ void VObject_Complex::Generate_Normal_Map(Bitmap_Manager* store) {
 }
 
 void VObject_Complex::Generate_Shadow_Bit(Camera* camera) {
-    ALLEGRO_BITMAP* previous_target = al_get_target_bitmap();
-    ALLEGRO_BITMAP* shadow = al_create_bitmap(Truncate_To_Int(w), Truncate_To_Int(h));
-    // Cleared before locking: a clear while locked would not reach the locked copy.
-    al_set_target_bitmap(shadow);
-    al_clear_to_color(al_map_rgba_f(0, 0, 0, 0));
-    ALLEGRO_LOCKED_REGION* diffuse_lock = Lock_Words(actual_bit, ALLEGRO_LOCK_READONLY);
-    ALLEGRO_LOCKED_REGION* shadow_lock = Lock_Words(shadow, ALLEGRO_LOCK_READWRITE);
-    ALLEGRO_LOCKED_REGION* normal_lock = Lock_Words(actual_bit_normal, ALLEGRO_LOCK_READONLY);
-    bool fits = Cast_Footprint(camera, diffuse_lock, normal_lock, shadow, shadow_lock);
-    if (fits) Clean_Shadow(shadow, shadow_lock);
-    al_unlock_bitmap(shadow);
-    al_unlock_bitmap(actual_bit_normal);
-    al_unlock_bitmap(actual_bit);
-    al_set_target_bitmap(previous_target);
-    if (!fits) {
-        al_destroy_bitmap(shadow);
-        shadow = nullptr;
-    }
-    actual_bit_shadow = shadow;
+    int width = Truncate_To_Int(w);
+    int rows = Truncate_To_Int(h);
+    Column_Grid grid(static_cast<size_t>(width) * static_cast<size_t>(rows), TRANSPARENT_WORD);
+    actual_bit_shadow = nullptr;
+    if (!Cast_Footprint(camera, grid)) return;
+    Clean_Shadow(grid, width, rows);
+    actual_bit_shadow = al_create_bitmap(width, rows);
+    Store_Grid(grid, actual_bit_shadow);
 }
 
-bool VObject_Complex::Cast_Footprint(Camera* camera, ALLEGRO_LOCKED_REGION* diffuse_lock,
-                                     ALLEGRO_LOCKED_REGION* normal_lock, ALLEGRO_BITMAP* shadow,
-                                     ALLEGRO_LOCKED_REGION* shadow_lock) {
-    int width = al_get_bitmap_width(shadow);
-    int rows = al_get_bitmap_height(shadow);
-    for (int i = 0; i < width; i++) {
-        for (int j = 0; j < rows; j++) {
-            if (Alpha_Of(Get_Word(actual_bit, diffuse_lock, i, j)) < CASTING_ALPHA) continue;
-            int hb = Alpha_Of(Get_Word(actual_bit_normal, normal_lock, i, j));
-            if (!Cast_Pixel(camera, i, j, hb, shadow, shadow_lock)) return false;
+bool VObject_Complex::Cast_Footprint(Camera* camera, std::vector<uint32_t>& grid) {
+    int width = Truncate_To_Int(w);
+    int rows = Truncate_To_Int(h);
+    // A stale cached map may be smaller than the diffuse image: height 0 outside it.
+    int normal_w = al_get_bitmap_width(actual_bit_normal);
+    int normal_h = al_get_bitmap_height(actual_bit_normal);
+    ALLEGRO_LOCKED_REGION* diffuse_lock = Lock_Words(actual_bit, ALLEGRO_LOCK_READONLY);
+    ALLEGRO_LOCKED_REGION* normal_lock = Lock_Words(actual_bit_normal, ALLEGRO_LOCK_READONLY);
+    bool fits = true;
+    for (int i = 0; fits && i < width; i++) {
+        for (int j = 0; fits && j < rows; j++) {
+            if (Alpha_Of(Word_At(diffuse_lock, i, j)) < CASTING_ALPHA) continue;
+            int hb = Inside(i, j, normal_w, normal_h) ? Alpha_Of(Word_At(normal_lock, i, j)) : 0;
+            fits = Cast_Pixel(camera, i, j, hb, grid);
         }
     }
-    return true;
+    al_unlock_bitmap(actual_bit_normal);
+    al_unlock_bitmap(actual_bit);
+    return fits;
 }
 
-bool VObject_Complex::Cast_Pixel(Camera* camera, int i, int j, int hb, ALLEGRO_BITMAP* shadow,
-                                 ALLEGRO_LOCKED_REGION* shadow_lock) {
+bool VObject_Complex::Cast_Pixel(Camera* camera, int i, int j, int hb, std::vector<uint32_t>& grid) {
     double height_factor = camera->Get_Height_Factor();
     float z = static_cast<float>(((hb / 255.0) * tall) / height_factor);
-    int hi = Truncate_To_Int(z / 255.0f);
-    if (!(z >= 0.0f && hi <= MAX_HIGH_DIGIT)) {
+    uint32_t word = Shadow_Word(z);
+    if (word == TRANSPARENT_WORD) {
         std::printf("Object %s: height %g is beyond what shadow.png can hold (0 to %d); it casts no shadow.\n",
                     folder.c_str(), z, (MAX_HIGH_DIGIT + 1) * 255 - 1);
         return false;
     }
-    int lo = Truncate_To_Int(z - 255.0f * hi);
+    // Through both camera operations, so the landing spot rounds as the projection does.
     Vec2D floor = camera->Screen_To_Proj(static_cast<float>(i), static_cast<float>(j), z);
     Vec2D v = camera->Proj_To_Screen(floor.x, floor.y, 0.0f);
-    int spot_x = Truncate_To_Int(v.x);
-    int spot_y = Truncate_To_Int(v.y);
-    if (v.x >= 0.0f && v.x < w && v.y >= 0.0f && v.y < h) {
-        uint32_t owner = Get_Word(shadow, shadow_lock, spot_x, spot_y);
-        if (Red_Of(owner) + 255 * Green_Of(owner) > z) return true;  // a taller point owns the spot
-    }
-    uint32_t word = Word_Of(lo, hi, 0, 255);
-    Put_Word(shadow, shadow_lock, spot_x, spot_y, word);
-    Put_Word(shadow, shadow_lock, Truncate_To_Int(v.x - 1.0f), spot_y, word);
-    Put_Word(shadow, shadow_lock, Truncate_To_Int(v.x + 1.0f), spot_y, word);
-    Put_Word(shadow, shadow_lock, spot_x, Truncate_To_Int(v.y + 1.0f), word);
-    Put_Word(shadow, shadow_lock, spot_x, Truncate_To_Int(v.y - 1.0f), word);
+    Stamp_Cross(grid, Truncate_To_Int(w), Truncate_To_Int(h), v, z, word);
     return true;
 }
 

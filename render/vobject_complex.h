@@ -3,11 +3,11 @@
 // diffuse.png, normal.png, height.png and settings.ini, plus the cached
 // normal_cooked.png (normal in RGB, height in alpha) and shadow.png.
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "render/vobject.h"
-
-struct ALLEGRO_LOCKED_REGION;
 
 namespace Kelvane {
 
@@ -49,10 +49,10 @@ private:
     void Read_Settings();
     void Load_Or_Cook_Normal_Map(Bitmap_Manager* store);
     void Load_Or_Cast_Shadow(Bitmap_Manager* store, Camera* camera);
-    // False, after one line on standard output, when a height does not fit the encoding.
-    bool Cast_Footprint(Camera* camera, ALLEGRO_LOCKED_REGION* diffuse_lock, ALLEGRO_LOCKED_REGION* normal_lock,
-                        ALLEGRO_BITMAP* shadow, ALLEGRO_LOCKED_REGION* shadow_lock);
-    bool Cast_Pixel(Camera* camera, int i, int j, int hb, ALLEGRO_BITMAP* shadow, ALLEGRO_LOCKED_REGION* shadow_lock);
+    // Drops every casting pixel into `grid` (column-major, w x h words). False,
+    // after one line on standard output, when a height does not fit the encoding.
+    bool Cast_Footprint(Camera* camera, std::vector<uint32_t>& grid);
+    bool Cast_Pixel(Camera* camera, int i, int j, int hb, std::vector<uint32_t>& grid);
 
     ALLEGRO_BITMAP* actual_bit_normal;
     ALLEGRO_BITMAP* actual_bit_shadow;

@@ -416,6 +416,19 @@ TEST_F(Shadow_Sprite_Test, Clean_Up_Removes_Strays_And_Fills_Corners) {
     // The lone pixel's five-pixel cross goes piece by piece.
     EXPECT_EQ(Mask(Cast("lone", 9, 9, Block(4, 4, 4, 4), Constant(0), 500), 0, 8), Corners_Only(9, 9));
 
+    // Column by column, top to bottom, each decision seeing the earlier ones:
+    // a three-pixel line keeps a lopsided shape.
+    EXPECT_EQ(Mask(Cast("line", 9, 9, Block(3, 4, 5, 4), Constant(0), 500), 0, 8),
+              "#.......#\n"
+              ".........\n"
+              ".........\n"
+              "....##...\n"
+              "...###...\n"
+              "....##...\n"
+              ".........\n"
+              ".........\n"
+              "#.......#\n");
+
     // The block, grown by the crosses to 5 x 5, loses that square's corners.
     Image block = Cast("block", 11, 11, Block(4, 4, 6, 6), Constant(0), 500);
     EXPECT_EQ(Mask(block, 0, 10), GROWN_BLOCK_11);
@@ -424,6 +437,14 @@ TEST_F(Shadow_Sprite_Test, Clean_Up_Removes_Strays_And_Fills_Corners) {
     // Only a 1 x 1 image has a hole without neighbours: no footprint at all.
     EXPECT_EQ(Of(Cast("dot", 1, 1, Constant(0), Constant(0), 500).At(0, 0)), Of(CLEAR));
     EXPECT_EQ(Of(Cast("speck", 1, 1, Constant(255), Constant(0), 500).At(0, 0)), Of(CLEAR));
+}
+
+TEST_F(Shadow_Sprite_Test, A_Stale_Cached_Map_Smaller_Than_The_Image_Gives_Height_Zero_Beyond_It) {
+    // Caches are never refreshed: this one, 2 x 2 of the tallest height, predates an 11 x 11 diffuse image.
+    Write_Image(Folder("grown") + "normal_cooked.png", 2, 2, Fill(Pixel{128, 128, 255, 255}));
+    Image shadow = Cast("grown", 11, 11, Block(4, 4, 6, 6), Constant(255), 500);
+    EXPECT_EQ(Mask(shadow, 0, 10), GROWN_BLOCK_11);
+    EXPECT_EQ(Of(shadow.At(5, 5)), (Rgba{0, 0, 0, 255}));
 }
 
 TEST_F(Shadow_Sprite_Test, Only_Nearly_Opaque_Pixels_Cast) {
