@@ -1,0 +1,26 @@
+#pragma once
+// The objects of the demonstration scene, in their own coordinates: the origin
+// is the object's position (see docs/encodings.md, "Baked objects").
+
+#include "tools/asset_baker/model.h"
+#include "world/camera.h"
+
+namespace Asset_Baker {
+
+// World units of one floor tile's side; the scene places tiles this far apart.
+const double TILE_SIZE = 1080.0;
+
+// How far each tile edge reaches beyond the exact footprint, in world units,
+// so that neighbouring tiles leave no gap at any sub-pixel view position
+// (see docs/encodings.md, "Floor tiles").
+double Tile_Seam_Allowance(Kelvane::Camera& camera);
+
+Model Make_Tiles(Kelvane::Camera& camera);
+Model Make_Square();
+Model Make_House();
+Model Make_Sphere();
+Model Make_Robot();
+Model Make_Pilar();
+Model Make_Light();
+
+}  // namespace Asset_Baker

@@ -1,0 +1,58 @@
+#pragma once
+// Renders a model through the engine's oblique projection (Kelvane::Camera):
+// every image pixel's centre is a screen point, its view ray is every
+// projection-space point that projects there, and the hit nearest the viewer
+// (the highest z along the ray) gives the colour, the normal and the height.
+
+#include "tools/asset_baker/image.h"
+#include "tools/asset_baker/model.h"
+#include "world/camera.h"
+
+namespace Asset_Baker {
+
+// Where the model's picture sits in its image. Image point (u, v) shows the
+// screen point (u - center_x, v - center_y) relative to the picture of the
+// model's origin, so (center_x, center_y) is the pivot of settings.ini.
+struct Frame {
+    int width = 0;
+    int height = 0;
+    float center_x = 0.0f;
+    float center_y = 0.0f;
+    double top_z = 0.0;  // the model's highest z (rays start above it)
+};
+
+struct Trace_Hit {
+    double t = 0.0;
+    Vec3 p;
+    Vec3 n;
+    int part = -1;
+};
+
+struct Baked_Object {
+    Image diffuse;
+    Image normal;
+    Image height;
+    float tall = 1.0f;  // settings "Height"
+    float center_x = 0.0f;
+    float center_y = 0.0f;
+};
+
+// The image (plus a one-pixel margin) that holds the picture of the
+// model's bounds, with an integer pivot.
+Frame Compute_Frame(const Model& model, Kelvane::Camera& camera);
+// The view ray through image point (u, v) (pixel centres are at + 0.5),
+// starting above the model and heading down, built with Screen_To_Proj.
+Ray Image_Point_Ray(const Frame& frame, Kelvane::Camera& camera, double u, double v);
+// The hit nearest the viewer over all parts; false when the ray misses.
+bool Trace(const Model& model, const Ray& ray, Trace_Hit& hit);
+// The hit's normal tilted by its material's bump, unit length.
+Vec3 Shaded_Normal(const Model& model, const Trace_Hit& hit);
+Vec3 Albedo(const Model& model, const Trace_Hit& hit);
+// The "Height" of settings.ini: hf * the model's top z, at least model.min_tall,
+// rounded the way the settings file stores it.
+float Model_Tall(const Model& model, Kelvane::Camera& camera);
+// The three images and the settings values of the model, cropped to the
+// opaque pixels plus a one-pixel transparent border.
+Baked_Object Bake(const Model& model, Kelvane::Camera& camera);
+
+}  // namespace Asset_Baker
