@@ -88,8 +88,10 @@ const float SHADOW_TOP = 3.0 * SHADOW_SEGMENT;
 // The renderer moves each shadow sprite along the light by this share of
 // (1 - dz) x the object's drawn height; the march undoes it for the own object.
 const float SHADOW_SHIFT = 0.1;
-// The march toward the sun: steps crowd near the surface, where shadows are sharp.
-const int SHADOW_STEPS = 24;
+// The march toward the sun: steps crowd near the surface, where shadows are
+// sharp; each pixel starts them at its own offset, so the gaps between steps
+// read as a fine grain instead of stair-steps along the shadows' edges.
+const int SHADOW_STEPS = 16;
 const float SHADOW_REACH = 1600.0;
 // Start the march this far off the surface, so a surface never hides itself
 // behind its own, coarsely stored, heights.
@@ -132,6 +134,11 @@ float Shadow_Height(vec2 picture) {
     return (segments.r + segments.g + segments.b) * SHADOW_SEGMENT;
 }
 
+// A fixed, evenly spread value in [0, 1) per output pixel (interleaved gradient noise).
+float Pixel_Jitter() {
+    return fract(52.9829189 * fract(dot(gl_FragCoord.xy, vec2(0.06711056, 0.00583715))));
+}
+
 // 1 where the sun reaches the surface, down to 0 behind a taller caster. The
 // ray toward the sun climbs over the height field of the shadow map; casters
 // farther along it shade less, as the sky fills long shadows.
@@ -141,9 +148,10 @@ float Sun_Share(vec3 surface, vec2 floor_picture, vec3 normal, vec3 toward_sun) 
                  (SHADOW_SHIFT * (1.0 - directional_light[2]) * obj_t * height_factor * scale);
     vec2 picture = floor_picture + Floor_Picture(start.xy - surface.xy + shift);
     vec2 picture_step = Floor_Picture(toward_sun.xy);
+    float jitter = Pixel_Jitter();
     float shade = 0.0;
     for (int i = 1; i <= SHADOW_STEPS; ++i) {
-        float share = float(i) / float(SHADOW_STEPS);
+        float share = (float(i) - jitter) / float(SHADOW_STEPS);
         float travel = SHADOW_REACH * share * share;
         float ray = start.z + toward_sun.z * travel;
         if (ray > SHADOW_TOP) break;

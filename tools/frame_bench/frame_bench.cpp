@@ -1,0 +1,296 @@
+// Frame benchmark: renders the demonstration world and a stress world in a
+// real window, timing whole frames (shadow pass, colour pass) through the
+// renderer, then the same quads through a plain textured program: the floor
+// any lighting can reach on this rasterizer. Run it from the staged run
+// directory (assets/shader, assets/objects).
+//
+//   frame_bench [--size WxH] [--frames F] [--objects N] [--lights L] [--view X,Y] [--flags N]
+//               [--screenshot PREFIX]
+//
+// --view moves the view (screen space) from the demonstration's (0, 0);
+// --flags are the debug flags handed to the renderer (none by default).
+
+#include <allegro5/allegro.h>
+#include <allegro5/allegro_image.h>
+#include <allegro5/allegro_opengl.h>  // Required for: glFinish(), glGetString()
+#include <allegro5/allegro_primitives.h>
+#include <stdlib.h>  // Required for: mkdtemp()
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <list>
+#include <string>
+
+#include "core/common.h"
+#include "core/log.h"
+#include "render/renderer.h"
+#include "render/vobject_complex.h"
+#include "resources/bitmap_manager.h"
+#include "resources/shader.h"
+#include "resources/shader_manager.h"
+#include "world/camera.h"
+#include "world/light.h"
+
+using Kelvane::Camera;
+using Kelvane::Light;
+using Kelvane::Renderer;
+using Kelvane::VObject;
+using Kelvane::VObject_Complex;
+
+namespace {
+
+const char* const LIGHTING_PATH = "assets/shader/object_light.glsl";
+const char* const SHADOW_PATH = "assets/shader/object_shadow.glsl";
+const int MAX_LIGHTS = 24;
+const int WARM_UP_FRAMES = 2;
+
+// Samples "texture" and keeps the depth write, so early depth rejection
+// helps it no more than it helps the lighting program.
+const char* const PLAIN_PROGRAM =
+    "#version 120\n"
+    "uniform sampler2D texture;\n"
+    "void main() {\n"
+    "    gl_FragColor = texture2D(texture, gl_TexCoord[0].st);\n"
+    "    gl_FragDepth = gl_FragCoord.z;\n"
+    "}\n";
+
+const char* const PROPS[] = {"square", "house", "sphere", "robot", "pilar"};
+// The demonstration's map and its floor of TILE_ROWS x TILE_ROWS tiles.
+const float MAP_WIDTH = 3000.0f;
+const float MAP_HEIGHT = 4000.0f;
+const float MAP_TALL = 2400.0f;
+const int TILE_ROWS = 3;
+const float TILE_SIZE = 1080.0f;
+
+struct Options {
+    int width = 800;
+    int height = 600;
+    int frames = 60;
+    int objects = 40;
+    int lights = MAX_LIGHTS;
+    float view_x = 0.0f;
+    float view_y = 0.0f;
+    int flags = 0;
+    std::string screenshot;  // file name prefix; empty for none
+};
+
+struct World {
+    std::string name;
+    int flags = 0;
+    std::list<VObject*> objects;
+    std::list<Light*> lights;
+    Light* sun = nullptr;
+    Camera* camera = nullptr;
+};
+
+bool Parse_Options(int argc, char** argv, Options* options) {
+    for (int i = 1; i + 1 < argc; i += 2) {
+        std::string key = argv[i];
+        const char* value = argv[i + 1];
+        if (key == "--size" && std::sscanf(value, "%dx%d", &options->width, &options->height) == 2) continue;
+        if (key == "--frames" && std::sscanf(value, "%d", &options->frames) == 1) continue;
+        if (key == "--objects" && std::sscanf(value, "%d", &options->objects) == 1) continue;
+        if (key == "--lights" && std::sscanf(value, "%d", &options->lights) == 1) continue;
+        if (key == "--flags" && std::sscanf(value, "%d", &options->flags) == 1) continue;
+        if (key == "--view" && std::sscanf(value, "%f,%f", &options->view_x, &options->view_y) == 2) continue;
+        if (key == "--screenshot") {
+            options->screenshot = value;
+            continue;
+        }
+        return false;
+    }
+    return argc % 2 == 1 && std::isfinite(options->view_x) && std::isfinite(options->view_y) && options->width > 0 && options->height > 0 && options->frames > 0 &&
+           options->objects >= 0 && options->lights >= 0 && options->lights <= MAX_LIGHTS;
+}
+
+bool Has_Demo_Assets() {
+    for (const char* name : PROPS)
+        if (!Kelvane::File_Exists(std::string("assets/objects/") + name + "/diffuse.png")) return false;
+    return Kelvane::File_Exists("assets/objects/tiles/diffuse.png") &&
+           Kelvane::File_Exists("assets/objects/light/diffuse.png");
+}
+
+// The camera eases toward its target: let it arrive.
+void Move_View(Camera* camera, float x, float y) {
+    camera->Move_Target_X(x);
+    camera->Move_Target_Y(y);
+    while (camera->Get_X() != x || camera->Get_Y() != y) camera->Update(2.0f);
+}
+
+// The demonstration scene's sky, camera and floor of nine tiles.
+World Start_World(const std::string& name, Kelvane::Bitmap_Manager* store, const Options& options) {
+    World world;
+    world.name = name;
+    world.flags = options.flags;
+    world.sun = new Light(5.0f, 1.5f, 1.0f, 300.0f, 1.3f, 1.2f, 1.0f, 0);
+    world.sun->Normalize();
+    world.sun->Set_Strength(1.0f);
+    world.sun->Set_Ambience(0.3f);
+    world.camera = new Camera();
+    world.camera->Set_Map_Width(MAP_WIDTH);
+    world.camera->Set_Map_Height(MAP_HEIGHT);
+    world.camera->Set_Map_Tall(MAP_TALL);
+    Move_View(world.camera, options.view_x, options.view_y);
+    for (int i = 0; i < TILE_ROWS; i++)
+        for (int j = 0; j < TILE_ROWS; j++)
+            world.objects.push_back(new VObject_Complex(store, world.camera, "tiles", TILE_SIZE * i, TILE_SIZE * j,
+                                                        0.0f, 1.0f, true));
+    return world;
+}
+
+World Demo_World(Kelvane::Bitmap_Manager* store, const Options& options) {
+    World world = Start_World("demo", store, options);
+    struct Prop {
+        const char* name;
+        float x, y, scale;
+    };
+    const Prop props[] = {{"square", 150, 150, 0.6f},
+                          {"house", 1350, 750, 0.5f},
+                          {"sphere", 250, 950, 1.0f},
+                          {"robot", 600, 1750, 1.0f},
+                          {"pilar", 1300, 1850, 1.0f}};
+    for (const Prop& prop : props)
+        world.objects.push_back(
+            new VObject_Complex(store, world.camera, prop.name, prop.x, prop.y, 0.0f, prop.scale, true));
+    VObject_Complex* lamp = new VObject_Complex(store, world.camera, "light", 100.0f, 800.0f, 300.0f, 1.0f, false);
+    world.lights.push_back(new Light(100.0f, 800.0f, 300.0f, 400.0f, 1.2f, 1.0f, 0.8f, 0));
+    lamp->Attach_Light(world.lights.back());
+    world.objects.push_back(lamp);
+    return world;
+}
+
+// Props and lights spread evenly over the view, on a grid of screen points.
+Vec2D Spread(Camera* camera, int index, int count, float z) {
+    int columns = static_cast<int>(std::ceil(std::sqrt(static_cast<float>(count))));
+    int rows = (count + columns - 1) / columns;
+    float sx = 150.0f + 1650.0f * ((index % columns) + 0.5f) / columns;
+    float sy = 250.0f + 800.0f * ((index / columns) + 0.5f) / rows;
+    return camera->Screen_To_Proj(camera->Get_X() + sx, camera->Get_Y() + sy, z);
+}
+
+World Stress_World(Kelvane::Bitmap_Manager* store, const Options& options) {
+    World world = Start_World("stress", store, options);
+    int objects = options.objects;
+    int lights = options.lights;
+    for (int i = 0; i < objects; i++) {
+        Vec2D floor = Spread(world.camera, i, objects, 0.0f);
+        const char* prop = PROPS[(i + i / 3) % std::size(PROPS)];
+        world.objects.push_back(new VObject_Complex(store, world.camera, prop, floor.x, floor.y, 0.0f, 0.4f, true));
+    }
+    for (int i = 0; i < lights; i++) {
+        Vec2D floor = Spread(world.camera, i, lights, 0.0f);
+        world.lights.push_back(new Light(floor.x + 60.0f, floor.y - 60.0f, 150.0f, 400.0f, 0.6f + 0.1f * (i % 5),
+                                         0.5f + 0.1f * (i % 3), 0.8f - 0.1f * (i % 4), 0));
+    }
+    return world;
+}
+
+// A shader store whose two programs are the plain one, built from a scratch folder.
+bool Build_Plain_Shaders(Kelvane::Shader_Manager* plain) {
+    std::string folder = (std::filesystem::temp_directory_path() / "frame-bench-XXXXXX").string();
+    if (!mkdtemp(folder.data())) return false;
+    std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::create_directories(folder + "/assets/shader");
+    std::ofstream(folder + "/" + LIGHTING_PATH) << PLAIN_PROGRAM;
+    std::ofstream(folder + "/" + SHADOW_PATH) << PLAIN_PROGRAM;
+    std::filesystem::current_path(folder);
+    bool usable = plain->Get_Shader(LIGHTING_PATH)->Is_Usable() && plain->Get_Shader(SHADOW_PATH)->Is_Usable();
+    std::filesystem::current_path(previous);
+    std::filesystem::remove_all(folder);
+    return usable;
+}
+
+void Draw_Frame(Renderer* renderer, Kelvane::Log* log, World& world) {
+    al_clear_to_color(al_map_rgb(100, 100, 100));
+    renderer->Render(log, &world.objects, &world.lights, world.sun, world.camera, world.flags);
+}
+
+// Milliseconds per frame, the GPU's work included.
+double Time_Frames(Renderer* renderer, Kelvane::Log* log, World& world, int frames) {
+    for (int i = 0; i < WARM_UP_FRAMES; i++) Draw_Frame(renderer, log, world);
+    glFinish();
+    double total = 0.0;
+    for (int i = 0; i < frames; i++) {
+        double start = al_get_time();
+        Draw_Frame(renderer, log, world);
+        glFinish();
+        total += al_get_time() - start;
+        al_flip_display();
+    }
+    return 1000.0 * total / frames;
+}
+
+void Save_Screenshot(ALLEGRO_DISPLAY* display, Renderer* renderer, Kelvane::Log* log, World& world,
+                     const std::string& prefix) {
+    if (prefix.empty()) return;
+    Draw_Frame(renderer, log, world);
+    std::string path = prefix + "_" + world.name + ".png";
+    if (!al_save_bitmap(path.c_str(), al_get_backbuffer(display))) std::printf("could not save %s\n", path.c_str());
+    al_flip_display();
+}
+
+void Report(ALLEGRO_DISPLAY* display, Renderer* lit, Renderer* plain, Kelvane::Log* log, World& world,
+            const Options& options) {
+    for (VObject* object : world.objects) object->Update(1.0f);  // lamps carry their lights
+    double lit_ms = Time_Frames(lit, log, world, options.frames);
+    double plain_ms = Time_Frames(plain, log, world, options.frames);
+    std::printf("%-8s %7zu %6zu %12.2f %14.2f %7.2f\n", world.name.c_str(), world.objects.size(),
+                world.lights.size(), lit_ms, plain_ms, lit_ms / plain_ms);
+    Save_Screenshot(display, lit, log, world, options.screenshot);
+}
+
+ALLEGRO_DISPLAY* Open_Window(const Options& options) {
+    al_set_new_display_flags(ALLEGRO_OPENGL | ALLEGRO_WINDOWED);
+    al_set_new_display_option(ALLEGRO_DEPTH_SIZE, 24, ALLEGRO_SUGGEST);
+    al_set_new_window_title("Kelvane frame bench");
+    return al_create_display(options.width, options.height);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (!Parse_Options(argc, argv, &options)) {
+        std::printf("usage: frame_bench [--size WxH] [--frames F] [--objects N] [--lights 0-24] "
+                    "[--view X,Y] [--flags N] [--screenshot PREFIX]\n");
+        return 2;
+    }
+    if (!al_init() || !al_init_image_addon() || !al_init_primitives_addon()) return 1;
+    ALLEGRO_DISPLAY* display = Open_Window(options);
+    if (!display) {
+        std::printf("no OpenGL window of %dx%d\n", options.width, options.height);
+        return 1;
+    }
+    if (!Has_Demo_Assets()) {
+        std::printf("no assets/objects here: run from the staged run directory\n");
+        return 1;
+    }
+    Kelvane::Log log("frame_bench.log");
+    Kelvane::Bitmap_Manager store;
+    Kelvane::Shader_Manager shaders;
+    Kelvane::Shader_Manager plain_shaders;
+    Kelvane::Shader* lighting = shaders.Get_Shader(LIGHTING_PATH);
+    if (!lighting->Is_Usable()) {
+        std::printf("%s\n", lighting->Get_Error().c_str());
+        return 1;
+    }
+    if (!Build_Plain_Shaders(&plain_shaders)) {
+        std::printf("the plain program did not build\n");
+        return 1;
+    }
+    Renderer lit(display, &shaders, 1920.0f, 1080.0f, 0.0f, 0.0f, 0.0f, 0.0f);
+    Renderer plain(display, &plain_shaders, 1920.0f, 1080.0f, 0.0f, 0.0f, 0.0f, 0.0f);
+
+    std::printf("frame_bench %dx%d, %d frames, %s\n", options.width, options.height, options.frames,
+                reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
+    std::printf("%-8s %7s %6s %12s %14s %7s\n", "world", "objects", "lights", "lit ms/frame", "plain ms/frame",
+                "ratio");
+    World demo = Demo_World(&store, options);
+    Report(display, &lit, &plain, &log, demo, options);
+    World stress = Stress_World(&store, options);
+    Report(display, &lit, &plain, &log, stress, options);
+    return 0;
+}
