@@ -142,6 +142,30 @@ TEST(Asset_Baker, TilesInterlockWithoutGaps) {
     }
 }
 
+// The paving runs on across tile borders: the colour and the normal just
+// inside one edge continue just inside the opposite edge of the next tile.
+TEST(Asset_Baker, TilePatternIsSeamlessAcrossBorders) {
+    Kelvane::Camera camera;
+    Model tiles = Make_Tiles(camera);
+    const Material& stone = tiles.parts.at(0).material;
+    const Vec3 up(0, 0, 1);
+    int compared = 0;
+    for (int k = 0; k < 400; ++k) {
+        double along = 1.3 + k * 2.7;
+        // Across the border x = 0 (between tiles i and i + 1) and y = 1080.
+        for (int border = 0; border < 2; ++border) {
+            Vec3 a = border == 0 ? Vec3(-0.04, along, 0) : Vec3(-along, TILE_SIZE - 0.04, 0);
+            Vec3 b = border == 0 ? Vec3(0.04, along, 0) : Vec3(-along, TILE_SIZE + 0.04, 0);
+            Vec3 ca = stone.albedo(Surface_Point{a, up});
+            Vec3 cb = stone.albedo(Surface_Point{b, up});
+            EXPECT_LT(Length(ca - cb), 0.03) << border << " at " << along;
+            EXPECT_LT(std::fabs(stone.bump(a, up) - stone.bump(b, up)), 0.05) << border << " at " << along;
+            ++compared;
+        }
+    }
+    EXPECT_EQ(compared, 800);
+}
+
 // ---- Encodings ------------------------------------------------------------
 
 TEST(Asset_Baker, NormalEncodingRoundTrips) {

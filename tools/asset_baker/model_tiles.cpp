@@ -36,26 +36,25 @@ Slab Slab_At(const Vec3& p) {
     return Slab{((bond.column % columns) + columns) % columns, ((bond.row % rows) + rows) % rows, bond.edge, u, v};
 }
 
-Vec3 Slab_Colour(const Slab& slab, const Vec3& p) {
+Vec3 Slab_Colour(const Slab& slab) {
     static const Vec3 PALETTE[4] = {Rgb(170, 163, 150), Rgb(160, 157, 150), Rgb(176, 167, 150), Rgb(152, 151, 147)};
     Vec3 base = PALETTE[Hash(slab.column, slab.row, 0, 11) % 4] * Block_Variation(slab.column, slab.row, 12, 0.06);
-    Vec3 q(slab.u, slab.v, 0);
-    double mottle = Fbm(q / 34.0 + Vec3(slab.column * 7.0, slab.row * 13.0, 0), 4, 13);
+    // Noise that repeats with the tile, so the slabs that straddle a tile
+    // border show no break there.
+    double mottle = Tiled_Fbm(slab.u / 36.0 + slab.column * 7.0, slab.v / 36.0 + slab.row * 13.0, 30, 4, 13);
     Vec3 colour = base * (0.86 + 0.26 * mottle);
     // Fine dark and light grains.
-    double grain = Hash01(static_cast<int32_t>(std::floor(slab.u / 3.0)), static_cast<int32_t>(std::floor(slab.v / 3.0)), 1, 14);
-    if (grain > 0.94) colour = colour * 0.86;
-    if (grain < 0.03) colour = colour * 1.08;
+    double grain = Tiled_Noise(slab.u / 3.0, slab.v / 3.0, 360, 14);
+    if (grain > 0.8) colour = colour * (1.0 - (grain - 0.8) * 0.7);
+    if (grain < 0.15) colour = colour * (1.0 + (0.15 - grain) * 0.5);
     // Weathered, slightly darker rims.
     colour = colour * (0.92 + 0.08 * Smoothstep(GROUT_HALF, GROUT_HALF + 14.0, slab.edge));
-    (void)p;
     return colour;
 }
 
 Vec3 Grout_Colour(const Slab& slab) {
-    Vec3 q(slab.u, slab.v, 0);
-    double moss = Smoothstep(0.52, 0.68, Fbm(q / 45.0, 3, 21));
-    return Lerp(Rgb(100, 96, 88), Rgb(90, 112, 66), moss) * (0.92 + 0.16 * Value_Noise(q / 4.0, 22));
+    double moss = Smoothstep(0.52, 0.68, Tiled_Fbm(slab.u / 45.0, slab.v / 45.0, 24, 3, 21));
+    return Lerp(Rgb(100, 96, 88), Rgb(90, 112, 66), moss) * (0.92 + 0.16 * Tiled_Noise(slab.u / 4.0, slab.v / 4.0, 270, 22));
 }
 
 double Tile_Bump(const Vec3& q, const Vec3&) {
@@ -67,7 +66,7 @@ double Tile_Bump(const Vec3& q, const Vec3&) {
     double tilt_v = (Hash01(slab.column, slab.row, 0, 32) - 0.5) * 0.05;
     double cu = Wrap(slab.u + ((slab.row & 1) ? SLAB_LENGTH * 0.5 : 0.0), SLAB_LENGTH) - SLAB_LENGTH * 0.5;
     double cv = Wrap(slab.v, SLAB_COURSE) - SLAB_COURSE * 0.5;
-    double surface = cu * tilt_u + cv * tilt_v + 0.9 * Fbm(Vec3(slab.u, slab.v, 0) / 22.0, 3, 33);
+    double surface = cu * tilt_u + cv * tilt_v + 0.9 * Tiled_Fbm(slab.u / 22.5, slab.v / 22.5, 48, 3, 33);
     // Fade the slab's own relief into the bevel so the joint profile leads there.
     double inside = Smoothstep(GROUT_HALF, GROUT_HALF + BEVEL, slab.edge);
     return joint + surface * inside;
@@ -97,7 +96,7 @@ Model Make_Tiles(Kelvane::Camera& camera) {
     stone.albedo = [](const Surface_Point& s) {
         Slab slab = Slab_At(s.p);
         if (slab.edge <= GROUT_HALF + 0.5) return Grout_Colour(slab);
-        return Slab_Colour(slab, s.p);
+        return Slab_Colour(slab);
     };
     stone.bump = Tile_Bump;
     model.Add(std::make_shared<Floor_Rect>(-TILE_SIZE - e, e, -e, TILE_SIZE + e), stone);

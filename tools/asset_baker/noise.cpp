@@ -66,4 +66,36 @@ double Fbm(const Vec3& p, int octaves, uint32_t seed) {
     return sum / total;
 }
 
+double Tiled_Noise(double u, double v, int period, uint32_t seed) {
+    double fu = std::floor(u);
+    double fv = std::floor(v);
+    auto wrap = [period](double cell) {
+        long c = static_cast<long>(cell) % period;
+        return static_cast<int32_t>(c < 0 ? c + period : c);
+    };
+    int32_t u0 = wrap(fu), u1 = wrap(fu + 1), v0 = wrap(fv), v1 = wrap(fv + 1);
+    double a = Fade(u - fu);
+    double b = Fade(v - fv);
+    double c00 = Hash01(u0, v0, 0, seed), c10 = Hash01(u1, v0, 0, seed);
+    double c01 = Hash01(u0, v1, 0, seed), c11 = Hash01(u1, v1, 0, seed);
+    double top = c00 + (c10 - c00) * a;
+    double bottom = c01 + (c11 - c01) * a;
+    return top + (bottom - top) * b;
+}
+
+double Tiled_Fbm(double u, double v, int period, int octaves, uint32_t seed) {
+    double sum = 0.0;
+    double weight = 1.0;
+    double total = 0.0;
+    for (int i = 0; i < octaves; ++i) {
+        sum += Tiled_Noise(u, v, period, seed + static_cast<uint32_t>(i) * 101u) * weight;
+        total += weight;
+        weight *= 0.5;
+        u *= 2.0;
+        v *= 2.0;
+        period *= 2;
+    }
+    return sum / total;
+}
+
 }  // namespace Asset_Baker

@@ -17,4 +17,10 @@ double Value_Noise(const Vec3& p, uint32_t seed);
 // weight of the last, scaled back into [0, 1].
 double Fbm(const Vec3& p, int octaves, uint32_t seed);
 
+// 2D value noise that repeats every `period` cells along both axes (one cell
+// per unit), so a pattern built from it joins itself seamlessly.
+double Tiled_Noise(double u, double v, int period, uint32_t seed);
+// Tiled_Noise layers: octave k has 2^k times the cells and the period.
+double Tiled_Fbm(double u, double v, int period, int octaves, uint32_t seed);
+
 }  // namespace Asset_Baker
