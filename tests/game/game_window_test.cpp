@@ -130,6 +130,7 @@ TEST_F(Game_Test, Set_Up_Logs_Every_Step_And_Saves_Every_Default) {
         "Renderer added to the general list", "Display Created.", "Timer set-up", "Saved Configuration file",
         "Game Setup succesfully", "Timer Started and Delta Reset"};
     EXPECT_EQ(Log_Messages(), expected) << "the log starts empty and holds each step once, in order";
+    EXPECT_EQ(al_get_new_display_flags(), ALLEGRO_OPENGL | ALLEGRO_WINDOWED | ALLEGRO_FULLSCREEN_WINDOW);
     EXPECT_EQ(Read_File("game_config.ini"), "[Display]\nMode=2\nHeight=600\nWidth=800\n[Game]\nFPS=60\n");
 }
 
@@ -143,6 +144,28 @@ TEST_F(Game_Test, Display_Flags_Follow_The_Mode_And_The_Display_Has_Depth) {
     EXPECT_GE(al_get_display_option(display, ALLEGRO_DEPTH_SIZE), 16) << "per-pixel occlusion needs depth";
     EXPECT_NE(Read_File("game_config.ini").find("Mode=1.9"), std::string::npos)
         << "a value present in the file is left as it was";
+
+    // Full-screen modes at the screen's own size, so the X server can grant them.
+    const std::pair<const char*, int> modes[] = {{"0", ALLEGRO_OPENGL | ALLEGRO_WINDOWED | ALLEGRO_FULLSCREEN},
+                                                 {"3", ALLEGRO_OPENGL | ALLEGRO_WINDOWED | ALLEGRO_FULLSCREEN},
+                                                 {"-1", ALLEGRO_OPENGL | ALLEGRO_WINDOWED | ALLEGRO_FULLSCREEN},
+                                                 {"2.7", ALLEGRO_OPENGL | ALLEGRO_WINDOWED | ALLEGRO_FULLSCREEN_WINDOW}};
+    for (const auto& [mode, flags] : modes) {
+        Write_File("game_config.ini", std::string("[Display]\nMode=") + mode + "\nWidth=1920\nHeight=1080\n");
+        EXPECT_EQ(Run_Game(Two_Scenes()), 0) << mode;
+        EXPECT_EQ(al_get_new_display_flags(), flags) << "Mode " << mode;
+    }
+}
+
+TEST_F(Game_Test, A_Display_That_Cannot_Be_Had_Falls_Back_To_A_640_By_480_Window) {
+    Write_File("game_config.ini", "[Display]\nMode=0\nWidth=123456\nHeight=98765\n");
+    EXPECT_EQ(Run_Game(Two_Scenes()), 0);
+    std::vector<std::string> messages = Log_Messages();
+    EXPECT_NE(std::find(messages.begin(), messages.end(),
+                        "Requested Display couldn't be created, defaulting to 640x480 in Windowed Mode."),
+              messages.end());
+    EXPECT_EQ(al_get_new_display_flags(), ALLEGRO_OPENGL | ALLEGRO_WINDOWED);
+    EXPECT_EQ(al_get_display_width(al_get_current_display()), 640);
 }
 
 TEST_F(Game_Test, An_Unusable_Tick_Rate_Falls_Back_To_60_With_One_Line) {
