@@ -319,6 +319,20 @@ TEST_F(Shadow_Test, The_Shadow_Map_Keeps_The_Tallest_Caster_Under_Each_Screen_Po
     EXPECT_EQ(Decode_Shadow(Kelvane_Test::Read_Pixel(map, 364, 150)), 0.0f);
 }
 
+TEST_F(Shadow_Test, A_Low_Sun_Moves_Each_Shadow_Toward_It_By_A_Tenth_Of_The_Objects_Height) {
+    Set_Sun(1.0f, 0.0f, 0.0f);
+    Place("roof", ROOF_X, ROOF_Y);
+    Render_Frame();
+    ALLEGRO_BITMAP* map = Frame_Renderer()->Get_Shadow_Map();
+
+    // 6.4 units along +x: 3.2 columns right, 1.6 rows up, from columns 300-427.
+    const int row = 205;
+    EXPECT_EQ(Decode_Shadow(Kelvane_Test::Read_Pixel(map, 301, row)), 0.0f);
+    EXPECT_GT(Decode_Shadow(Kelvane_Test::Read_Pixel(map, 305, row)), 100.0f);
+    EXPECT_GT(Decode_Shadow(Kelvane_Test::Read_Pixel(map, 429, row)), 100.0f);
+    EXPECT_EQ(Decode_Shadow(Kelvane_Test::Read_Pixel(map, 433, row)), 0.0f);
+}
+
 TEST_F(Shadow_Test, Without_A_Shadow_Program_The_Map_Is_Cleared_And_Objects_Still_Drawn) {
     Kelvane_Test::Write_File(SHADOW_PATH, "this is not GLSL");
     Place("roof", ROOF_X, ROOF_Y);
