@@ -1,28 +1,325 @@
 #include "demo/main_game.h"
 
 #include <allegro5/allegro.h>
+#include <allegro5/allegro_font.h>    // Required for: al_load_font()
+#include <allegro5/allegro_opengl.h>  // Required for: glReadPixels(), glDrawPixels(), glWindowPos2i()
 
+#include <vector>
+
+#include "core/common.h"
+#include "core/log.h"
 #include "game/game.h"
 #include "input/input.h"
+#include "render/renderer.h"
+#include "render/vobject_complex.h"
+#include "world/camera.h"
+#include "world/light.h"
 
-std::list<Kelvane::VObject*> vobjects;
-std::list<Kelvane::Light*> lights;
-Kelvane::Light* directional = nullptr;
-Kelvane::Camera* cam = nullptr;
-Kelvane::VObject_Complex* pilar = nullptr;
+using Kelvane::Bitmap_Manager;
+using Kelvane::Camera;
+using Kelvane::Game;
+using Kelvane::Light;
+using Kelvane::Renderer;
+using Kelvane::VObject;
+using Kelvane::VObject_Complex;
+
+std::list<VObject*> vobjects;
+std::list<Light*> lights;
+Light* directional = nullptr;
+Camera* cam = nullptr;
+VObject_Complex* pilar = nullptr;
 ALLEGRO_FONT* font = nullptr;
 ALLEGRO_BITMAP* b1 = nullptr;
 ALLEGRO_BITMAP* b2 = nullptr;
 int debug_mode = 0;
 
-void MainGame_Start(void*) {}
+namespace {
 
-void MainGame_Update(void* game, float) {
-    if (KB_Input[ALLEGRO_KEY_ESCAPE]) static_cast<Kelvane::Game*>(game)->Set_Scene("");
+const float MAP_WIDTH = 3000.0f;
+const float MAP_HEIGHT = 4000.0f;
+const float MAP_TALL = 2400.0f;
+
+// The floor: TILE_ROWS x TILE_ROWS tiles, TILE_SIZE apart on both axes.
+const int TILE_ROWS = 3;
+const int TILE_SIZE = 1080;
+
+struct Prop {
+    const char* name;
+    float x;
+    float y;
+    float scale;
+};
+const Prop PROPS[] = {
+    {"square", 150.0f, 150.0f, 0.6f}, {"house", 1350.0f, 750.0f, 0.5f}, {"sphere", 250.0f, 950.0f, 1.0f},
+    {"robot", 600.0f, 1750.0f, 1.0f}, {"pilar", 1300.0f, 1850.0f, 1.0f},
+};
+
+// Every lamp is a "light" object at this height carrying a warm point light.
+const char* const LAMP_FOLDER = "light";
+const float LAMP_HEIGHT = 300.0f;
+const float LAMP_RANGE = 400.0f;
+const float LAMP_R = 1.2f;
+const float LAMP_G = 1.0f;
+const float LAMP_B = 0.8f;
+// The start-up lamp's light sits here until the lamp's first update moves it.
+const float FIRST_LIGHT_X = 0.0f;
+const float FIRST_LIGHT_Y = 50.0f;
+const float FIRST_LIGHT_Z = 10.0f;
+const float FIRST_LAMP_X = 100.0f;
+const float FIRST_LAMP_Y = 800.0f;
+
+const float CAMERA_STEP = 5.0f;  // screen units per tick while an arrow is held
+
+const int MOUSE_LEFT = INPUT_MOUSE_FIRST;
+const int MOUSE_RIGHT = INPUT_MOUSE_FIRST + 1;
+const int MOUSE_MIDDLE = INPUT_MOUSE_FIRST + 2;
+// Past this many ticks of a held left button the user is dragging, not pointing.
+const int HOVER_MAX_HOLD_TICKS = 4;
+// Pixels this transparent or more let the pointer through to what lies behind.
+const int HOVER_MAX_CLEAR_ALPHA = 1;
+const float MIN_SCALE = 0.01f;
+const float MIN_HEIGHT = 0.01f;
+const float SCALE_PER_PIXEL = 0.004f;
+
+const unsigned char BACKGROUND_GREY = 100;
+
+struct Debug_Key {
+    int key;
+    int flag;
+};
+const Debug_Key DEBUG_KEYS[] = {
+    {ALLEGRO_KEY_F1, Kelvane::DEBUG_LIGHTS},      {ALLEGRO_KEY_F2, Kelvane::DEBUG_HEIGHT},
+    {ALLEGRO_KEY_F3, Kelvane::DEBUG_NORMALS},     {ALLEGRO_KEY_F4, Kelvane::DEBUG_NO_LIGHTING},
+    {ALLEGRO_KEY_F5, Kelvane::DEBUG_EDITOR},
+};
+
+Game* As_Game(void* game) {
+    return static_cast<Game*>(game);
 }
 
-void MainGame_Draw(void*) {
-    al_clear_to_color(al_map_rgb(100, 100, 100));
+// The editor works on complex objects only.
+template <typename Action>
+void For_Each_Complex(Action action) {
+    for (VObject* object : vobjects)
+        if (object->Get_Type() == Kelvane::VOBJECT_TYPE_COMPLEX) action(static_cast<VObject_Complex*>(object));
+}
+
+Light* New_Lamp_Light(float x, float y, float z) {
+    return new Light(x, y, z, LAMP_RANGE, LAMP_R, LAMP_G, LAMP_B, 0);
+}
+
+// Builds a lamp object carrying `light`; it becomes `pilar` and joins the world.
+void Add_Lamp_Object(Bitmap_Manager* store, float x, float y, Light* light) {
+    pilar = new VObject_Complex(store, cam, LAMP_FOLDER, x, y, LAMP_HEIGHT, 1.0f, false);
+    pilar->Attach_Light(light);
+    vobjects.push_back(pilar);
+}
+
+// Creates the point light of the start-up lamp and the directional light; returns the former.
+Light* Create_Lights() {
+    Light* lamp_light = New_Lamp_Light(FIRST_LIGHT_X, FIRST_LIGHT_Y, FIRST_LIGHT_Z);
+    lights.push_back(lamp_light);
+    directional = new Light(5.0f, 1.5f, 1.0f, 300.0f, 1.3f, 1.2f, 1.0f, 0);
+    directional->Normalize();
+    directional->Set_Strength(1.0f);
+    directional->Set_Ambience(0.3f);
+    return lamp_light;
+}
+
+void Create_Camera() {
+    cam = new Camera();
+    cam->Set_Map_Width(MAP_WIDTH);
+    cam->Set_Map_Height(MAP_HEIGHT);
+    cam->Set_Map_Tall(MAP_TALL);
+}
+
+void Create_Objects(Bitmap_Manager* store, Light* lamp_light) {
+    for (int i = 0; i < TILE_ROWS; i++)
+        for (int j = 0; j < TILE_ROWS; j++)
+            vobjects.push_back(new VObject_Complex(store, cam, "tiles", static_cast<float>(TILE_SIZE * i),
+                                                   static_cast<float>(TILE_SIZE * j), 0.0f, 1.0f, true));
+    for (const Prop& prop : PROPS) {
+        pilar = new VObject_Complex(store, cam, prop.name, prop.x, prop.y, 0.0f, prop.scale, true);
+        vobjects.push_back(pilar);
+    }
+    Add_Lamp_Object(store, FIRST_LAMP_X, FIRST_LAMP_Y, lamp_light);
+}
+
+// The floor point (height 0) drawn under the pointer.
+Vec2D Pointer_Floor_Point(Renderer* renderer) {
+    float sx = cam->Get_X() + renderer->RXtoX(mouse_x);
+    float sy = renderer->RYtoY(mouse_y) + cam->Get_Y();
+    return cam->Screen_To_Proj(sx, sy, 0.0f);
+}
+
+// Top-left corner, in display pixels, of the quad the renderer draws the object in.
+Vec2D Quad_Corner(Renderer* renderer, VObject_Complex* object) {
+    float scale = object->Get_Scale();
+    Vec2D pivot = cam->Screen_To_Proj(object->Get_CX() * scale, object->Get_CY() * scale, 0.0f);
+    Vec2D corner = cam->Proj_To_Screen(object->Get_X() - pivot.x, object->Get_Y() - pivot.y, object->Get_Z());
+    return Vec2D(renderer->XtoRX(corner.x - cam->Get_X()), renderer->YtoRY(corner.y - cam->Get_Y()));
+}
+
+// True when the pointer lies on a visible pixel of the object's picture.
+bool Is_Under_Pointer(Renderer* renderer, VObject_Complex* object) {
+    float scale = object->Get_Scale();
+    Vec2D corner = Quad_Corner(renderer, object);
+    if (!(mouse_x > corner.x && mouse_x < corner.x + renderer->XtoRX(object->Get_W() * scale) &&
+          mouse_y > corner.y && mouse_y < corner.y + renderer->YtoRY(object->Get_H() * scale)))
+        return false;
+    int px = static_cast<int>(renderer->RXtoX((mouse_x - corner.x) / scale));
+    int py = static_cast<int>(renderer->RYtoY((mouse_y - corner.y) / scale));
+    ALLEGRO_BITMAP* image = object->Get_Actual_Bit();
+    // Rounding can put the last column or row one past the image: nothing to catch there.
+    if (px >= al_get_bitmap_width(image) || py >= al_get_bitmap_height(image)) return false;
+    unsigned char r, g, b, alpha;
+    al_unmap_rgba(al_get_pixel(image, px, py), &r, &g, &b, &alpha);
+    return alpha > HOVER_MAX_CLEAR_ALPHA;
+}
+
+// Marks the object under the pointer, the one latest in the list (drawn on top).
+VObject_Complex* Find_Hovered(Renderer* renderer) {
+    VObject_Complex* hovered = nullptr;
+    For_Each_Complex([&](VObject_Complex* object) {
+        object->Set_Hover(false);
+        if (Is_Under_Pointer(renderer, object)) hovered = object;
+    });
+    if (hovered) hovered->Set_Hover(true);
+    return hovered;
+}
+
+// Selects the hovered object alone; with nothing hovered, clears the selection.
+void Select_Hovered(VObject_Complex* hovered) {
+    For_Each_Complex([](VObject_Complex* object) { object->Deselect(); });
+    if (hovered) hovered->Select_Toggle();
+}
+
+// Puts the selected objects' own positions under the pointer, on the floor.
+void Drag_Selected(Renderer* renderer) {
+    For_Each_Complex([&](VObject_Complex* object) {
+        object->Set_Hover(false);
+        if (!object->Is_Selected()) return;
+        Vec2D floor = Pointer_Floor_Point(renderer);
+        object->Set_X(floor.x);
+        object->Set_Y(floor.y);
+    });
+}
+
+void Scale_By_Pointer(VObject_Complex* object, float dt) {
+    float scale = object->Get_Scale() + (-mick_y * SCALE_PER_PIXEL) * dt;
+    if (scale < MIN_SCALE) scale = MIN_SCALE;
+    object->Set_Scale(scale);
+}
+
+// The upper limit is applied last, so it wins when the object is taller than the map.
+void Raise_By_Pointer(VObject_Complex* object, float dt) {
+    float height = object->Get_Z() + (-mick_y) * dt;
+    if (height < MIN_HEIGHT) height = MIN_HEIGHT;
+    float top = cam->Get_Map_Tall() - object->Get_Tall();
+    if (height >= top) height = top;
+    object->Set_Z(height);
+}
+
+// Pointer up raises (with left Ctrl: enlarges) the selected objects, down lowers them.
+void Raise_Or_Scale_Selected(float dt) {
+    For_Each_Complex([&](VObject_Complex* object) {
+        object->Set_Hover(false);
+        if (!object->Is_Selected()) return;
+        if (KB_Active[ALLEGRO_KEY_LCTRL])
+            Scale_By_Pointer(object, dt);
+        else
+            Raise_By_Pointer(object, dt);
+    });
+}
+
+void Edit_World(Renderer* renderer, float dt) {
+    VObject_Complex* hovered = nullptr;
+    if (KB_TimePressed[MOUSE_LEFT] <= HOVER_MAX_HOLD_TICKS) hovered = Find_Hovered(renderer);
+    if (KB_Input[MOUSE_MIDDLE]) Select_Hovered(hovered);
+    if (KB_Active[MOUSE_LEFT]) Drag_Selected(renderer);
+    if (KB_Active[MOUSE_RIGHT]) Raise_Or_Scale_Selected(dt);
+}
+
+void Advance_World(float dt) {
+    for (VObject* object : vobjects) object->Update(dt);
+    for (Light* light : lights) light->Update(dt);
+}
+
+void Move_View(float dt) {
+    if (KB_Active[ALLEGRO_KEY_LEFT]) cam->Move_Target_X(dt * -CAMERA_STEP);
+    if (KB_Active[ALLEGRO_KEY_UP]) cam->Move_Target_Y(dt * -CAMERA_STEP);
+    if (KB_Active[ALLEGRO_KEY_RIGHT]) cam->Move_Target_X(dt * CAMERA_STEP);
+    if (KB_Active[ALLEGRO_KEY_DOWN]) cam->Move_Target_Y(dt * CAMERA_STEP);
+}
+
+void Add_Lamp(Bitmap_Manager* store, Vec2D floor) {
+    Light* light = New_Lamp_Light(floor.x, floor.y, LAMP_HEIGHT);
+    lights.push_back(light);
+    Add_Lamp_Object(store, floor.x, floor.y, light);
+}
+
+// Flips the flag of every debug key pressed this tick; unknown bits are dropped.
+void Toggle_Debug_Flags() {
+    int flags = 0;
+    for (const Debug_Key& debug_key : DEBUG_KEYS) {
+        bool on = (debug_mode & debug_key.flag) != 0;
+        if (KB_Input[debug_key.key]) on = !on;
+        if (on) flags |= debug_key.flag;
+    }
+    debug_mode = flags;
+}
+
+}  // namespace
+
+void MainGame_Start(void* game) {
+    Kelvane::Log* log = As_Game(game)->Get_Log();
+    log->Write("Starting Game Scene.");
+    Light* lamp_light = Create_Lights();
+    log->Write("Lights created.");
+    font = al_load_font("assets/font/GameFont.ttf", 16, 0);
+    log->Write("Game Font loaded.");
+    Create_Camera();
+    log->Write("Camera created");
+    Create_Objects(As_Game(game)->Get_Bitmap_Manager(), lamp_light);
+    b1 = al_load_bitmap("b1.png");
+    b2 = al_load_bitmap("b2.png");
+    log->Write("Objects created");
+    debug_mode = 0;
+}
+
+void MainGame_Update(void* game, float dt) {
+    Renderer* renderer = As_Game(game)->Get_First_Renderer();
+    // No scene has the empty name: the loop ends after this tick is drawn.
+    if (KB_Input[ALLEGRO_KEY_ESCAPE]) As_Game(game)->Set_Scene("");
+    // Read before the debug keys: a flip of editor mode counts from the next tick.
+    if (debug_mode & Kelvane::DEBUG_EDITOR) Edit_World(renderer, dt);
+    Advance_World(dt);
+    Move_View(dt);
+    if (KB_Input[ALLEGRO_KEY_L]) Add_Lamp(As_Game(game)->Get_Bitmap_Manager(), Pointer_Floor_Point(renderer));
+    Toggle_Debug_Flags();
+    cam->Update(dt);
+}
+
+void MainGame_Draw(void* game) {
+    al_clear_to_color(al_map_rgb(BACKGROUND_GREY, BACKGROUND_GREY, BACKGROUND_GREY));
+    As_Game(game)->Get_First_Renderer()->Render(As_Game(game)->Get_Log(), &vobjects, &lights, directional, cam,
+                                                debug_mode);
+    if (KB_Active[ALLEGRO_KEY_D]) visualize_depth_buffer();
 }
 
 void MainGame_Close(void*) {}
+
+void get_gl_size(int& width, int& height) {
+    GLint viewport[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    width = viewport[2];
+    height = viewport[3];
+}
+
+void visualize_depth_buffer() {
+    int width, height;
+    get_gl_size(width, height);
+    std::vector<float> depth(static_cast<size_t>(width) * height);
+    glReadPixels(0, 0, width, height, GL_DEPTH_COMPONENT, GL_FLOAT, depth.data());
+    glDrawPixels(width, height, GL_LUMINANCE, GL_FLOAT, depth.data());
+}
