@@ -52,7 +52,7 @@ int Game::Main(int argc, char** argv) {
     while (current_scene) {
         ALLEGRO_EVENT event;
         al_wait_for_event(event_queue, &event);
-        if (event.type == ALLEGRO_EVENT_TIMER) Run_Tick();
+        if (event.type == ALLEGRO_EVENT_TIMER && !Is_Stale(event)) Run_Tick();
         Switch_Pending_Scene();
     }
     return 0;
@@ -200,6 +200,10 @@ void Game::Run_Tick() {
     current_scene->Update(this, delta);
     current_scene->Draw(this);
     Render();
+}
+
+bool Game::Is_Stale(const ALLEGRO_EVENT& event) {
+    return al_get_timer_count(timer) - event.timer.count > MAX_TICK_BACKLOG;
 }
 
 void Game::Switch_Pending_Scene() {

@@ -7,6 +7,7 @@
 #include <string>
 
 struct ALLEGRO_DISPLAY;
+union ALLEGRO_EVENT;
 struct ALLEGRO_EVENT_QUEUE;
 struct ALLEGRO_TIMER;
 
@@ -23,6 +24,10 @@ class Shader_Manager;
 const int DEFAULT_FPS = 60;
 // A frame delta never exceeds two ticks, so a stall moves things at most that far.
 const float MAX_DELTA = 2.0f;
+// Queued ticks further behind the timer than this are dropped: a frame slower
+// than the tick rate would otherwise pile up events without end, and input
+// would answer later and later.
+const int MAX_TICK_BACKLOG = 4;
 
 class Game {
 public:
@@ -55,6 +60,8 @@ private:
     int Start_First_Scene();
     // One tick: delta, input, the scene's update and draw, present.
     void Run_Tick();
+    // True for a timer event that fell more than MAX_TICK_BACKLOG ticks behind.
+    bool Is_Stale(const ALLEGRO_EVENT& event);
     // Between events: closes the old scene and starts the new one.
     void Switch_Pending_Scene();
     // Creates the display the configuration asks for, or the 640 x 480 fallback.

@@ -196,6 +196,38 @@ TEST_F(Game_Test, A_Configuration_That_Cannot_Be_Loaded_Is_Never_Overwritten) {
     EXPECT_TRUE(std::filesystem::is_directory("game_config.ini"));
 }
 
+namespace {
+
+// Draws slowly for a while (each frame three tick periods long), then records
+// when each quick tick runs.
+const int SLOW_TICKS = 20;
+const int QUICK_TICKS = 30;
+std::vector<double> quick_tick_times;
+
+void Slow_Then_Quick_Update(void* game, float) {
+    a_updates++;
+    if (a_updates > SLOW_TICKS) quick_tick_times.push_back(al_get_time());
+    if (a_updates == SLOW_TICKS + QUICK_TICKS) static_cast<Game*>(game)->Set_Scene("");
+}
+
+void Slow_Then_Quick_Draw(void*) {
+    if (a_updates <= SLOW_TICKS) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+}
+
+}  // namespace
+
+TEST_F(Game_Test, A_Slow_Stretch_Leaves_No_Growing_Backlog_Of_Ticks) {
+    quick_tick_times.clear();
+    EXPECT_EQ(Run_Game({new Scene("Slow", nullptr, Slow_Then_Quick_Update, Slow_Then_Quick_Draw, nullptr)}), 0);
+    ASSERT_EQ(quick_tick_times.size(), static_cast<size_t>(QUICK_TICKS));
+    // About 40 ticks queued up during the slow stretch; had they all been run,
+    // they would follow each other back to back instead of keeping time.
+    int back_to_back = 0;
+    for (size_t i = 1; i < quick_tick_times.size(); i++)
+        if (quick_tick_times[i] - quick_tick_times[i - 1] < 0.004) back_to_back++;
+    EXPECT_LE(back_to_back, 2 * Kelvane::MAX_TICK_BACKLOG);
+}
+
 TEST(Game_Delta, Measures_From_The_Reset_And_Caps_A_Stall_At_Two_Ticks) {
     Kelvane_Test::Init_Allegro();
     Game game("Kelvane");
