@@ -99,8 +99,13 @@ const float NORMAL_OFFSET = 12.0;
 const float SHADOW_BIAS = 6.0;
 const float SHADOW_SOFTNESS = 24.0;
 
-// The depth range covers the map grown by this share of its larger side on every side.
-const float DEPTH_MARGIN = 0.5;
+// The depth range covers the map grown by this share of its larger side on every
+// side, so objects dragged or raised well off the map still sort; 24 depth bits
+// keep steps far below a world unit over that range.
+const float DEPTH_MARGIN = 8.0;
+// Beyond even that, depths stop just short of the cleared value 1, which GL_LESS
+// would reject: such surfaces stay visible, only their mutual order is lost.
+const float DEPTH_FARTHEST = 0.99999;
 
 vec3 Safe_Normalize(vec3 v) {
     return v / max(length(v), 1e-6);
@@ -199,14 +204,22 @@ float View_Depth(vec3 surface) {
     float nearest = map_h + 2.0 * margin + lift * (map_t + margin);
     float farthest = -(map_w + 2.0 * margin + lift * margin);
     float nearness = surface.y - surface.x + lift * surface.z;
-    return clamp((nearest - nearness) / max(nearest - farthest, 1.0), 0.0, 1.0);
+    return clamp((nearest - nearness) / max(nearest - farthest, 1.0), 0.0, DEPTH_FARTHEST);
+}
+
+// The normal view binds the cooked normal map as the colour image too. Its
+// alpha is the height, not the outline, so a flat floor would vanish; no unit
+// normal encodes as black, so black is what lies outside the object.
+bool Is_Normal_View(vec4 colour, vec4 cooked) {
+    return colour == cooked;
 }
 
 void main() {
     vec2 st = gl_TexCoord[0].st;
     vec4 colour = texture2D(texture, st);
-    if (colour.a <= ALPHA_CUTOFF) discard;
     vec4 cooked = texture2D(texture_normal, st);
+    if (Is_Normal_View(colour, cooked)) colour.a = any(greaterThan(colour.rgb, vec3(0.0))) ? 1.0 : 0.0;
+    if (colour.a <= ALPHA_CUTOFF) discard;
     vec2 offset = vec2(st.s * obj_w, (1.0 - st.t) * obj_h) * scale;
     vec3 surface = Surface_Position(offset, cooked.a * obj_t * scale);
     vec2 floor_picture = vec2(screen_x, screen_y) + offset + vec2(0.0, height_factor * surface.z);

@@ -310,10 +310,14 @@ TEST(Asset_Baker, EveryObjectHasBinaryAlphaAndMatchingImages) {
             for (int i = 0; i < baked.diffuse.width; ++i) {
                 Rgba d = baked.diffuse.Get(i, j);
                 ASSERT_TRUE(d.a == 0 || d.a == 255);
-                ASSERT_EQ(baked.normal.Get(i, j).a, 255);
+                Rgba n = baked.normal.Get(i, j);
+                ASSERT_EQ(n.a, d.a) << "the normal image has the object's outline";
                 ASSERT_EQ(baked.height.Get(i, j).a, 255);
                 if (d.a == 0) {
                     ASSERT_EQ(baked.height.Get(i, j).r, 0);
+                    ASSERT_EQ(n.r + n.g + n.b, 0) << "outside the object the normal is black";
+                } else {
+                    ASSERT_GT(n.r + n.g + n.b, 0);
                 }
                 top_red = std::max<int>(top_red, baked.height.Get(i, j).r);
             }

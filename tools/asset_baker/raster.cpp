@@ -157,7 +157,9 @@ Baked_Object Bake(const Model& model, Kelvane::Camera& camera) {
     baked.center_x = frame.center_x;
     baked.center_y = frame.center_y;
     baked.diffuse = Image(frame.width, frame.height, Rgba{0, 0, 0, 0});
-    baked.normal = Image(frame.width, frame.height, Rgba{128, 128, 255, 255});
+    // Outside the object the normal is transparent black, which no unit normal
+    // encodes to: the normal view tells the object's outline by it.
+    baked.normal = Image(frame.width, frame.height, Rgba{0, 0, 0, 0});
     baked.height = Image(frame.width, frame.height, Rgba{0, 0, 0, 255});
     const float hf = camera.Get_Height_Factor();
     static const double SUB[4][2] = {{-0.25, -0.25}, {0.25, -0.25}, {-0.25, 0.25}, {0.25, 0.25}};
