@@ -29,9 +29,15 @@ for _ in $(seq 1 600); do
 done
 status=1
 if [ -n "$WINDOW" ]; then
-  sleep 6
-  xwd -silent -id "$WINDOW" | convert xwd:- "$SHOT"
+  sleep 4
+  # The scene starts with its props near the top edge: pan up a little, as a
+  # player would, so the screenshot shows the whole lit world.
   xdotool windowfocus --sync "$WINDOW"
+  xdotool keydown Up
+  sleep 4
+  xdotool keyup Up
+  sleep 3
+  xwd -silent -id "$WINDOW" | convert xwd:- "$SHOT"
   xdotool keydown Escape
   sleep 1
   xdotool keyup Escape

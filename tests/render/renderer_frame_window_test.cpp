@@ -387,6 +387,14 @@ TEST_F(Overlap_Test, The_Nearer_Surface_Wins_Each_Pixel_Whatever_The_List_Order)
     Expect_Colour(At(432.0f, 320.0f), RED, 2, "overlap, nearer drawn last");
 }
 
+TEST_F(Overlap_Test, Surfaces_Far_Off_The_Map_Are_Still_Drawn) {
+    camera.Move_Target_Y(-30000.0f);
+    camera.Update(10.0f);  // a delta of 10 lands on the target at once
+    Place("red_wall", 400.0f, 300.0f + camera.Get_Y());
+    Render_Frame();
+    Expect_Colour(At(432.0f, 332.0f), RED, 2, "far beyond the map's far edge");
+}
+
 TEST_F(Overlap_Test, The_Editor_Marks_Hover_With_A_Bright_Copy_And_Selection_With_A_Magenta_Frame) {
     VObject_Complex* wall = Place("red_wall", 400.0f, 300.0f);
     Render_Frame(Kelvane::DEBUG_EDITOR);
