@@ -6,6 +6,13 @@
 
 namespace Kelvane {
 
+Bitmap_Manager::~Bitmap_Manager() {
+    for (Bitmap* bitmap : bitmaps) {
+        al_destroy_bitmap(bitmap->Get_Bit());
+        delete bitmap;
+    }
+}
+
 Bitmap* Bitmap_Manager::Get_Bitmap(std::string name) {
     for (Bitmap* bitmap : bitmaps)
         if (bitmap->Get_Name() == name) return bitmap;

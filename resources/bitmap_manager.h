@@ -14,6 +14,11 @@ class Bitmap;
 class Bitmap_Manager {
 public:
     Bitmap_Manager() = default;
+    // The game keeps its store for the whole run; a store that does end (in a
+    // tool or a test) takes its images with it.
+    ~Bitmap_Manager();
+    Bitmap_Manager(const Bitmap_Manager&) = delete;
+    Bitmap_Manager& operator=(const Bitmap_Manager&) = delete;
 
     // The cached entry, loading it on first request; never null.
     Bitmap* Get_Bitmap(std::string name);

@@ -4,6 +4,10 @@
 
 namespace Kelvane {
 
+Shader_Manager::~Shader_Manager() {
+    for (Shader* shader : shaders) delete shader;
+}
+
 Shader* Shader_Manager::Get_Shader(std::string path) {
     for (Shader* shader : shaders)
         if (shader->Get_Name() == path) return shader;

@@ -11,6 +11,10 @@ class Shader;
 class Shader_Manager {
 public:
     Shader_Manager() = default;
+    // Like the bitmap store: kept for the whole run by the game, freed by others.
+    ~Shader_Manager();
+    Shader_Manager(const Shader_Manager&) = delete;
+    Shader_Manager& operator=(const Shader_Manager&) = delete;
 
     // The cached shader, built on first request; never null.
     Shader* Get_Shader(std::string path);

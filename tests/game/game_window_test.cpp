@@ -58,7 +58,9 @@ std::list<Scene*> Two_Scenes() {
 int Run_Game(std::list<Scene*> scenes, const std::string& first = "") {
     trace.clear();
     a_updates = 0;
-    Game* game = new Game("Kelvane");  // never destroyed, like the program's own
+    // Never destroyed, like the program's own; kept reachable for the leak checker.
+    static std::vector<Game*>* games = new std::vector<Game*>;
+    Game* game = games->emplace_back(new Game("Kelvane"));
     game->Set_Scene_List(scenes);
     if (!first.empty()) game->Set_Scene(first);
     return game->Main(0, nullptr);

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -83,7 +84,9 @@ std::string Mask(const Image& image, int first_row, int last_row) {
 class Complex_Object_Test : public Kelvane_Test::Window_Test {
 protected:
     Kelvane::VObject_Complex* Build(const std::string& name, bool shadow = true) {
-        return new Kelvane::VObject_Complex(&store, &camera, name, 10.0f, 20.0f, 30.0f, 0.5f, shadow);
+        built.push_back(
+            std::make_unique<Kelvane::VObject_Complex>(&store, &camera, name, 10.0f, 20.0f, 30.0f, 0.5f, shadow));
+        return built.back().get();
     }
     std::string Settings(const std::string& name) {  // Height, Center_X and Center_Y as saved
         Kelvane::Config ini(Folder(name) + "settings.ini");
@@ -100,6 +103,7 @@ protected:
     Kelvane_Test::Scratch_Dir scratch;
     Kelvane::Bitmap_Manager store;
     Kelvane::Camera camera;
+    std::vector<std::unique_ptr<Kelvane::VObject_Complex>> built;  // gone before the store
 };
 using Shadow_Sprite_Test = Complex_Object_Test;
 

@@ -55,9 +55,9 @@ TEST_F(Store_Test, Bitmaps_Are_Cached_By_Exact_Name) {
     EXPECT_EQ(Width(first), 3);
     EXPECT_EQ(Kelvane_Test::Read_Pixel(first->Get_Bit(), 1, 1).g, 200);
 
-    ALLEGRO_BITMAP* made = al_create_bitmap(5, 5);
-    store.Add_Bitmap("green.png", made);
+    store.Add_Bitmap("green.png", al_create_bitmap(5, 5));
     EXPECT_EQ(store.Get_Bitmap("green.png"), first) << "the older entry keeps being found";
+    ALLEGRO_BITMAP* made = al_create_bitmap(5, 5);
     store.Add_Bitmap("made", made);
     EXPECT_EQ(store.Get_Bitmap("made")->Get_Bit(), made);
 }
