@@ -7,5 +7,5 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 "$ROOT/scripts/build.sh" "$@"
 source "$ROOT/scripts/xvfb.sh"
 start_private_xvfb 1920x1080
-cd "$ROOT/build"
+cd "${KELVANE_BUILD_DIR:-$ROOT/build}"
 ctest --output-on-failure --timeout 900
