@@ -1,15 +1,10 @@
 #pragma once
-// One real game per test program, set up like the program in a scratch copy of
-// the staged run directory and running the demonstration scene, plus a fixture
-// that rebuilds the scene's world and releases every input before each test.
-
+// One real game per test program, run like the program; each test restarts the scene, inputs released.
 #include <allegro5/allegro.h>
 #include <gtest/gtest.h>
 
-#include <cstring>  // Required for: std::memset()
+#include <cstring>
 #include <filesystem>
-#include <iterator>
-#include <string>
 
 #include "core/common.h"
 #include "demo/main_game.h"
@@ -24,55 +19,35 @@
 
 namespace Kelvane_Test {
 
-// A small window at exactly half the internal picture's size.
-const int DEMO_DISPLAY_W = 960;
-const int DEMO_DISPLAY_H = 540;
+const int DISPLAY_W = 960, DISPLAY_H = 540;  // half the internal picture
+// Positions in `vobjects` after the start: nine tiles, square, house, sphere, robot, pilar, the lamp.
+const int SPHERE = 11, ROBOT = 12, LAMP = 14, WORLD_SIZE = 15;
 
-// Positions in `vobjects` right after the scene's start.
-const int TILE_COUNT = 9;
-const int SQUARE = 9;
-const int HOUSE = 10;
-const int SPHERE = 11;
-const int ROBOT = 12;
-const int PILAR = 13;
-const int LAMP = 14;
-const int WORLD_SIZE = 15;
-
-const int MOUSE_LEFT = INPUT_MOUSE_FIRST;
-const int MOUSE_RIGHT = INPUT_MOUSE_FIRST + 1;
-const int MOUSE_MIDDLE = INPUT_MOUSE_FIRST + 2;
-
-// Copies what the program reads from its working directory into the current
-// folder, with a configuration file asking for the small window.
-inline void Stage_Run_Directory(const std::string& stage) {
+// The demonstration scene's game, run from a copy of what the program reads, in the small window.
+inline Kelvane::Game* New_Demo_Game(const std::string& stage, Kelvane::Scene::Update_Callback update = MainGame_Update,
+                                    Kelvane::Scene::Callback draw = MainGame_Draw,
+                                    Kelvane::Scene::Callback close = MainGame_Close) {
     namespace fs = std::filesystem;
     fs::copy(fs::path(stage) / "assets", "assets", fs::copy_options::recursive);
     for (const char* image : {"b1.png", "b2.png"})
         if (fs::exists(fs::path(stage) / image)) fs::copy_file(fs::path(stage) / image, image);
-    Write_File("game_config.ini", "[Display]\nMode = 1\nWidth = " + std::to_string(DEMO_DISPLAY_W) +
-                                      "\nHeight = " + std::to_string(DEMO_DISPLAY_H) + "\n");
-}
-
-// A game with the scene's four callbacks, as the entry point builds it.
-inline Kelvane::Game* New_Demo_Game(Kelvane::Scene* scene) {
+    Write_File("game_config.ini", "[Display]\nMode = 1\nWidth = 960\nHeight = 540\n");
     Kelvane::Game* game = new Kelvane::Game("Kelvane");
-    game->Set_Scene_List({scene});
+    game->Set_Scene_List({new Kelvane::Scene("MainGame", MainGame_Start, update, draw, close)});
     return game;
-}
-
-inline Kelvane::Scene* New_Demo_Scene() {
-    return new Kelvane::Scene("MainGame", MainGame_Start, MainGame_Update, MainGame_Draw, MainGame_Close);
 }
 
 // The shared game after Game::Setup, which has started the scene once; null if set-up failed.
 inline Kelvane::Game* Demo_Game() {
     static Scratch_Dir run_directory;
-    static Kelvane::Game* game = [] {
-        Stage_Run_Directory(run_directory.Previous());
-        Kelvane::Game* created = New_Demo_Game(New_Demo_Scene());
-        return created->Setup(0, nullptr) ? created : nullptr;
-    }();
-    return game;
+    static Kelvane::Game* game = New_Demo_Game(run_directory.Previous());
+    static bool set_up = game->Setup(0, nullptr);
+    return set_up ? game : nullptr;
+}
+
+template <typename T>
+std::vector<float> Position(T* item) {
+    return {item->Get_X(), item->Get_Y(), item->Get_Z()};
 }
 
 class Demo_Scene_Test : public ::testing::Test {
@@ -81,80 +56,36 @@ protected:
         game = Demo_Game();
         ASSERT_NE(game, nullptr) << "Game::Setup failed; see game.log (run under an X server)";
         al_set_target_backbuffer(game->Get_Display());
-        Release_All_Inputs();
+        for (bool* keys : {KB_Active, KB_Input}) std::memset(keys, 0, sizeof KB_Active);
+        std::memset(KB_TimePressed, 0, sizeof KB_TimePressed);
+        mouse_x = mouse_y = mouse_z = mick_x = mick_y = mick_z = 0.0f;
         // The scene never clears its lists itself: it starts once per run.
         vobjects.clear();
         lights.clear();
         MainGame_Start(game);
     }
 
-    static void Release_All_Inputs() {
-        std::memset(KB_Active, 0, sizeof KB_Active);
-        std::memset(KB_Input, 0, sizeof KB_Input);
-        std::memset(KB_Released, 0, sizeof KB_Released);
-        std::memset(KB_DoublePressed, 0, sizeof KB_DoublePressed);
-        std::memset(KB_TimePressed, 0, sizeof KB_TimePressed);
-        mouse_x = mouse_y = mouse_z = 0.0f;
-        mick_x = mick_y = mick_z = 0.0f;
-    }
-
     void Tick(float dt = 1.0f) { MainGame_Update(game, dt); }
 
-    // One tick on which `input` goes down, as the input poll reports it; released after.
-    void Tick_Pressing(int input) {
-        KB_Input[input] = KB_Active[input] = true;
-        KB_TimePressed[input] = 1;
+    // One tick on which the inputs go down, as the input poll reports it; released after.
+    void Tick_Pressing(std::initializer_list<int> inputs) {
+        for (int input : inputs) KB_Input[input] = true, Hold(input, 1);
         Tick();
-        KB_Input[input] = KB_Active[input] = false;
-        KB_TimePressed[input] = 0;
+        for (int input : inputs) KB_TimePressed[input] = KB_Input[input] = KB_Active[input] = false;
     }
 
     // Held for `ticks` ticks already (no press edge on this tick).
-    static void Hold(int input, int ticks) {
-        KB_Active[input] = true;
-        KB_TimePressed[input] = ticks;
-    }
-
-    Kelvane::Renderer* Renderer() { return game->Get_First_Renderer(); }
+    static void Hold(int input, int ticks) { KB_Active[input] = true, KB_TimePressed[input] = ticks; }
 
     static Kelvane::VObject_Complex* Object(int index) {
         return static_cast<Kelvane::VObject_Complex*>(*std::next(vobjects.begin(), index));
     }
 
-    // Eases the view onto a screen position (the camera is fresh: target 0, 0).
-    static void Look_At(float screen_x, float screen_y) {
-        cam->Move_Target_X(screen_x);
-        cam->Move_Target_Y(screen_y);
-        for (int i = 0; i < 2000 && (cam->Get_X() != screen_x || cam->Get_Y() != screen_y); i++) cam->Update(1.0f);
-    }
-
-    // The display pixel at which a screen-space point is drawn with the current view.
-    Vec2D Screen_To_Display(Vec2D screen) {
-        return Vec2D(Renderer()->XtoRX(screen.x - cam->Get_X()), Renderer()->YtoRY(screen.y - cam->Get_Y()));
-    }
-
-    // Where the centre of image pixel (ix, iy) of an object is drawn, from the
-    // pivot rule: image pixel (cx, cy) lies on the picture of the object's position.
-    Vec2D Image_Pixel_On_Display(Kelvane::VObject_Complex* object, int ix, int iy) {
-        Vec2D screen = cam->Proj_To_Screen(object->Get_X(), object->Get_Y(), object->Get_Z());
-        float scale = object->Get_Scale();
-        screen.x += (ix + 0.5f - object->Get_CX()) * scale;
-        screen.y += (iy + 0.5f - object->Get_CY()) * scale;
-        return Screen_To_Display(screen);
-    }
-
-    // Moves an object so that its pivot is drawn at the given display pixel.
-    void Place_On_Display(Kelvane::VObject_Complex* object, float display_x, float display_y) {
-        float sx = cam->Get_X() + Renderer()->RXtoX(display_x);
-        float sy = cam->Get_Y() + Renderer()->RYtoY(display_y);
-        Vec2D floor = cam->Screen_To_Proj(sx, sy, object->Get_Z());
-        object->Set_X(floor.x);
-        object->Set_Y(floor.y);
-    }
-
-    static void Point_At(Vec2D display) {
-        mouse_x = display.x;
-        mouse_y = display.y;
+    // Moves the view's target by (dx, dy) (from a fresh camera's 0, 0) and lets the view settle there.
+    static void Move_View(float dx, float dy) {
+        cam->Move_Target_X(dx);
+        cam->Move_Target_Y(dy);
+        for (int i = 0; i < 2000; i++) cam->Update(1.0f);
     }
 
     Kelvane::Game* game = nullptr;
