@@ -4,7 +4,7 @@
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 "$ROOT/scripts/install-deps.sh"
-"$ROOT/scripts/build.sh" "$@"
+"$ROOT/scripts/build.sh" -DKELVANE_TESTS=ON -DKELVANE_BENCHMARKS=ON "$@"
 source "$ROOT/scripts/xvfb.sh"
 start_private_xvfb 1920x1080
 cd "${KELVANE_BUILD_DIR:-$ROOT/build}"
