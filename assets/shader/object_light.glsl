@@ -100,9 +100,9 @@ const float SHADOW_BIAS = 6.0;
 const float SHADOW_SOFTNESS = 24.0;
 
 // The depth range covers the map grown by this share of its larger side on every
-// side, so objects dragged or raised well off the map still sort; 24 depth bits
-// keep steps far below a world unit over that range.
-const float DEPTH_MARGIN = 8.0;
+// side: room for objects dragged or raised off the map, while the map itself
+// keeps enough of the range to read well in the depth view.
+const float DEPTH_MARGIN = 0.5;
 // Beyond even that, depths stop just short of the cleared value 1, which GL_LESS
 // would reject: such surfaces stay visible, only their mutual order is lost.
 const float DEPTH_FARTHEST = 0.99999;
