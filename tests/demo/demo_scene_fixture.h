@@ -1,6 +1,7 @@
 #pragma once
 // One real game per test program, run like the program; each test restarts the scene, inputs released.
 #include <allegro5/allegro.h>
+#include <allegro5/allegro_font.h>  // Required for: al_destroy_font()
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -59,10 +60,27 @@ protected:
         for (bool* keys : {KB_Active, KB_Input}) std::memset(keys, 0, sizeof KB_Active);
         std::memset(KB_TimePressed, 0, sizeof KB_TimePressed);
         mouse_x = mouse_y = mouse_z = mick_x = mick_y = mick_z = 0.0f;
-        // The scene never clears its lists itself: it starts once per run.
+        Free_World();
+        MainGame_Start(game);
+    }
+
+    void TearDown() override { Free_World(); }
+
+    // The scene builds its world once per run and never frees it; each test starts afresh.
+    static void Free_World() {
+        for (Kelvane::VObject* object : vobjects) delete object;
+        for (Kelvane::Light* light : lights) delete light;
         vobjects.clear();
         lights.clear();
-        MainGame_Start(game);
+        delete directional;
+        delete cam;
+        directional = nullptr;
+        cam = nullptr;
+        if (font) al_destroy_font(font);
+        for (ALLEGRO_BITMAP* image : {b1, b2})
+            if (image) al_destroy_bitmap(image);
+        font = nullptr;
+        b1 = b2 = nullptr;
     }
 
     void Tick(float dt = 1.0f) { MainGame_Update(game, dt); }

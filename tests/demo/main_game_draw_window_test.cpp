@@ -19,7 +19,10 @@ protected:
     void SetUp() override {
         Demo_Scene_Test::SetUp();
         if (HasFatalFailure()) return;
-        vobjects = {Object(SPHERE)};
+        Kelvane::VObject* sphere = Object(SPHERE);
+        for (Kelvane::VObject* object : vobjects)
+            if (object != sphere) delete object;
+        vobjects = {sphere};
         Vec2D centre = cam->Proj_To_Screen(Object(0)->Get_X(), Object(0)->Get_Y(), 180.0f);
         Kelvane::Renderer* renderer = game->Get_First_Renderer();
         Move_View(centre.x - renderer->RXtoX(DISPLAY_W / 2), centre.y - renderer->RYtoY(DISPLAY_H / 2));

@@ -31,8 +31,9 @@ TEST(Demo_Scene_Exit_Test, Escape_Draws_The_Tick_Closes_The_Scene_And_Ends_The_L
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     auto run = [] {
         Scratch_Dir run_directory;
-        return New_Demo_Game(run_directory.Previous(), Update_Pressing_Escape, Count_Draw, Report_Close)
-            ->Main(0, nullptr);
+        static Kelvane::Game* game = nullptr;  // kept reachable to the end, like the program's own
+        game = New_Demo_Game(run_directory.Previous(), Update_Pressing_Escape, Count_Draw, Report_Close);
+        return game->Main(0, nullptr);
     };
     EXPECT_EXIT(std::exit(run()), ::testing::ExitedWithCode(0), "closed after 1 updates and 1 draws");
 }

@@ -12,8 +12,7 @@ using Demo_Scene_Setup_Test = Demo_Scene_Test;
 TEST_F(Demo_Scene_Setup_Test, Start_Logs_Five_Lines_In_Order_Loads_Its_Files_And_Clears_The_Debug_Flags) {
     std::string before = Read_File("game.log");
     debug_mode = Kelvane::DEBUG_EDITOR | Kelvane::DEBUG_LIGHTS;
-    vobjects.clear();
-    lights.clear();
+    Free_World();
     MainGame_Start(game);
     std::string text = Read_File("game.log");
     ASSERT_EQ(text.compare(0, before.size(), before), 0) << "the log was rewritten instead of appended to";
