@@ -30,10 +30,11 @@ using Texel = std::array<Pixel, 3>;  // diffuse, normal, height
 const Pixel GREY{160, 160, 160, 255}, RED{200, 40, 40, 255}, BLUE{40, 40, 200, 255}, BACKGROUND{100, 100, 100, 255};
 const Pixel FLAT{128, 128, 255, 255}, PLUS_X{255, 128, 128, 255}, MINUS_X{0, 128, 128, 255};
 const Pixel TOWARD_VIEWER{37, 218, 128, 255}, GROUND{0, 0, 0, 255}, TOP{255, 0, 0, 255};  // viewer: (-1, 1, 0)
+const Pixel MAGENTA{255, 0, 255, 255}, GREEN{0, 255, 0, 255};
 
 ALLEGRO_COLOR Colour(Pixel p) { return al_map_rgba(p.r, p.g, p.b, p.a); }
 
-// An object folder with its pivot at the images' top-left corner; `tall`: screen pixels for a full height byte.
+// `tall`: screen pixels for a full height byte; the pivot is the images' top-left corner.
 void Write_Object(const std::string& name, int w, int h, float tall, Texel (*texel)(int x, int y)) {
     std::string dir = "assets/objects/" + name + "/";
     std::filesystem::create_directories(dir);
@@ -49,15 +50,8 @@ void Write_Object(const std::string& name, int w, int h, float tall, Texel (*tex
     al_set_new_bitmap_flags(0);
 }
 
-// A roof: flat, in the top 48 rows, `tall` rows above its footprint. A wall: 64 x 64, upright, facing the viewer.
-Texel Roof(int, int y) { return y < 48 ? Texel{GREY, FLAT, TOP} : Texel{Pixel{}, FLAT, GROUND}; }
-Texel Wall(int, int y) { return {RED, TOWARD_VIEWER, {255 * (63 - y) / 63, 0, 0, 255}}; }
-
-void Expect_Colour(Pixel actual, Pixel expected, int tolerance, const char* where) {
-    EXPECT_NEAR(actual.r, expected.r, tolerance) << where;
-    EXPECT_NEAR(actual.g, expected.g, tolerance) << where;
-    EXPECT_NEAR(actual.b, expected.b, tolerance) << where;
-}
+Texel Roof(int, int y) { return y < 48 ? Texel{GREY, FLAT, TOP} : Texel{Pixel{}, FLAT, GROUND}; }  // flat, raised
+Texel Wall(int, int y) { return {RED, TOWARD_VIEWER, {255 * (63 - y) / 63, 0, 0, 255}}; }       // upright
 
 class Renderer_Frame_Test : public Kelvane_Test::Window_Test {
 protected:
@@ -95,6 +89,15 @@ protected:
         return Kelvane_Test::Read_Pixel(al_get_backbuffer(display), renderer->XtoRX(sx), renderer->YtoRY(sy));
     }
 
+    struct Spot { float x, y; Pixel colour; int tolerance; const char* where; };
+    void Expect(std::initializer_list<Spot> spots) {  // each screen point's RGB within its tolerance
+        for (const Spot& s : spots) {
+            Pixel p = At(s.x, s.y);
+            for (auto [got, want] : {std::pair{p.r, s.colour.r}, {p.g, s.colour.g}, {p.b, s.colour.b}})
+                EXPECT_NEAR(got, want, s.tolerance) << s.where;
+        }
+    }
+
     float Shadow_At(int x, int y) {  // the caster height held there, 1024 units per channel
         Pixel p = Kelvane_Test::Read_Pixel(renderer->Get_Shadow_Map(), x, y);
         return (p.r + p.g + p.b) / 255.0f * 1024.0f;
@@ -120,12 +123,10 @@ TEST_F(Renderer_Frame_Test, Point_Lights_Reach_Surfaces_Facing_Them_Within_Range
     Render_Frame();
     Pixel away = At(392.0f, 332.0f);
     EXPECT_GT(At(264.0f, 332.0f).r, away.r + 100);
-    // 300 units off the right half along -x, which it faces, but reaching only 150.
-    lights.push_back(new Light(centre.x - 236.0f, centre.y + 64.0f, 20.0f, 150.0f, 1.0f, 1.0f, 1.0f, 0));
-    // Far off the surfaces: only the first 24 lights reach the program.
+    lights.push_back(new Light(centre.x - 236.0f, centre.y + 64.0f, 20.0f, 150.0f, 1, 1, 1, 0));  // faced, 300 off
     while (lights.size() < 30) lights.push_back(new Light(10.0f * lights.size(), 5.0f, 1.0f, 100.0f, 1, 1, 1, 0));
     Render_Frame();
-    Expect_Colour(At(392.0f, 332.0f), away, 0, "beyond the range");
+    Expect({{392.0f, 332.0f, away, 0, "beyond the range"}});
     GLuint program = shaders.Get_Shader("assets/shader/object_light.glsl")->Get_Program();
     float count = -1.0f;
     glGetUniformfv(program, glGetUniformLocation(program, "lights_count"), &count);
@@ -137,31 +138,24 @@ TEST_F(Renderer_Frame_Test, Shadows_Fall_Away_From_The_Sun_And_The_Map_Keeps_The
     Write_Object("floor", 512, 256, 10.0f, [](int, int) { return Texel{GREY, FLAT, GROUND}; });
     Place("floor", 100.0f, 150.0f);
     sun = Light(0.7071068f, 0.0f, 0.7071068f, 0.0f, 1.0f, 1.0f, 1.0f, 0);  // from +x at 45 degrees
-    // 30 units along x off the footprint's bottom and top edges: 15 columns and this many rows.
-    const float rows = 15.0f * camera.Get_Projection_Factor();
+    const float rows = 15.0f * camera.Get_Projection_Factor();  // 30 units along x off the footprint's edges
     const Vec2D lee{349.0f, 231.0f + rows}, sunny{379.0f, 184.0f - rows};
     Render_Frame();
     Pixel lee_open = At(lee.x, lee.y), sunny_open = At(sunny.x, sunny.y);
     Place("roof", 300.0f, 120.0f);
     Render_Frame();
     EXPECT_LT(At(lee.x, lee.y).r, lee_open.r - 80);
-    Expect_Colour(At(sunny.x, sunny.y), sunny_open, 3, "on the sun's side of the caster");
-    Expect_Colour(At(364.0f, 144.0f), sunny_open, 4, "the roof does not shade itself");
-
-    // What a frame leaves: its target, no program, depth test off, alpha test > 0.1 on, unit 0, additive blending.
-    EXPECT_EQ(al_get_target_bitmap(), al_get_backbuffer(display));
-    const GLenum names[] = {GL_CURRENT_PROGRAM, GL_DEPTH_TEST,     GL_ALPHA_TEST,        GL_ALPHA_TEST_FUNC,
-                            GL_ALPHA_TEST_REF,  GL_ACTIVE_TEXTURE, GL_BLEND_EQUATION_RGB};
-    const float promised[] = {0, 0, 1, GL_GREATER, 0.1f, GL_TEXTURE0, GL_FUNC_ADD};
-    float value[7];
-    for (int i = 0; i < 7; i++) glGetFloatv(names[i], &value[i]);
-    for (int i = 0; i < 7; i++) EXPECT_FLOAT_EQ(value[i], promised[i]) << "GL state 0x" << std::hex << names[i];
-
+    Expect({{sunny.x, sunny.y, sunny_open, 3, "on the sun's side of the caster"},
+            {364.0f, 144.0f, sunny_open, 4, "the roof does not shade itself"}});
+    EXPECT_EQ(al_get_target_bitmap(), al_get_backbuffer(display));  // what a frame leaves behind
+    auto gl = [](GLenum name) { float value = -1.0f; return glGetFloatv(name, &value), value; };
+    EXPECT_EQ((std::array{gl(GL_CURRENT_PROGRAM), gl(GL_DEPTH_TEST), gl(GL_ALPHA_TEST), gl(GL_ALPHA_TEST_FUNC),
+                          gl(GL_ALPHA_TEST_REF), gl(GL_ACTIVE_TEXTURE), gl(GL_BLEND_EQUATION_RGB)}),
+              (std::array<float, 7>{0, 0, 1, GL_GREATER, 0.1f, GL_TEXTURE0, GL_FUNC_ADD}));
     sun = Light(1.0f, 0.0f, 0.0f, 0.0f, 1.0f, 1.0f, 1.0f, 0);  // low: the shadow moves 6.4 units toward it
     Render_Frame();
     EXPECT_EQ(Shadow_At(301, 205), 0.0f);  // 3.2 columns right, 1.6 rows up
     EXPECT_GT(Shadow_At(305, 205), 100.0f);
-
     sun = Light(0.0f, 0.0f, 1.0f, 0.0f, 1.0f, 1.0f, 1.0f, 0);  // overhead: footprints right under their casters
     Write_Object("tall_roof", 128, 160, 96.0f, Roof);
     Place("tall_roof", 300.0f, 100.0f);  // the tallest of three over (364, 220), drawn first (lowest z)
@@ -187,34 +181,28 @@ TEST_F(Renderer_Frame_Test, The_Nearer_Surface_Wins_Each_Pixel_Whatever_The_Orde
     Place("red_wall", 400.0f, 300.0f);
     Place("blue_wall", 400.0f, 300.0f - 40.0f * camera.Get_Projection_Factor());  // 40 units farther: +x, -y
     Render_Frame();
-    Expect_Colour(At(432.0f, 320.0f), RED, 2, "overlap, nearer drawn first");
-    Expect_Colour(At(432.0f, 288.0f), BLUE, 2, "blue alone");
-    float drawn = -1.0f, open = -1.0f;
-    const int bottom = al_get_display_height(display) - 1;  // GL counts rows from the bottom
-    glReadPixels(renderer->XtoRX(432.0f), bottom - renderer->YtoRY(320.0f), 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &drawn);
-    glReadPixels(renderer->XtoRX(100.0f), bottom - renderer->YtoRY(100.0f), 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &open);
-    EXPECT_LT(drawn, 1.0f);  // depth stored where a surface was drawn
-    EXPECT_EQ(open, 1.0f);   // and the cleared value elsewhere
+    Expect({{432.0f, 320.0f, RED, 2, "overlap, nearer drawn first"}, {432.0f, 288.0f, BLUE, 2, "blue alone"}});
+    float open = -1.0f;  // the depth buffer keeps its cleared value where nothing was drawn; GL rows count upward
+    glReadPixels(renderer->XtoRX(100.0f), al_get_display_height(display) - 1 - renderer->YtoRY(100.0f), 1, 1,
+                 GL_DEPTH_COMPONENT, GL_FLOAT, &open);
+    EXPECT_EQ(open, 1.0f);
     objects.reverse();
     Render_Frame();
-    Expect_Colour(At(432.0f, 320.0f), RED, 2, "overlap, nearer drawn last");
-
+    Expect({{432.0f, 320.0f, RED, 2, "overlap, nearer drawn last"}});
     camera.Move_Target_Y(-30000.0f);
     camera.Update(10.0f);  // a delta of 10 lands on the target at once
     Place("red_wall", 400.0f, 300.0f + camera.Get_Y());
     Render_Frame();
-    Expect_Colour(At(432.0f, 332.0f), RED, 2, "far beyond the map's far edge");
+    Expect({{432.0f, 332.0f, RED, 2, "far beyond the map's far edge"}});
 }
 
 TEST_F(Renderer_Frame_Test, The_Debug_Views_Show_Normals_Editor_Marks_And_Lights) {
     Kelvane::VObject_Complex* wall = Place("red_wall", 400.0f, 300.0f);
     Render_Frame(Kelvane::DEBUG_NORMALS);
-    Expect_Colour(At(432.0f, 332.0f), TOWARD_VIEWER, 2, "normal view");
-    Expect_Colour(At(432.0f, 363.0f), TOWARD_VIEWER, 2, "normal view at height 0");
+    Expect({{432.0f, 332.0f, TOWARD_VIEWER, 2, "normal view"}, {432.0f, 363.0f, TOWARD_VIEWER, 2, "at height 0"}});
     Vec2D floor = camera.Screen_To_Proj(700.0f, 400.0f, 0.0f);
     lights.push_back(new Light(floor.x, floor.y, 100.0f, 300.0f, 0.0f, 1.0f, 0.0f, 0));  // green, far from the wall
     const Vec2D dot{700.0f, 400.0f - 100.0f * camera.Get_Height_Factor()};  // 100 units over its floor point
-
     wall->Set_Hover(true);
     Render_Frame(Kelvane::DEBUG_EDITOR);
     Pixel hovered = At(432.0f, 332.0f);
@@ -222,23 +210,18 @@ TEST_F(Renderer_Frame_Test, The_Debug_Views_Show_Normals_Editor_Marks_And_Lights
     wall->Set_Hover(false);
     wall->Select_Toggle();
     Render_Frame(Kelvane::DEBUG_EDITOR);
-    Expect_Colour(At(432.0f, 332.0f), RED, 2, "inside the frame, not hovered");
-    Expect_Colour(At(400.0f, 332.0f), Pixel{255, 0, 255, 255}, 0, "left edge of the frame");
-    Expect_Colour(At(432.0f, 364.0f), Pixel{255, 0, 255, 255}, 0, "bottom edge of the frame");
-    Expect_Colour(At(dot.x, dot.y), BACKGROUND, 0, "no light marks");
-
+    Expect({{432.0f, 332.0f, RED, 2, "inside the frame, not hovered"}, {400.0f, 332.0f, MAGENTA, 0, "frame, left"},
+            {432.0f, 364.0f, MAGENTA, 0, "frame, bottom"}, {dot.x, dot.y, BACKGROUND, 0, "no light marks"}});
     Render_Frame(Kelvane::DEBUG_LIGHTS);
-    Expect_Colour(At(400.0f, 332.0f), RED, 2, "no editor marks");
-    Expect_Colour(At(dot.x, dot.y), Pixel{0, 255, 0, 255}, 0, "dot");
-    Expect_Colour(At(700.0f, 375.0f), Pixel{0, 255, 0, 255}, 0, "stalk");
-    Expect_Colour(At(700.0f, 410.0f), BACKGROUND, 0, "below the floor point");
+    Expect({{400.0f, 332.0f, RED, 2, "no editor marks"}, {dot.x, dot.y, GREEN, 0, "dot"},
+            {700.0f, 375.0f, GREEN, 0, "stalk"}, {700.0f, 410.0f, BACKGROUND, 0, "below the floor point"}});
 }
 
 TEST_F(Renderer_Frame_Test, A_Broken_Lighting_Program_Is_Logged_Once_And_Nothing_Is_Drawn) {
     Kelvane_Test::Write_File("assets/shader/object_light.glsl", "void main() { this is not GLSL }");
     Place("red_wall", 400.0f, 300.0f);
     for (int frame = 0; frame < 3; frame++) Render_Frame();
-    Expect_Colour(At(432.0f, 332.0f), BACKGROUND, 0, "where the wall would be");
+    Expect({{432.0f, 332.0f, BACKGROUND, 0, "where the wall would be"}});
     std::string text = Kelvane_Test::Read_File("game.log"), message = "--> Lighting Shader couldn't be loaded\n";
     ASSERT_NE(text.find(message), std::string::npos) << text;
     EXPECT_EQ(text.find(message), text.rfind(message)) << text;
@@ -251,8 +234,7 @@ TEST_F(Renderer_Frame_Test, A_Plain_Sprite_Is_Drawn_With_Its_Pivot_On_Its_Screen
     camera.Update(10.0f);
     objects.push_back(new Kelvane::VObject(image, 400.0f, 300.0f, 32.0f, 32.0f));
     Render_Frame();
-    Expect_Colour(At(290.0f, 290.0f), RED, 0, "inside, 32 x 32 around");
-    Expect_Colour(At(319.0f, 300.0f), BACKGROUND, 0, "just outside");
+    Expect({{290.0f, 290.0f, RED, 0, "inside, 32 x 32 around"}, {319.0f, 300.0f, BACKGROUND, 0, "just outside"}});
 }
 
 }  // namespace

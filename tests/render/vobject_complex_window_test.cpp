@@ -30,10 +30,8 @@ using Image = std::vector<std::vector<Rgba>>;  // pixels by row
 
 const Rgba CLEAR{0, 0, 0, 0}, SHADOW_AT_FLOOR{0, 0, 0, 255};
 
-Byte_Rule Constant(int value) {
-    return [value](int, int) { return value; };
-}
-Byte_Rule Block(int left, int top, int right, int bottom, int alpha = 255) {
+Byte_Rule Constant(int value) { return [value](int, int) { return value; }; }
+Byte_Rule Block(int left, int top, int right, int bottom, int alpha = 255) {  // inclusive bounds
     return [=](int x, int y) { return x >= left && x <= right && y >= top && y <= bottom ? alpha : 0; };
 }
 std::string Folder(const std::string& name) { return "assets/objects/" + name + "/"; }
@@ -117,12 +115,11 @@ TEST_F(Complex_Object_Test, First_Object_Completes_The_Folder_Unless_Its_Shadow_
     EXPECT_TRUE(Kelvane::File_Exists(Folder("rock") + "shadow.png"));
     EXPECT_FALSE(al_get_bitmap_flags(rock->Get_Actual_Bit_Normal()) & ALLEGRO_MEMORY_BITMAP);  // bound as a texture
 
-    // A given Height stays and gains the centres; without the shadow flag shadow.png is neither written nor read.
     Make_Folder("pillar", 8, 8, Constant(255), Constant(200), "Height=300");
     EXPECT_EQ(Build("pillar", false)->Get_Actual_Bit_Shadow(), nullptr);
     EXPECT_EQ(Settings("pillar"), "300 100 100 ");
     EXPECT_FALSE(Kelvane::File_Exists(Folder("pillar") + "shadow.png"));
-    Kelvane_Test::Write_File(Folder("pillar") + "shadow.png", "not an image");  // would print if read
+    Kelvane_Test::Write_File(Folder("pillar") + "shadow.png", "not an image");  // neither written nor read
     testing::internal::CaptureStdout();
     EXPECT_EQ(Build("pillar", false)->Get_Actual_Bit_Shadow(), nullptr);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
@@ -136,10 +133,9 @@ TEST_F(Complex_Object_Test, Objects_Share_One_Cook_And_A_Later_Run_Uses_The_Cach
     };
     Kelvane::VObject_Complex* first = Build("rock");
     for (int i = 1; i < 9; i++) EXPECT_EQ(images(Build("rock")), images(first));
-    // Hand-edited caches come back as they are: a translucent texel not premultiplied.
     Write_Image(Folder("rock") + "normal_cooked.png", 8, 8, [](int, int) { return al_map_rgba(10, 20, 30, 40); });
     Write_Image(Folder("rock") + "shadow.png", 8, 8, [](int, int) { return al_map_rgba(7, 1, 0, 255); });
-    Kelvane::Bitmap_Manager next_run;
+    Kelvane::Bitmap_Manager next_run;  // hand-edited caches come back as they are, not premultiplied
     Kelvane::VObject_Complex rock(&next_run, &camera, "rock", 0.0f, 0.0f, 0.0f, 1.0f, true);
     EXPECT_EQ(Snapshot(rock.Get_Actual_Bit_Normal())[5][5], (Rgba{10, 20, 30, 40}));
     EXPECT_EQ(Snapshot(rock.Get_Actual_Bit_Shadow())[4][4], (Rgba{7, 1, 0, 255}));
@@ -147,8 +143,7 @@ TEST_F(Complex_Object_Test, Objects_Share_One_Cook_And_A_Later_Run_Uses_The_Cach
 
 TEST_F(Complex_Object_Test, A_Cache_That_Cannot_Be_Written_Is_Cooked_Again_From_Reloaded_Sources) {
     Make_Folder("rock", 8, 8);
-    // Dangling links: the caches count as absent and cannot be created, even by root.
-    for (std::string cache : {"normal_cooked.png", "shadow.png"})
+    for (std::string cache : {"normal_cooked.png", "shadow.png"})  // dangling links: absent, uncreatable even by root
         std::filesystem::create_symlink("no_such_folder/" + cache, Folder("rock") + cache);
     Kelvane::VObject_Complex* first = Build("rock");
     Kelvane::VObject_Complex* second = Build("rock");
@@ -159,8 +154,7 @@ TEST_F(Complex_Object_Test, A_Cache_That_Cannot_Be_Written_Is_Cooked_Again_From_
 }
 
 TEST_F(Complex_Object_Test, Cooking_Packs_Normal_Rgb_With_Height_Red_Over_The_Diffuse_Size) {
-    // A 3 x 2 normal and 2 x 2 height under a 6 x 4 diffuse; translucent sources catch premultiplying.
-    Make_Folder("mix", 6, 4);
+    Make_Folder("mix", 6, 4);  // translucent sources below catch premultiplying
     Write_Image(Folder("mix") + "normal.png", 3, 2,
                 [](int x, int y) { return al_map_rgba(10 + x, 20 + y, 30, x * 100); });
     Write_Image(Folder("mix") + "height.png", 2, 2, [](int x, int y) { return al_map_rgba(120 + x, 9, 9, y * 128); });
@@ -185,11 +179,10 @@ TEST_F(Complex_Object_Test, Update_Carries_An_Attached_Light_And_Selection_Toggl
     lamp->Update(1.0f);
     EXPECT_EQ(light.Get_X(), 10.0f);
 
-    lamp->Select_Toggle();
-    EXPECT_TRUE(lamp->Is_Selected());
-    lamp->Select_Toggle();
-    EXPECT_FALSE(lamp->Is_Selected());
-    lamp->Select_Toggle();
+    for (bool selected : {true, false, true}) {
+        lamp->Select_Toggle();
+        EXPECT_EQ(lamp->Is_Selected(), selected);
+    }
     lamp->Deselect();
     EXPECT_FALSE(lamp->Is_Selected());
 }
@@ -204,13 +197,11 @@ TEST_F(Shadow_Sprite_Test, Clean_Up_Removes_Strays_Fills_Holes_And_Corners) {
     EXPECT_EQ(Mask(empty, 0, 8), Framed(Gap(7)));
     for (auto [x, y] : {std::array{0, 0}, {8, 0}, {0, 8}, {8, 8}}) EXPECT_EQ(empty[y][x], SHADOW_AT_FLOOR);
     EXPECT_EQ(Mask(Cast("lone", 9, 9, Block(4, 4, 4, 4), Constant(0), 500), 0, 8), Framed(Gap(7)));
-    // Only nearly opaque pixels cast; height 0 lands in place as 0.
     EXPECT_EQ(Mask(Cast("faint", 9, 9, Block(3, 3, 5, 5, 253), Constant(0), 500), 0, 8), Framed(Gap(7)));
-    Image block = Cast("block", 9, 9, Block(3, 3, 5, 5, 254), Constant(0), 500);
+    Image block = Cast("block", 9, 9, Block(3, 3, 5, 5, 254), Constant(0), 500);  // 253 is too faint to cast
     EXPECT_EQ(Mask(block, 0, 8), Framed(Gap(1) + DIAMOND + Gap(1)));
     EXPECT_EQ(block[4][4], SHADOW_AT_FLOOR);
-    // A 1 x 1 hole has no neighbour to take a height from.
-    EXPECT_EQ(Cast("dot", 1, 1, Constant(0), Constant(0), 500)[0][0], CLEAR);
+    EXPECT_EQ(Cast("dot", 1, 1, Constant(0), Constant(0), 500)[0][0], CLEAR);  // a hole with no neighbour
     // No cross covers the centre of this ring, so only the clean-up fills it; 51 tall drops it 51 rows.
     Byte_Rule ring = [](int x, int y) {
         return Block(3, 3, 9, 9)(x, y) && std::abs(x - 6) + std::abs(y - 6) > 1 ? 255 : 0;
