@@ -111,8 +111,7 @@ TEST_F(Complex_Object_Test, First_Object_Completes_The_Folder_Unless_Its_Shadow_
     Kelvane::VObject_Complex* rock = Build("rock");
     EXPECT_EQ(al_get_new_bitmap_flags(), 0);
     EXPECT_EQ(Settings("rock"), "500 100 100 ");
-    EXPECT_TRUE(Kelvane::File_Exists(Folder("rock") + "normal_cooked.png"));
-    EXPECT_TRUE(Kelvane::File_Exists(Folder("rock") + "shadow.png"));
+    for (std::string f : {"normal_cooked.png", "shadow.png"}) EXPECT_TRUE(Kelvane::File_Exists(Folder("rock") + f));
     EXPECT_FALSE(al_get_bitmap_flags(rock->Get_Actual_Bit_Normal()) & ALLEGRO_MEMORY_BITMAP);  // bound as a texture
 
     Make_Folder("pillar", 8, 8, Constant(255), Constant(200), "Height=300");
@@ -160,11 +159,9 @@ TEST_F(Complex_Object_Test, Cooking_Packs_Normal_Rgb_With_Height_Red_Over_The_Di
     Write_Image(Folder("mix") + "height.png", 2, 2, [](int x, int y) { return al_map_rgba(120 + x, 9, 9, y * 128); });
     Image cooked = Snapshot(Build("mix", false)->Get_Actual_Bit_Normal());
     ASSERT_EQ(cooked.size() * cooked[0].size(), 24u);
-    EXPECT_EQ(cooked[0][0], (Rgba{10, 20, 30, 120}));  // normal alpha and height g, b, a play no part
-    EXPECT_EQ(cooked[1][1], (Rgba{11, 21, 30, 121}));
-    EXPECT_EQ(cooked[1][2], (Rgba{12, 21, 30, 0}));  // beyond the height image
-    EXPECT_EQ(cooked[1][3], CLEAR);                  // beyond the normal image
-    EXPECT_EQ(cooked[2][2], CLEAR);
+    // Normal alpha and height g, b, a play no part; (2, 1) is beyond the height image, (3, 1) and (2, 2) the normal.
+    EXPECT_EQ((std::array{cooked[0][0], cooked[1][1], cooked[1][2], cooked[1][3], cooked[2][2]}),
+              (std::array<Rgba, 5>{Rgba{10, 20, 30, 120}, {11, 21, 30, 121}, {12, 21, 30, 0}, CLEAR, CLEAR}));
 }
 
 TEST_F(Complex_Object_Test, Update_Carries_An_Attached_Light_And_Selection_Toggles) {
