@@ -1,13 +1,10 @@
 #pragma once
 // One real game per test program, run like the program; each test restarts the scene, inputs released.
-#include <allegro5/allegro.h>
-#include <allegro5/allegro_font.h>  // Required for: al_destroy_font()
+#include <allegro5/allegro_font.h>
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <filesystem>
 
-#include "core/common.h"
 #include "demo/main_game.h"
 #include "game/game.h"
 #include "game/scene.h"
@@ -19,6 +16,8 @@
 #include "world/light.h"
 
 namespace Kelvane_Test {
+
+using Kelvane::VObject_Complex;
 
 const int DISPLAY_W = 960, DISPLAY_H = 540;  // half the internal picture
 // Positions in `vobjects` after the start: nine tiles, square, house, sphere, robot, pilar, the lamp.
@@ -46,10 +45,7 @@ inline Kelvane::Game* Demo_Game() {
     return set_up ? game : nullptr;
 }
 
-template <typename T>
-std::vector<float> Position(T* item) {
-    return {item->Get_X(), item->Get_Y(), item->Get_Z()};
-}
+inline auto Position = [](auto* item) { return std::vector<float>{item->Get_X(), item->Get_Y(), item->Get_Z()}; };
 
 class Demo_Scene_Test : public ::testing::Test {
 protected:
@@ -57,8 +53,7 @@ protected:
         game = Demo_Game();
         ASSERT_NE(game, nullptr) << "Game::Setup failed; see game.log (run under an X server)";
         al_set_target_backbuffer(game->Get_Display());
-        for (bool* keys : {KB_Active, KB_Input}) std::memset(keys, 0, sizeof KB_Active);
-        std::memset(KB_TimePressed, 0, sizeof KB_TimePressed);
+        for (int i = 0; i < INPUT_ENTRIES; i++) KB_Active[i] = KB_Input[i] = false, KB_TimePressed[i] = 0;
         mouse_x = mouse_y = mouse_z = mick_x = mick_y = mick_z = 0.0f;
         Free_World();
         MainGame_Start(game);
@@ -70,17 +65,9 @@ protected:
     static void Free_World() {
         for (Kelvane::VObject* object : vobjects) delete object;
         for (Kelvane::Light* light : lights) delete light;
-        vobjects.clear();
-        lights.clear();
-        delete directional;
-        delete cam;
-        directional = nullptr;
-        cam = nullptr;
-        if (font) al_destroy_font(font);
-        for (ALLEGRO_BITMAP* image : {b1, b2})
-            if (image) al_destroy_bitmap(image);
-        font = nullptr;
-        b1 = b2 = nullptr;
+        vobjects.clear(), lights.clear();
+        delete directional, delete cam, al_destroy_font(font), al_destroy_bitmap(b1), al_destroy_bitmap(b2);
+        directional = nullptr, cam = nullptr, font = nullptr, b1 = b2 = nullptr;
     }
 
     void Tick(float dt = 1.0f) { MainGame_Update(game, dt); }
@@ -95,14 +82,11 @@ protected:
     // Held for `ticks` ticks already (no press edge on this tick).
     static void Hold(int input, int ticks) { KB_Active[input] = true, KB_TimePressed[input] = ticks; }
 
-    static Kelvane::VObject_Complex* Object(int index) {
-        return static_cast<Kelvane::VObject_Complex*>(*std::next(vobjects.begin(), index));
-    }
+    static VObject_Complex* Object(int i) { return static_cast<VObject_Complex*>(*std::next(vobjects.begin(), i)); }
 
     // Moves the view's target by (dx, dy) (from a fresh camera's 0, 0) and lets the view settle there.
     static void Move_View(float dx, float dy) {
-        cam->Move_Target_X(dx);
-        cam->Move_Target_Y(dy);
+        cam->Move_Target_X(dx), cam->Move_Target_Y(dy);
         for (int i = 0; i < 2000; i++) cam->Update(1.0f);
     }
 

@@ -55,10 +55,8 @@ TEST_F(Demo_Scene_Setup_Test, The_Lamps_Point_Light_Moves_To_It_On_The_First_Upd
     EXPECT_EQ(Position(light), (std::vector<float>{100, 800, 300}));
 
     ASSERT_NE(directional, nullptr);
-    double length = std::sqrt(5.0 * 5.0 + 1.5 * 1.5 + 1.0 * 1.0);
-    EXPECT_NEAR(directional->Get_X(), 5.0 / length, 1e-6);
-    EXPECT_NEAR(directional->Get_Y(), 1.5 / length, 1e-6);
-    EXPECT_NEAR(directional->Get_Z(), 1.0 / length, 1e-6);
+    const double length = std::sqrt(5.0 * 5.0 + 1.5 * 1.5 + 1.0 * 1.0), sun[] = {5.0, 1.5, 1.0};
+    for (int k = 0; k < 3; k++) EXPECT_NEAR(Position(directional)[k], sun[k] / length, 1e-6) << "axis " << k;
     EXPECT_FLOAT_EQ(directional->Get_Strength(), 1.0f);
     EXPECT_FLOAT_EQ(directional->Get_Ambience(), 0.3f);
 }
