@@ -4,8 +4,9 @@
 #include <allegro5/allegro_opengl.h>      // Required for: the GL calls of the two passes
 #include <allegro5/allegro_primitives.h>  // Required for: the overlay marks
 
-#include <cstdio>   // Required for: printf()
-#include <cstdlib>  // Required for: exit()
+#include <algorithm>  // Required for: std::max()
+#include <cstdio>     // Required for: printf(), fprintf()
+#include <cstdlib>    // Required for: exit()
 
 #include "core/common.h"
 #include "core/log.h"
@@ -27,8 +28,11 @@ const char* const LIGHTING_SHADER_PATH = "assets/shader/object_light.glsl";
 const char* const SHADOW_SHADER_PATH = "assets/shader/object_shadow.glsl";
 // The lighting program has room for this many point lights; later ones are not passed.
 const int MAX_POINT_LIGHTS = 24;
-// The screen-space extent the shadow map stands for, also when it fell back to 1024.
+// The shadow map stands for at least this screen-space extent from the view's
+// corner, and more where the visible picture plus a margin is wider or taller.
 const float SHADOW_MAP_EXTENT = 2048.0f;
+// Casters just past the right and bottom edges still shade what is in view.
+const float SHADOW_MAP_MARGIN = 128.0f;
 // How much the lighting program exaggerates the tilt of the normals.
 const float BUMP_FACTOR = 2.0f;
 // A shadow sprite moves along the light by this share of (1 - dz) x the object's drawn height.
@@ -40,14 +44,29 @@ const float SELECTION_THICKNESS = 5.0f;  // output pixels, not converted
 const float LIGHT_DOT_RADIUS = 10.0f;    // screen units
 const float LIGHT_STALK_WIDTH = 3.0f;    // screen units
 
-ALLEGRO_BITMAP* Create_Shadow_Map() {
-    ALLEGRO_BITMAP* map = al_create_bitmap(SHADOW_MAP_SIZE, SHADOW_MAP_SIZE);
-    if (map) return map;
-    std::printf("The Shadow Map couldn't be created, trying 1024x1024\n");
-    map = al_create_bitmap(SHADOW_MAP_FALLBACK_SIZE, SHADOW_MAP_FALLBACK_SIZE);
-    if (map) return map;
-    std::printf("The lower res shadow map couldn't be created either. Quitting.");
+// There is no log here: standard output, and standard error for whoever watches that.
+void Report(const char* message) {
+    std::printf("%s", message);
     std::fflush(stdout);
+    std::fprintf(stderr, "%s", message);
+}
+
+// A square render target with the flags the shadow pass needs; null when the GL has no room for it.
+ALLEGRO_BITMAP* New_Shadow_Map(int size) {
+    int previous = al_get_new_bitmap_flags();
+    al_set_new_bitmap_flags(ALLEGRO_VIDEO_BITMAP | ALLEGRO_NO_PRESERVE_TEXTURE);
+    ALLEGRO_BITMAP* map = al_create_bitmap(size, size);
+    al_set_new_bitmap_flags(previous);
+    return map;
+}
+
+ALLEGRO_BITMAP* Create_Shadow_Map() {
+    ALLEGRO_BITMAP* map = New_Shadow_Map(SHADOW_MAP_SIZE);
+    if (map) return map;
+    Report("The Shadow Map couldn't be created, trying 1024x1024\n");
+    map = New_Shadow_Map(SHADOW_MAP_FALLBACK_SIZE);
+    if (map) return map;
+    Report("The lower res shadow map couldn't be created either. Quitting.");
     std::exit(1);
 }
 
@@ -101,11 +120,11 @@ void Set_Point_Light(Shader* lighting, int index, Light* light) {
     lighting->Set_Float("light_range" + element, light->Get_Range());
 }
 
-void Set_Screen_Uniforms(Shader* shader, Vec2D quad_corner) {
+void Set_Screen_Uniforms(Shader* shader, Vec2D quad_corner, Vec2D shadow_extent) {
     shader->Set_Float("screen_x", quad_corner.x);
     shader->Set_Float("screen_y", quad_corner.y);
-    shader->Set_Float("screen_w", SHADOW_MAP_EXTENT);
-    shader->Set_Float("screen_h", SHADOW_MAP_EXTENT);
+    shader->Set_Float("screen_w", shadow_extent.x);
+    shader->Set_Float("screen_h", shadow_extent.y);
 }
 
 // Both units get the same coordinates; the top edge carries t = 1, where
@@ -141,9 +160,26 @@ Renderer::Renderer(ALLEGRO_DISPLAY* display, Shader_Manager* shader_manager, flo
     if (this->width <= 0) this->width = al_get_display_width(display);
     if (this->height <= 0) this->height = al_get_display_height(display);
     aspect = this->width / this->height;
-    al_set_new_bitmap_flags(ALLEGRO_VIDEO_BITMAP | ALLEGRO_NO_PRESERVE_TEXTURE);
     shadow_map = Create_Shadow_Map();
     al_set_new_bitmap_flags(0);
+}
+
+Renderer::~Renderer() {
+    al_destroy_bitmap(shadow_map);
+}
+
+bool Renderer::Resize_Shadow_Map(int size) {
+    KELVANE_ASSERT(size > 0, "a shadow map needs a positive size");
+    ALLEGRO_BITMAP* map = New_Shadow_Map(size);
+    if (!map) return false;
+    al_destroy_bitmap(shadow_map);
+    shadow_map = map;
+    return true;
+}
+
+Vec2D Renderer::Get_Shadow_Extent() {
+    return Vec2D(std::max(SHADOW_MAP_EXTENT, RXtoX(width) + SHADOW_MAP_MARGIN),
+                 std::max(SHADOW_MAP_EXTENT, RYtoY(height) + SHADOW_MAP_MARGIN));
 }
 
 void Renderer::Sort_Z_List(std::list<VObject*>* objects) {
@@ -159,17 +195,18 @@ void Renderer::Sort_Z_List(std::list<VObject*>* objects) {
 void Renderer::Render(Log* log, std::list<VObject*>* objects, std::list<Light*>* lights, Light* directional,
                       Camera* camera, int debug_flags) {
     Sort_Z_List(objects);
-    View view{camera, camera->Get_X(), camera->Get_Y(), Vec2D()};
+    View view{camera, camera->Get_X(), camera->Get_Y(), Vec2D(), Get_Shadow_Extent()};
     Shader* lighting = shader_manager->Get_Shader(LIGHTING_SHADER_PATH);
     Shader* shadow = shader_manager->Get_Shader(SHADOW_SHADER_PATH);
-    if (!Lighting_Usable(log, lighting)) return;
+    if (!Usable_Or_Reported(log, lighting, "Lighting Shader couldn't be loaded")) return;
     view.proj_offset = camera->Get_Projection_Offset();
     Set_Light_Uniforms(lighting, lights, directional, camera);
 
     ALLEGRO_BITMAP* target = al_get_target_bitmap();
     al_set_target_bitmap(shadow_map);
     al_clear_to_color(al_map_rgba(0, 0, 0, 0));
-    if (shadow->Is_Usable()) Shadow_Pass(shadow, objects, directional, view);
+    if (Usable_Or_Reported(log, shadow, "Shadow Shader couldn't be loaded"))
+        Shadow_Pass(shadow, objects, directional, view);
 
     al_set_target_bitmap(target);
     Colour_Pass(lighting, objects, view, debug_flags);
@@ -179,12 +216,11 @@ void Renderer::Render(Log* log, std::list<VObject*>* objects, std::list<Light*>*
     if (debug_flags & DEBUG_LIGHTS) Draw_Light_Marks(lights, view);
 }
 
-bool Renderer::Lighting_Usable(Log* log, Shader* lighting) {
-    if (lighting->Is_Usable()) return true;
-    if (!lighting_failure_logged) {
-        log->Write("Lighting Shader couldn't be loaded");
-        log->Write(lighting->Get_Error());
-        lighting_failure_logged = true;
+bool Renderer::Usable_Or_Reported(Log* log, Shader* program, const std::string& failure) {
+    if (program->Is_Usable()) return true;
+    if (reported_failures.insert(failure).second) {
+        log->Write(failure);
+        log->Write(program->Get_Error());
     }
     return false;
 }
@@ -222,6 +258,8 @@ void Renderer::Shadow_Pass(Shader* shadow, std::list<VObject*>* objects, Light* 
         if (complex && complex->Get_Actual_Bit_Shadow()) Draw_Shadow(shadow, complex, directional, view);
     }
     glBlendEquation(GL_FUNC_ADD);
+    // The graphics library draws plain sprites through the active unit.
+    glActiveTexture(GL_TEXTURE0);
 }
 
 void Renderer::Draw_Shadow(Shader* shadow, VObject_Complex* object, Light* directional, const View& view) {
@@ -236,13 +274,16 @@ void Renderer::Draw_Shadow(Shader* shadow, VObject_Complex* object, Light* direc
     Vec2D corner = Shadow_Shifted(Corner_Position(object, view.camera), object, directional, zoom);
     // The shadow lies on the floor, whatever the object's own height.
     Vec2D q = View_Position(view.camera, view.proj_offset, corner.x, corner.y, 0.0f);
-    Set_Screen_Uniforms(shadow, q);
+    Set_Screen_Uniforms(shadow, q, view.shadow_extent);
     shadow->Set_Texture("texture", 0, object->Get_Actual_Bit_Shadow());
     shadow->Set_Texture("texture_shadow_map", 1, shadow_map);
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    // Screen units to map pixels: the map may be smaller or stand for more than 2048 units.
+    float to_map_x = al_get_bitmap_width(shadow_map) / view.shadow_extent.x;
+    float to_map_y = al_get_bitmap_height(shadow_map) / view.shadow_extent.y;
     Vec2D size = Quad_Size(object, zoom);
-    Draw_Quad(q.x, q.y, size.x + q.x, size.y + q.y);
+    Draw_Quad(q.x * to_map_x, q.y * to_map_y, (size.x + q.x) * to_map_x, (size.y + q.y) * to_map_y);
     shadow->Clear();
 }
 
@@ -292,10 +333,11 @@ void Renderer::Draw_Complex(Shader* lighting, VObject_Complex* object, const Vie
     lighting->Set_Float("obj_sw", XtoRX(Image_Width(object)));
     lighting->Set_Float("obj_sh", YtoRY(Image_Height(object)));
     Vec2D q = View_Position(camera, view.proj_offset, corner.x, corner.y, object->Get_Z());
-    Set_Screen_Uniforms(lighting, q);
+    Set_Screen_Uniforms(lighting, q, view.shadow_extent);
     glEnable(GL_DEPTH_TEST);
     glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    // Colour images are premultiplied: their colour already carries the coverage.
+    glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
     Vec2D size = Quad_Size(object, zoom);
     Draw_Quad(XtoRX(q.x), YtoRY(q.y), XtoRX(size.x + q.x), YtoRY(size.y + q.y));
     glActiveTexture(GL_TEXTURE0);
@@ -313,7 +355,7 @@ void Renderer::Draw_Editor_Marks(std::list<VObject*>* objects, const View& view)
         Vec2D q = View_Position(view.camera, view.proj_offset, corner.x, corner.y, complex->Get_Z());
         Vec2D size = Quad_Size(complex, zoom);
         if (complex->Get_Hover())
-            al_draw_tinted_scaled_bitmap(complex->Get_Actual_Bit(), al_map_rgba(255, 255, 255, HOVER_ALPHA), 0, 0,
+            al_draw_tinted_scaled_bitmap(complex->Get_Actual_Bit(), al_premul_rgba(255, 255, 255, HOVER_ALPHA), 0, 0,
                                          Image_Width(complex), Image_Height(complex), XtoRX(q.x), YtoRY(q.y),
                                          XtoRX(size.x), YtoRY(size.y), 0);
         if (complex->Is_Selected())

@@ -3,6 +3,8 @@
 // internal 1920 x 1080 picture and output pixels, depth order, and the frame.
 
 #include <list>
+#include <set>
+#include <string>
 
 #include "core/common.h"  // Required for: Vec2D
 
@@ -26,6 +28,10 @@ public:
     Renderer(ALLEGRO_DISPLAY* display, Shader_Manager* shader_manager, float internal_w, float internal_h,
              float width, float height, float offset_x, float offset_y);
 
+    ~Renderer();
+    Renderer(const Renderer&) = delete;
+    Renderer& operator=(const Renderer&) = delete;
+
     // Stable insertion sort by ascending z, in place as the caller sees it.
     void Sort_Z_List(std::list<VObject*>* objects);
     // Draws one frame onto the current target and restores it.
@@ -47,6 +53,12 @@ public:
     float YtoSX(float y);
 
     ALLEGRO_BITMAP* Get_Shadow_Map() { return shadow_map; }
+    // Replaces the shadow map by a size x size one (a smaller one spares a weak GPU);
+    // false, keeping the old map, when the GL cannot make it.
+    bool Resize_Shadow_Map(int size);
+    // The screen-space extent, from the view's corner, that the shadow map stands
+    // for: the whole visible picture at any aspect ratio and map size.
+    Vec2D Get_Shadow_Extent();
     float Get_Width() { return width; }
     float Get_Height() { return height; }
     float Get_Aspect() { return aspect; }
@@ -57,11 +69,12 @@ private:
         Camera* camera;
         float x;            // view position, screen space
         float y;
-        Vec2D proj_offset;  // the floor point shown at the picture's top-left corner
+        Vec2D proj_offset;    // the floor point shown at the picture's top-left corner
+        Vec2D shadow_extent;  // what the shadow map stands for
     };
 
-    // False, with the reason logged on the first failure only, when the lighting program didn't build.
-    bool Lighting_Usable(Log* log, Shader* lighting);
+    // False, with `failure` and the GL's reason logged the first time only, when the program didn't build.
+    bool Usable_Or_Reported(Log* log, Shader* program, const std::string& failure);
     void Set_Light_Uniforms(Shader* lighting, std::list<Light*>* lights, Light* directional, Camera* camera);
     void Shadow_Pass(Shader* shadow, std::list<VObject*>* objects, Light* directional, const View& view);
     void Draw_Shadow(Shader* shadow, VObject_Complex* object, Light* directional, const View& view);
@@ -82,8 +95,8 @@ private:
     float internal_h;
     float scale;
     Shader_Manager* shader_manager;
-    // A broken lighting program is reported once, not on every frame.
-    bool lighting_failure_logged = false;
+    // A broken program is reported once, not on every frame.
+    std::set<std::string> reported_failures;
 };
 
 }  // namespace Kelvane

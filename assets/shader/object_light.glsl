@@ -11,10 +11,10 @@
 //                texture_normal      cooked normal map: RGB = projection-space
 //                                    unit normal mapped from [-1, 1] to [0, 1],
 //                                    alpha = height as a fraction of obj_t
-//                texture_shadow_map  shadow map: pixel (u, v) = screen position
-//                                    (u, v) of the view; caster top height in the
-//                                    thermometer encoding (1024 world units per
-//                                    channel, R + G + B)
+//                texture_shadow_map  shadow map over the screen rectangle from the
+//                                    view's corner to (screen_w, screen_h); caster
+//                                    top height in the thermometer encoding (1024
+//                                    world units per channel, R + G + B)
 //   Point lights light_x, light_y, light_z[24]  projection-space position
 //                light_r, light_g, light_b[24]  colour (may exceed 1)
 //                light_range[24]                reach in world units

@@ -66,11 +66,17 @@ protected:
     }
 
     void TearDown() override {
-        for (Kelvane::VObject* object : objects) delete object;
+        Clear_Objects();
         for (Light* light : lights) delete light;
-        al_destroy_bitmap(renderer->Get_Shadow_Map());
         delete renderer;
+        al_set_target_backbuffer(display);
+        if (target) al_destroy_bitmap(target);
         glDisable(GL_ALPHA_TEST);  // left on by design; the next test starts clean
+    }
+
+    void Clear_Objects() {
+        for (Kelvane::VObject* object : objects) delete object;
+        objects.clear();
     }
 
     Kelvane::VObject_Complex* Place(const std::string& name, float sx, float sy, float z = 0.0f) {
@@ -80,13 +86,32 @@ protected:
     }
 
     void Render_Frame(int flags = 0) {
-        al_set_target_backbuffer(display);
+        al_set_target_bitmap(Target());
         al_clear_to_color(Colour(BACKGROUND));
         renderer->Render(&log, &objects, &lights, &sun, &camera, flags);
     }
 
+    ALLEGRO_BITMAP* Target() { return target ? target : al_get_backbuffer(display); }
+
     Pixel At(float sx, float sy) {
-        return Kelvane_Test::Read_Pixel(al_get_backbuffer(display), renderer->XtoRX(sx), renderer->YtoRY(sy));
+        return Kelvane_Test::Read_Pixel(Target(), renderer->XtoRX(sx), renderer->YtoRY(sy));
+    }
+
+    // From here on frames go to an off-screen picture of that size, with a depth buffer.
+    void Render_To_Picture(int width, int height) {
+        delete renderer;
+        renderer = new Kelvane::Renderer(display, &shaders, 1920.0f, 1080.0f, width, height, 0.0f, 0.0f);
+        al_set_new_bitmap_depth(24);
+        target = al_create_bitmap(width, height);
+        al_set_new_bitmap_depth(0);
+        ASSERT_NE(target, nullptr);
+    }
+
+    // The log holds `message` once, followed by the GL's reason naming `file`.
+    void Expect_Logged_Once(const std::string& message, const std::string& file) {
+        std::string text = Kelvane_Test::Read_File("game.log"), entry = "--> " + message + "\n";
+        EXPECT_NE(text.find(file, text.find(entry)), std::string::npos) << text;
+        EXPECT_EQ(text.find(entry), text.rfind(entry)) << text;
     }
 
     struct Spot { float x, y; Pixel colour; int tolerance; const char* where; };
@@ -112,6 +137,7 @@ protected:
     std::list<Kelvane::VObject*> objects;
     std::list<Light*> lights;
     Kelvane::Renderer* renderer = nullptr;
+    ALLEGRO_BITMAP* target = nullptr;  // null: the window's back buffer
 };
 
 TEST_F(Renderer_Frame_Test, Point_Lights_Reach_Surfaces_Facing_Them_Within_Range_And_Only_24_Count) {
@@ -166,14 +192,72 @@ TEST_F(Renderer_Frame_Test, Shadows_Fall_Away_From_The_Sun_And_The_Map_Keeps_The
     EXPECT_NEAR(Shadow_At(664, 188), 1604.0f, 3.0f);
 }
 
-TEST_F(Renderer_Frame_Test, Without_A_Shadow_Program_The_Map_Is_Cleared_And_Objects_Still_Drawn) {
+// The roof over a floor from screen x `left` shades the floor's lee on a 21:9 output right of
+// screen x 2048 and with the 1024 x 1024 fallback map as it does on 16:9 with the full map.
+TEST_F(Renderer_Frame_Test, Shadows_Cover_The_Whole_Picture_At_Any_Aspect_And_Map_Size) {
+    Write_Object("floor", 512, 256, 10.0f, [](int, int) { return Texel{GREY, FLAT, GROUND}; });
+    sun = Light(0.7071068f, 0.0f, 0.7071068f, 0.0f, 1.0f, 1.0f, 1.0f, 0);
+    const float lee_y = 231.0f + 15.0f * camera.Get_Projection_Factor();
+    auto lee_shade = [&](float left) {
+        Clear_Objects();
+        Place("floor", left, 150.0f);
+        Render_Frame();
+        int open = At(left + 249.0f, lee_y).r;
+        Place("roof", left + 200.0f, 120.0f);
+        Render_Frame();
+        return open - At(left + 249.0f, lee_y).r;
+    };
+    ASSERT_TRUE(renderer->Resize_Shadow_Map(1024));
+    EXPECT_GT(lee_shade(100.0f), 80) << "1024 x 1024 map";
+    Render_To_Picture(2520, 1080);
+    EXPECT_GE(renderer->Get_Shadow_Extent().x, 2520.0f);
+    EXPECT_GT(lee_shade(2100.0f), 80) << "21:9, right of screen x 2048";
+    EXPECT_GT(lee_shade(100.0f), 80) << "21:9, left";
+}
+
+TEST_F(Renderer_Frame_Test, Without_A_Shadow_Program_The_Map_Is_Cleared_Objects_Still_Drawn_And_It_Is_Logged_Once) {
     Kelvane_Test::Write_File("assets/shader/object_shadow.glsl", "this is not GLSL");
     Place("roof", 300.0f, 120.0f);
     al_set_target_bitmap(renderer->Get_Shadow_Map());
     al_clear_to_color(al_map_rgb(255, 255, 255));
-    Render_Frame();
+    for (int frame = 0; frame < 3; frame++) Render_Frame();
     EXPECT_EQ(Shadow_At(364, 200), 0.0f);
     EXPECT_GT(At(364.0f, 144.0f).r, BACKGROUND.r + 50);
+    Expect_Logged_Once("Shadow Shader couldn't be loaded", "object_shadow.glsl");
+}
+
+// Colour images are premultiplied: a half-covered edge pixel is the even mix of its lit colour and what lies behind.
+TEST_F(Renderer_Frame_Test, A_Half_Transparent_Pixel_Mixes_Evenly_With_What_Lies_Behind) {
+    const Pixel WHITE{255, 255, 255, 255};
+    Write_Object("white", 64, 64, 10.0f, [](int, int) { return Texel{Pixel{255, 255, 255, 255}, FLAT, GROUND}; });
+    Write_Object("veil", 32, 32, 10.0f, [](int, int) { return Texel{Pixel{255, 255, 255, 128}, FLAT, GROUND}; });
+    sun.Set_Strength(0.0f);  // lit by the sky alone, at exactly full strength
+    Place("white", 400.0f, 300.0f);
+    const float raised = 20.0f * camera.Get_Height_Factor();  // the veils float 20 units up, in front
+    Place("veil", 416.0f, 316.0f + raised, 20.0f);
+    Place("veil", 600.0f, 316.0f + raised, 20.0f);
+    Render_Frame();
+    Expect({{432.0f, 332.0f, WHITE, 2, "over a white surface"},
+            {616.0f, 332.0f, Pixel{178, 178, 178, 255}, 2, "over the background grey"}});
+}
+
+// After a shadow pass the graphics library's own drawing, inside the frame and after it, keeps its colours.
+TEST_F(Renderer_Frame_Test, Plain_Sprites_And_The_Callers_Drawing_Keep_Their_Colours_After_The_Shadow_Pass) {
+    al_set_new_bitmap_flags(ALLEGRO_MEMORY_BITMAP);
+    ALLEGRO_BITMAP* memory = al_create_bitmap(32, 32);
+    al_set_target_bitmap(memory);
+    for (int n = 0; n < 32 * 32; n++) al_put_pixel(n % 32, n / 32, Colour(n % 32 < 16 ? RED : BLUE));
+    al_set_new_bitmap_flags(0);
+    ALLEGRO_BITMAP* image = al_clone_bitmap(memory);
+    al_destroy_bitmap(memory);
+    objects.push_back(new Kelvane::VObject(image, 600.0f, 300.0f, 32.0f, 32.0f));  // z 0: before the roof
+    Place("roof", 300.0f, 120.0f, 10.0f);
+    Render_Frame();
+    Expect({{592.0f, 300.0f, RED, 0, "sprite, left half"}, {608.0f, 300.0f, BLUE, 0, "sprite, right half"}});
+    al_draw_bitmap(image, renderer->XtoRX(800.0f), renderer->YtoRY(100.0f), 0);
+    Expect({{804.0f, 110.0f, RED, 0, "drawn after the frame, left"}, {828.0f, 110.0f, BLUE, 0, "right"}});
+    Clear_Objects();
+    al_destroy_bitmap(image);
 }
 
 TEST_F(Renderer_Frame_Test, The_Nearer_Surface_Wins_Each_Pixel_Whatever_The_Order_Even_Far_Off_The_Map) {
@@ -203,10 +287,15 @@ TEST_F(Renderer_Frame_Test, The_Debug_Views_Show_Normals_Editor_Marks_And_Lights
     Vec2D floor = camera.Screen_To_Proj(700.0f, 400.0f, 0.0f);
     lights.push_back(new Light(floor.x, floor.y, 100.0f, 300.0f, 0.0f, 1.0f, 0.0f, 0));  // green, far from the wall
     const Vec2D dot{700.0f, 400.0f - 100.0f * camera.Get_Height_Factor()};  // 100 units over its floor point
+    sun.Set_Ambience(0.5f);  // the wall lit at half its colour, under a copy of its image
+    Render_Frame(Kelvane::DEBUG_EDITOR);
+    Pixel lit = At(432.0f, 332.0f);
     wall->Set_Hover(true);
     Render_Frame(Kelvane::DEBUG_EDITOR);
-    Pixel hovered = At(432.0f, 332.0f);
-    EXPECT_GT(hovered.r + hovered.g + hovered.b, RED.r + RED.g + RED.b + 60);
+    const float copy = 125.0f / 255.0f;  // a half-transparent copy mixes with the picture, it does not add
+    auto mixed = [&](int image, int picture) { return static_cast<int>(copy * image + (1.0f - copy) * picture); };
+    Expect({{432.0f, 332.0f, Pixel{mixed(RED.r, lit.r), mixed(RED.g, lit.g), mixed(RED.b, lit.b), 255}, 2, "hover"}});
+    sun.Set_Ambience(1.0f);
     wall->Set_Hover(false);
     wall->Select_Toggle();
     Render_Frame(Kelvane::DEBUG_EDITOR);
@@ -222,9 +311,7 @@ TEST_F(Renderer_Frame_Test, A_Broken_Lighting_Program_Is_Logged_Once_And_Nothing
     Place("red_wall", 400.0f, 300.0f);
     for (int frame = 0; frame < 3; frame++) Render_Frame();
     Expect({{432.0f, 332.0f, BACKGROUND, 0, "where the wall would be"}});
-    std::string text = Kelvane_Test::Read_File("game.log"), message = "--> Lighting Shader couldn't be loaded\n";
-    EXPECT_NE(text.find("object_light.glsl", text.find(message)), std::string::npos) << text;  // the error follows
-    EXPECT_EQ(text.find(message), text.rfind(message)) << text;
+    Expect_Logged_Once("Lighting Shader couldn't be loaded", "object_light.glsl");
 }
 
 TEST_F(Renderer_Frame_Test, A_Plain_Sprite_Is_Drawn_With_Its_Pivot_On_Its_Screen_Position) {
