@@ -7,10 +7,12 @@
 #include <algorithm>  // Required for: std::max()
 #include <cstdio>     // Required for: printf(), fprintf()
 #include <cstdlib>    // Required for: exit()
+#include <vector>
 
 #include "core/common.h"
 #include "core/log.h"
 #include "render/vobject.h"
+#include "render/placement.h"
 #include "render/vobject_complex.h"
 #include "resources/shader.h"
 #include "resources/shader_manager.h"
@@ -26,8 +28,6 @@ const int SHADOW_MAP_FALLBACK_SIZE = 1024;
 
 const char* const LIGHTING_SHADER_PATH = "assets/shader/object_light.glsl";
 const char* const SHADOW_SHADER_PATH = "assets/shader/object_shadow.glsl";
-// The lighting program has room for this many point lights; later ones are not passed.
-const int MAX_POINT_LIGHTS = 24;
 // The shadow map stands for at least this screen-space extent from the view's
 // corner, and more where the visible picture plus a margin is wider or taller.
 const float SHADOW_MAP_EXTENT = 2048.0f;
@@ -35,14 +35,24 @@ const float SHADOW_MAP_EXTENT = 2048.0f;
 const float SHADOW_MAP_MARGIN = 128.0f;
 // How much the lighting program exaggerates the tilt of the normals.
 const float BUMP_FACTOR = 2.0f;
-// A shadow sprite moves along the light by this share of (1 - dz) x the object's drawn height.
-const double SHADOW_SHIFT = 0.1;
+// How the lighting program marches toward the sun, in world units: rays start
+// this far off the surface, reach this far, and are shaded by casters standing
+// more than the bias above them; shadow sprites move toward the sun by the shift
+// times (1 - dz) x the object's drawn height. The fast path's culling relies on them.
+const March_Rules MARCH_RULES{1600.0f, 12.0f, 6.0f, 0.1f};
 // Fragments this transparent or more store neither colour nor depth.
 const float ALPHA_TEST_THRESHOLD = 0.1f;
 const unsigned char HOVER_ALPHA = 125;
 const float SELECTION_THICKNESS = 5.0f;  // output pixels, not converted
 const float LIGHT_DOT_RADIUS = 10.0f;    // screen units
 const float LIGHT_STALK_WIDTH = 3.0f;    // screen units
+
+// The point-light blocks the lighting program's variants are built with.
+const int LIGHT_BLOCK_VARIANTS[] = {0, 1, 2, 4, 8, 16, Draw_Plan::MAX_POINT_LIGHTS};
+// The fast path never shows the normal view, so its variants skip that test.
+const char* const FAST_DEFINES = "#define NO_NORMAL_VIEW\n";
+// The colour pass reads the depth pass's depth here; units 0-2 hold the object's images and the shadow map.
+const int DEPTH_TEXTURE_UNIT = 3;
 
 // There is no log here: standard output, and standard error for whoever watches that.
 void Report(const char* message) {
@@ -70,43 +80,40 @@ ALLEGRO_BITMAP* Create_Shadow_Map() {
     std::exit(1);
 }
 
-float Image_Width(VObject* object) {
-    return static_cast<float>(al_get_bitmap_width(object->Get_Actual_Bit()));
+// The lighting program reads past the map's edges as "no caster".
+void Clear_Border(ALLEGRO_BITMAP* map) {
+    static const GLfloat NOTHING[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+    GLint previous = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &previous);
+    glBindTexture(GL_TEXTURE_2D, al_get_opengl_texture(map));
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_BORDER);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_BORDER);
+    glTexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_BORDER_COLOR, NOTHING);
+    glBindTexture(GL_TEXTURE_2D, previous);
 }
 
-float Image_Height(VObject* object) {
-    return static_cast<float>(al_get_bitmap_height(object->Get_Actual_Bit()));
+int Blocks_For(size_t lights) {
+    for (int blocks : LIGHT_BLOCK_VARIANTS)
+        if (static_cast<size_t>(blocks) >= lights) return blocks;
+    return Draw_Plan::MAX_POINT_LIGHTS;
 }
 
-// Projection-space x, y of the point pictured at the image's top-left corner;
-// the object's own position is where its pivot is drawn.
-Vec2D Corner_Position(VObject_Complex* object, Camera* camera) {
-    float s = object->Get_Scale();
-    float zoom = camera->Get_Zoom();
-    Vec2D pivot = camera->Screen_To_Proj(zoom * (object->Get_CX() * s), (object->Get_CY() * s) * zoom, 0.0f);
-    return Vec2D(object->Get_X() - pivot.x, object->Get_Y() - pivot.y);
+// The first lights of the list, as many as the lighting program holds.
+std::vector<Light*> First_Lights(std::list<Light*>* lights) {
+    std::vector<Light*> first;
+    for (Light* light : *lights) {
+        if (first.size() == static_cast<size_t>(Draw_Plan::MAX_POINT_LIGHTS)) break;
+        first.push_back(light);
+    }
+    return first;
 }
 
-// Screen position of a projection-space point relative to the view, zoomed.
-Vec2D View_Position(Camera* camera, Vec2D proj_offset, float px, float py, float pz) {
-    Vec2D position = camera->Proj_To_Screen(px - proj_offset.x, py - proj_offset.y, pz);
-    position *= camera->Get_Zoom();
-    return position;
-}
-
-// The quad's extent in screen units: the diffuse image's size times scale and zoom.
-Vec2D Quad_Size(VObject_Complex* object, float zoom) {
-    float s = object->Get_Scale();
-    return Vec2D(zoom * (Image_Width(object) * s), zoom * (Image_Height(object) * s));
-}
-
-// Moves a shadow's corner along the directional light, further for taller objects;
-// a light from straight above (dz = 1) moves nothing.
-Vec2D Shadow_Shifted(Vec2D corner, VObject_Complex* object, Light* directional, float zoom) {
-    float drawn_tall = object->Get_Tall() * object->Get_Scale();
-    double reach = static_cast<double>(zoom) * drawn_tall;
-    float k = static_cast<float>(((1 - directional->Get_Z()) * reach) * SHADOW_SHIFT);
-    return Vec2D(corner.x + directional->Get_X() * k, corner.y + directional->Get_Y() * k);
+std::string Lit_Defines(const Cell& cell) {
+    std::string defines = FAST_DEFINES;
+    defines += "#define POINT_LIGHTS " + ToString(Blocks_For(cell.lights.size())) + "\n";
+    if (!cell.march) defines += "#define SHADOW_MARCH 0\n";
+    if (cell.hidden_test) defines += "#define HIDDEN_TEST\n";
+    return defines;
 }
 
 void Set_Point_Light(Shader* lighting, int index, Light* light) {
@@ -120,6 +127,11 @@ void Set_Point_Light(Shader* lighting, int index, Light* light) {
     lighting->Set_Float("light_range" + element, light->Get_Range());
 }
 
+void Set_Point_Lights(Shader* lighting, const std::vector<Light*>& lights) {
+    for (size_t i = 0; i < lights.size(); i++) Set_Point_Light(lighting, static_cast<int>(i), lights[i]);
+    lighting->Set_Float("lights_count", static_cast<float>(lights.size()));
+}
+
 void Set_Screen_Uniforms(Shader* shader, Vec2D quad_corner, Vec2D shadow_extent) {
     shader->Set_Float("screen_x", quad_corner.x);
     shader->Set_Float("screen_y", quad_corner.y);
@@ -127,20 +139,20 @@ void Set_Screen_Uniforms(Shader* shader, Vec2D quad_corner, Vec2D shadow_extent)
     shader->Set_Float("screen_h", shadow_extent.y);
 }
 
-// Both units get the same coordinates; the top edge carries t = 1, where
-// the graphics library keeps an image's first row.
+// Both units get the same coordinates; the top edge carries t = 1, where the
+// graphics library keeps an image's first row.
 void Quad_Vertex(float s, float t, float x, float y) {
     glMultiTexCoord2f(GL_TEXTURE0, s, t);
     glMultiTexCoord2f(GL_TEXTURE1, s, t);
     glVertex3f(x, y, 0.0f);
 }
 
-void Draw_Quad(float x0, float y0, float x1, float y1) {
+void Draw_Quad(const Rect& area) {
     glBegin(GL_QUADS);
-    Quad_Vertex(0.0f, 1.0f, x0, y0);
-    Quad_Vertex(0.0f, 0.0f, x0, y1);
-    Quad_Vertex(1.0f, 0.0f, x1, y1);
-    Quad_Vertex(1.0f, 1.0f, x1, y0);
+    Quad_Vertex(0.0f, 1.0f, area.left, area.top);
+    Quad_Vertex(0.0f, 0.0f, area.left, area.bottom);
+    Quad_Vertex(1.0f, 0.0f, area.right, area.bottom);
+    Quad_Vertex(1.0f, 1.0f, area.right, area.top);
     glEnd();
 }
 
@@ -195,25 +207,34 @@ void Renderer::Sort_Z_List(std::list<VObject*>* objects) {
 void Renderer::Render(Log* log, std::list<VObject*>* objects, std::list<Light*>* lights, Light* directional,
                       Camera* camera, int debug_flags) {
     Sort_Z_List(objects);
-    View view{camera, camera->Get_X(), camera->Get_Y(), Vec2D(), Get_Shadow_Extent()};
     Shader* lighting = shader_manager->Get_Shader(LIGHTING_SHADER_PATH);
     Shader* shadow = shader_manager->Get_Shader(SHADOW_SHADER_PATH);
     if (!Usable_Or_Reported(log, lighting, "Lighting Shader couldn't be loaded")) return;
-    view.proj_offset = camera->Get_Projection_Offset();
-    Set_Light_Uniforms(lighting, lights, directional, camera);
+    Frame frame{log, camera, camera->Get_Projection_Offset(), Get_Shadow_Extent(), directional, debug_flags};
+    lighting->Apply();
+    Set_Frame_Uniforms(lighting, frame);
+    Set_Point_Lights(lighting, First_Lights(lights));
+    lighting->Clear();
 
     ALLEGRO_BITMAP* target = al_get_target_bitmap();
+    // The normal view is a debugging aid: it takes the exact path, as comparisons do.
+    bool fast = !reference_path && !(debug_flags & DEBUG_NORMALS);
+    Draw_Plan plan = Plan_Frame(frame, target);
+    plan.Plan_Casters(objects);
     al_set_target_bitmap(shadow_map);
     al_clear_to_color(al_map_rgba(0, 0, 0, 0));
     if (Usable_Or_Reported(log, shadow, "Shadow Shader couldn't be loaded"))
-        Shadow_Pass(shadow, objects, directional, view);
+        Shadow_Pass(shadow, fast ? Planned_Casters(plan) : All_Casters(objects), frame);
 
     al_set_target_bitmap(target);
-    Colour_Pass(lighting, objects, view, debug_flags);
+    Clear_Border(shadow_map);
+    if (fast) plan.Plan_Objects(objects, lights);
+    bool planned = fast && (!plan.Needs_Depth_Pass() || Depth_Pass(plan, frame));
+    Colour_Pass(objects, planned ? &plan : nullptr, lighting, frame);
     al_set_target_bitmap(target);
 
-    if (debug_flags & DEBUG_EDITOR) Draw_Editor_Marks(objects, view);
-    if (debug_flags & DEBUG_LIGHTS) Draw_Light_Marks(lights, view);
+    if (debug_flags & DEBUG_EDITOR) Draw_Editor_Marks(objects, frame);
+    if (debug_flags & DEBUG_LIGHTS) Draw_Light_Marks(lights, frame);
 }
 
 bool Renderer::Usable_Or_Reported(Log* log, Shader* program, const std::string& failure) {
@@ -225,17 +246,19 @@ bool Renderer::Usable_Or_Reported(Log* log, Shader* program, const std::string& 
     return false;
 }
 
-void Renderer::Set_Light_Uniforms(Shader* lighting, std::list<Light*>* lights, Light* directional,
-                                  Camera* camera) {
-    lighting->Apply();
-    int count = 0;
-    for (Light* light : *lights) {
-        if (count == MAX_POINT_LIGHTS) break;
-        Set_Point_Light(lighting, count, light);
-        ++count;
-    }
-    lighting->Set_Float("projection_factor", camera->Get_Projection_Factor());
-    lighting->Set_Float("height_factor", camera->Get_Height_Factor());
+Draw_Plan Renderer::Plan_Frame(const Frame& frame, ALLEGRO_BITMAP* target) {
+    Rect output{0.0f, 0.0f, static_cast<float>(al_get_bitmap_width(target)),
+                static_cast<float>(al_get_bitmap_height(target))};
+    Vec2D map_texel(frame.shadow_extent.x / al_get_bitmap_width(shadow_map),
+                    frame.shadow_extent.y / al_get_bitmap_height(shadow_map));
+    return Draw_Plan(frame.camera, frame.proj_offset, frame.directional, MARCH_RULES, Vec2D(XtoRX(1.0f), YtoRY(1.0f)),
+                     output, map_texel);
+}
+
+void Renderer::Set_Frame_Uniforms(Shader* lighting, const Frame& frame) {
+    Light* directional = frame.directional;
+    lighting->Set_Float("projection_factor", frame.camera->Get_Projection_Factor());
+    lighting->Set_Float("height_factor", frame.camera->Get_Height_Factor());
     lighting->Set_Float("directional_light[0]", directional->Get_X());
     lighting->Set_Float("directional_light[1]", directional->Get_Y());
     lighting->Set_Float("directional_light[2]", directional->Get_Z());
@@ -244,133 +267,220 @@ void Renderer::Set_Light_Uniforms(Shader* lighting, std::list<Light*>* lights, L
     lighting->Set_Float("ambient_light_col[2]", directional->Get_B());
     lighting->Set_Float("directional_strength", directional->Get_Strength());
     lighting->Set_Float("ambient_light", directional->Get_Ambience());
-    lighting->Set_Float("lights_count", static_cast<float>(count));
-    lighting->Clear();
+    lighting->Set_Float("shadow_reach", MARCH_RULES.reach);
+    lighting->Set_Float("march_offset", MARCH_RULES.offset);
+    lighting->Set_Float("shadow_bias", MARCH_RULES.bias);
+    lighting->Set_Float("shadow_shift", MARCH_RULES.shift);
+    lighting->Set_Float("depth_w", static_cast<float>(depth_copy.Get_Width()));
+    lighting->Set_Float("depth_h", static_cast<float>(depth_copy.Get_Height()));
 }
 
-void Renderer::Shadow_Pass(Shader* shadow, std::list<VObject*>* objects, Light* directional, const View& view) {
+std::vector<VObject_Complex*> Renderer::All_Casters(std::list<VObject*>* objects) {
+    std::vector<VObject_Complex*> casters;
+    for (VObject* object : *objects) {
+        VObject_Complex* complex = As_Drawn_Complex(object);
+        if (complex && complex->Get_Actual_Bit_Shadow()) casters.push_back(complex);
+    }
+    return casters;
+}
+
+std::vector<VObject_Complex*> Renderer::Planned_Casters(const Draw_Plan& plan) {
+    std::vector<VObject_Complex*> casters;
+    for (const Caster& caster : plan.Get_Casters()) casters.push_back(caster.object);
+    return casters;
+}
+
+void Renderer::Shadow_Pass(Shader* shadow, const std::vector<VObject_Complex*>& casters, const Frame& frame) {
     // Where shadows overlap the tallest caster must win. The map's encoding grows
     // with height in every channel, so keeping the per-channel maximum does that
     // without reading back what this pass writes.
     glBlendEquation(GL_MAX);
-    for (VObject* object : *objects) {
-        VObject_Complex* complex = As_Drawn_Complex(object);
-        if (complex && complex->Get_Actual_Bit_Shadow()) Draw_Shadow(shadow, complex, directional, view);
-    }
+    for (VObject_Complex* caster : casters) Draw_Shadow(shadow, caster, frame);
     glBlendEquation(GL_FUNC_ADD);
     // The graphics library draws plain sprites through the active unit.
     glActiveTexture(GL_TEXTURE0);
 }
 
-void Renderer::Draw_Shadow(Shader* shadow, VObject_Complex* object, Light* directional, const View& view) {
-    float zoom = view.camera->Get_Zoom();
+void Renderer::Draw_Shadow(Shader* shadow, VObject_Complex* object, const Frame& frame) {
+    Placement placed = Placement::Of(object, frame.camera, frame.proj_offset);
     shadow->Apply();
-    shadow->Set_Float("obj_w", Image_Width(object));
-    shadow->Set_Float("obj_h", Image_Height(object));
-    shadow->Set_Float("obj_z", object->Get_Z());
-    shadow->Set_Float("scale", object->Get_Scale() * zoom);
-    shadow->Set_Float("obj_sw", XtoRX(Image_Width(object)));
-    shadow->Set_Float("obj_sh", YtoRY(Image_Height(object)));
-    Vec2D corner = Shadow_Shifted(Corner_Position(object, view.camera), object, directional, zoom);
-    // The shadow lies on the floor, whatever the object's own height.
-    Vec2D q = View_Position(view.camera, view.proj_offset, corner.x, corner.y, 0.0f);
-    Set_Screen_Uniforms(shadow, q, view.shadow_extent);
+    shadow->Set_Float("obj_w", placed.image_w);
+    shadow->Set_Float("obj_h", placed.image_h);
+    shadow->Set_Float("obj_z", placed.z);
+    shadow->Set_Float("scale", placed.scale);
+    shadow->Set_Float("obj_sw", XtoRX(placed.image_w));
+    shadow->Set_Float("obj_sh", YtoRY(placed.image_h));
+    Vec2D q = placed.Shadow_Quad(object, frame.camera, frame.proj_offset, frame.directional);
+    Set_Screen_Uniforms(shadow, q, frame.shadow_extent);
     shadow->Set_Texture("texture", 0, object->Get_Actual_Bit_Shadow());
     shadow->Set_Texture("texture_shadow_map", 1, shadow_map);
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     // Screen units to map pixels: the map may be smaller or stand for more than 2048 units.
-    float to_map_x = al_get_bitmap_width(shadow_map) / view.shadow_extent.x;
-    float to_map_y = al_get_bitmap_height(shadow_map) / view.shadow_extent.y;
-    Vec2D size = Quad_Size(object, zoom);
-    Draw_Quad(q.x * to_map_x, q.y * to_map_y, (size.x + q.x) * to_map_x, (size.y + q.y) * to_map_y);
+    float to_map_x = al_get_bitmap_width(shadow_map) / frame.shadow_extent.x;
+    float to_map_y = al_get_bitmap_height(shadow_map) / frame.shadow_extent.y;
+    Draw_Quad(Rect{q.x * to_map_x, q.y * to_map_y, (placed.size.x + q.x) * to_map_x, (placed.size.y + q.y) * to_map_y});
     shadow->Clear();
 }
 
-void Renderer::Colour_Pass(Shader* lighting, std::list<VObject*>* objects, const View& view, int debug_flags) {
+bool Renderer::Depth_Pass(const Draw_Plan& plan, const Frame& frame) {
+    Shader* depth = shader_manager->Get_Shader(LIGHTING_SHADER_PATH, std::string(FAST_DEFINES) + "#define DEPTH_ONLY\n");
+    GLint depth_bits = 0;
+    glGetIntegerv(GL_DEPTH_BITS, &depth_bits);
+    if (!depth->Is_Usable() || depth_bits == 0) return false;
+    // Drawn into the target itself: a buffer of another orientation would round
+    // the quads' coordinates differently, and a pixel's coverage could disagree.
+    glClear(GL_DEPTH_BUFFER_BIT);
+    GLboolean colour_mask[4];
+    glGetBooleanv(GL_COLOR_WRITEMASK, colour_mask);
+    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+    // The pass writes no colour, so no alpha reaches the fixed alpha test: the program tests coverage.
+    glDisable(GL_ALPHA_TEST);
+    glEnable(GL_DEPTH_TEST);
+    depth->Apply();
+    Set_Frame_Uniforms(depth, frame);
+    for (const Planned_Object& object : plan.Get_Objects()) {
+        if (!object.occluder) continue;
+        Set_Object_Uniforms(depth, object, frame);
+        Draw_Quad(object.area);
+    }
+    Shader::Clear();
+    glDisable(GL_DEPTH_TEST);
+    glColorMask(colour_mask[0], colour_mask[1], colour_mask[2], colour_mask[3]);
+    glActiveTexture(GL_TEXTURE0);
+    ALLEGRO_BITMAP* target = al_get_target_bitmap();
+    return depth_copy.Capture(al_get_bitmap_width(target), al_get_bitmap_height(target));
+}
+
+void Renderer::Colour_Pass(std::list<VObject*>* objects, const Draw_Plan* plan, Shader* reference,
+                           const Frame& frame) {
     glClear(GL_DEPTH_BUFFER_BIT);
     glAlphaFunc(GL_GREATER, ALPHA_TEST_THRESHOLD);
     glEnable(GL_ALPHA_TEST);
+    prepared_programs.clear();
+    size_t next_planned = 0;
     for (VObject* object : *objects) {
-        if (!object->Is_Visible()) continue;
-        if (object->Get_Type() == VOBJECT_TYPE_SPRITE) Draw_Sprite(object, view);
-        if (object->Get_Type() == VOBJECT_TYPE_COMPLEX)
-            Draw_Complex(lighting, static_cast<VObject_Complex*>(object), view, debug_flags);
+        if (object->Is_Visible() && object->Get_Type() == VOBJECT_TYPE_SPRITE) Draw_Sprite(object, frame);
+        VObject_Complex* complex = As_Drawn_Complex(object);
+        if (!complex) continue;
+        glEnable(GL_DEPTH_TEST);
+        glEnable(GL_BLEND);
+        // Colour images are premultiplied: their colour already carries the coverage.
+        glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
+        if (plan)
+            Draw_Planned(plan->Get_Objects()[next_planned++], frame);
+        else
+            Draw_Exact(reference, complex, frame);
+        glActiveTexture(GL_TEXTURE0);
+        glDisable(GL_DEPTH_TEST);
+        Shader::Clear();
     }
 }
 
 // A plain sprite's x and y are screen-space coordinates; its pivot lands there.
-void Renderer::Draw_Sprite(VObject* object, const View& view) {
+void Renderer::Draw_Sprite(VObject* object, const Frame& frame) {
     ALLEGRO_BITMAP* image = object->Get_Actual_Bit();
+    Camera* camera = frame.camera;
     al_draw_tinted_scaled_rotated_bitmap(image, object->Get_Tint(), object->Get_CX(), object->Get_CY(),
-                                         XtoRX(object->Get_X() - view.x) + offset_x,
-                                         YtoRY(object->Get_Y() - view.y) + offset_y,
+                                         XtoRX(object->Get_X() - camera->Get_X()) + offset_x,
+                                         YtoRY(object->Get_Y() - camera->Get_Y()) + offset_y,
                                          XtoRX(object->Get_W()) / al_get_bitmap_width(image),
                                          YtoRY(object->Get_H()) / al_get_bitmap_height(image), object->Get_Angle(),
                                          object->Get_Flags());
 }
 
-void Renderer::Draw_Complex(Shader* lighting, VObject_Complex* object, const View& view, int debug_flags) {
-    Camera* camera = view.camera;
-    float zoom = camera->Get_Zoom();
+void Renderer::Draw_Exact(Shader* lighting, VObject_Complex* object, const Frame& frame) {
+    Placement placed = Placement::Of(object, frame.camera, frame.proj_offset);
+    Planned_Object whole{object, placed, Quad_Area(placed), false, {}};
     lighting->Apply();
-    lighting->Set_Texture("texture", 0, object->Get_Actual_Bit());
-    if (debug_flags & DEBUG_NORMALS) lighting->Set_Texture("texture", 0, object->Get_Actual_Bit_Normal());
-    lighting->Set_Texture("texture_normal", 1, object->Get_Actual_Bit_Normal());
+    Set_Object_Uniforms(lighting, whole, frame);
+    Draw_Quad(whole.area);
+}
+
+// Each cell through the smallest variant that holds its lights, marches only
+// where a caster may shade it and tests depth only where something may cover it.
+// Every cell draws the whole quad, cut to the cell by the scissor, so each pixel
+// gets exactly the coordinates the exact path gives it.
+void Renderer::Draw_Planned(const Planned_Object& object, const Frame& frame) {
+    for (const Cell& cell : object.cells) {
+        Shader* lighting = Prepared_Variant(Lit_Defines(cell), frame);
+        Set_Object_Uniforms(lighting, object, frame);
+        Set_Point_Lights(lighting, cell.lights);
+        scissor.Limit_To(cell.area);
+        Draw_Quad(object.area);
+    }
+    scissor.Restore();
+}
+
+Shader* Renderer::Prepared_Variant(const std::string& defines, const Frame& frame) {
+    Shader* variant = shader_manager->Get_Shader(LIGHTING_SHADER_PATH, defines);
+    // A variant the file cannot be built as is reported once; the exact program
+    // then draws, which its own lights list keeps exact.
+    if (!Usable_Or_Reported(frame.log, variant, "Lighting Shader couldn't be loaded"))
+        variant = shader_manager->Get_Shader(LIGHTING_SHADER_PATH);
+    variant->Apply();
+    if (prepared_programs.insert(variant).second) {
+        Set_Frame_Uniforms(variant, frame);
+        variant->Set_GL_Texture("texture_depth", DEPTH_TEXTURE_UNIT, depth_copy.Get_Texture());
+    }
+    return variant;
+}
+
+// Binds the object's images and sets what the lighting program needs to place its pixels.
+void Renderer::Set_Object_Uniforms(Shader* lighting, const Planned_Object& object, const Frame& frame) {
+    Camera* camera = frame.camera;
+    const Placement& placed = object.placed;
+    VObject_Complex* complex = object.object;
+    lighting->Set_Texture("texture", 0, complex->Get_Actual_Bit());
+    if (frame.debug_flags & DEBUG_NORMALS) lighting->Set_Texture("texture", 0, complex->Get_Actual_Bit_Normal());
+    lighting->Set_Texture("texture_normal", 1, complex->Get_Actual_Bit_Normal());
     lighting->Set_Texture("texture_shadow_map", 2, shadow_map);
-    Vec2D corner = Corner_Position(object, camera);
-    lighting->Set_Float("obj_w", Image_Width(object));
-    lighting->Set_Float("obj_h", Image_Height(object));
-    lighting->Set_Float("obj_t", object->Get_Tall() / camera->Get_Height_Factor());
-    lighting->Set_Float("scale", object->Get_Scale() * zoom);
+    lighting->Set_Float("obj_w", placed.image_w);
+    lighting->Set_Float("obj_h", placed.image_h);
+    lighting->Set_Float("obj_t", placed.tall);
+    lighting->Set_Float("scale", placed.scale);
     lighting->Set_Float("map_w", camera->Get_Map_Width());
     lighting->Set_Float("map_h", camera->Get_Map_Height());
     lighting->Set_Float("map_t", camera->Get_Map_Tall());
     lighting->Set_Float("bump_factor", BUMP_FACTOR);
-    lighting->Set_Float("obj_position[0]", corner.x);
-    lighting->Set_Float("obj_position[1]", corner.y);
-    lighting->Set_Float("obj_position[2]", object->Get_Z());
-    lighting->Set_Float("obj_sw", XtoRX(Image_Width(object)));
-    lighting->Set_Float("obj_sh", YtoRY(Image_Height(object)));
-    Vec2D q = View_Position(camera, view.proj_offset, corner.x, corner.y, object->Get_Z());
-    Set_Screen_Uniforms(lighting, q, view.shadow_extent);
-    glEnable(GL_DEPTH_TEST);
-    glEnable(GL_BLEND);
-    // Colour images are premultiplied: their colour already carries the coverage.
-    glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
-    Vec2D size = Quad_Size(object, zoom);
-    Draw_Quad(XtoRX(q.x), YtoRY(q.y), XtoRX(size.x + q.x), YtoRY(size.y + q.y));
-    glActiveTexture(GL_TEXTURE0);
-    glDisable(GL_DEPTH_TEST);
-    lighting->Clear();
+    lighting->Set_Float("obj_position[0]", placed.corner.x);
+    lighting->Set_Float("obj_position[1]", placed.corner.y);
+    lighting->Set_Float("obj_position[2]", placed.z);
+    lighting->Set_Float("obj_sw", XtoRX(placed.image_w));
+    lighting->Set_Float("obj_sh", YtoRY(placed.image_h));
+    Set_Screen_Uniforms(lighting, placed.quad, frame.shadow_extent);
+}
+
+Rect Renderer::Quad_Area(const Placement& placed) {
+    return Rect{XtoRX(placed.quad.x), YtoRY(placed.quad.y), XtoRX(placed.size.x + placed.quad.x),
+                YtoRY(placed.size.y + placed.quad.y)};
 }
 
 // A translucent copy over the hovered object, a magenta frame around each selected one.
-void Renderer::Draw_Editor_Marks(std::list<VObject*>* objects, const View& view) {
-    float zoom = view.camera->Get_Zoom();
+void Renderer::Draw_Editor_Marks(std::list<VObject*>* objects, const Frame& frame) {
     for (VObject* object : *objects) {
         VObject_Complex* complex = As_Drawn_Complex(object);
         if (!complex) continue;
-        Vec2D corner = Corner_Position(complex, view.camera);
-        Vec2D q = View_Position(view.camera, view.proj_offset, corner.x, corner.y, complex->Get_Z());
-        Vec2D size = Quad_Size(complex, zoom);
+        Placement placed = Placement::Of(complex, frame.camera, frame.proj_offset);
+        Rect area = Quad_Area(placed);
         if (complex->Get_Hover())
             al_draw_tinted_scaled_bitmap(complex->Get_Actual_Bit(), al_premul_rgba(255, 255, 255, HOVER_ALPHA), 0, 0,
-                                         Image_Width(complex), Image_Height(complex), XtoRX(q.x), YtoRY(q.y),
-                                         XtoRX(size.x), YtoRY(size.y), 0);
+                                         placed.image_w, placed.image_h, area.left, area.top,
+                                         XtoRX(placed.size.x), YtoRY(placed.size.y), 0);
         if (complex->Is_Selected())
-            al_draw_rectangle(XtoRX(q.x), YtoRY(q.y), XtoRX(size.x + q.x), YtoRY(size.y + q.y),
-                              al_map_rgb(255, 0, 255), SELECTION_THICKNESS);
+            al_draw_rectangle(area.left, area.top, area.right, area.bottom, al_map_rgb(255, 0, 255),
+                              SELECTION_THICKNESS);
     }
 }
 
 // For every point light, also those the lighting program doesn't receive: a dot
 // in its colour and a stalk down to the picture of its floor point.
-void Renderer::Draw_Light_Marks(std::list<Light*>* lights, const View& view) {
-    float height_factor = view.camera->Get_Height_Factor();
+void Renderer::Draw_Light_Marks(std::list<Light*>* lights, const Frame& frame) {
+    Camera* camera = frame.camera;
+    float height_factor = camera->Get_Height_Factor();
     for (Light* light : *lights) {
-        Vec2D m = view.camera->Proj_To_Screen(light->Get_X() - view.proj_offset.x,
-                                              light->Get_Y() - view.proj_offset.y, light->Get_Z());
+        Vec2D m = camera->Proj_To_Screen(light->Get_X() - frame.proj_offset.x, light->Get_Y() - frame.proj_offset.y,
+                                         light->Get_Z());
         ALLEGRO_COLOR colour = al_map_rgb_f(light->Get_R(), light->Get_G(), light->Get_B());
         al_draw_filled_circle(XtoRX(m.x), YtoRY(m.y), XtoRX(LIGHT_DOT_RADIUS), colour);
         al_draw_line(XtoRX(m.x), YtoRY(m.y), XtoRX(m.x), YtoRY(height_factor * light->Get_Z() + m.y), colour,

@@ -6,7 +6,12 @@
 #include <set>
 #include <string>
 
+#include <vector>
+
 #include "core/common.h"  // Required for: Vec2D
+#include "render/depth_texture.h"
+#include "render/draw_plan.h"
+#include "render/scissor.h"
 
 struct ALLEGRO_BITMAP;
 struct ALLEGRO_DISPLAY;
@@ -59,30 +64,50 @@ public:
     // The screen-space extent, from the view's corner, that the shadow map stands
     // for: the whole visible picture at any aspect ratio and map size.
     Vec2D Get_Shadow_Extent();
+    // The exact reference path: every object lit through the plain program with
+    // the first 24 lights of the list and no depth pass. Slower; for comparisons.
+    void Set_Reference_Path(bool on) { reference_path = on; }
     float Get_Width() { return width; }
     float Get_Height() { return height; }
     float Get_Aspect() { return aspect; }
 
 private:
-    // What one frame reads from the camera; none of it outlives the frame.
-    struct View {
+    // What one frame reads from its arguments and the camera; none of it outlives the frame.
+    struct Frame {
+        Log* log;
         Camera* camera;
-        float x;            // view position, screen space
-        float y;
         Vec2D proj_offset;    // the floor point shown at the picture's top-left corner
         Vec2D shadow_extent;  // what the shadow map stands for
+        Light* directional;
+        int debug_flags;
     };
 
     // False, with `failure` and the GL's reason logged the first time only, when the program didn't build.
     bool Usable_Or_Reported(Log* log, Shader* program, const std::string& failure);
-    void Set_Light_Uniforms(Shader* lighting, std::list<Light*>* lights, Light* directional, Camera* camera);
-    void Shadow_Pass(Shader* shadow, std::list<VObject*>* objects, Light* directional, const View& view);
-    void Draw_Shadow(Shader* shadow, VObject_Complex* object, Light* directional, const View& view);
-    void Colour_Pass(Shader* lighting, std::list<VObject*>* objects, const View& view, int debug_flags);
-    void Draw_Sprite(VObject* object, const View& view);
-    void Draw_Complex(Shader* lighting, VObject_Complex* object, const View& view, int debug_flags);
-    void Draw_Editor_Marks(std::list<VObject*>* objects, const View& view);
-    void Draw_Light_Marks(std::list<Light*>* lights, const View& view);
+    Draw_Plan Plan_Frame(const Frame& frame, ALLEGRO_BITMAP* target);
+    // The camera's factors, the sun, the sky, the march and the depth pass's
+    // size: the same for every object of a frame.
+    void Set_Frame_Uniforms(Shader* lighting, const Frame& frame);
+    std::vector<VObject_Complex*> All_Casters(std::list<VObject*>* objects);
+    std::vector<VObject_Complex*> Planned_Casters(const Draw_Plan& plan);
+    void Shadow_Pass(Shader* shadow, const std::vector<VObject_Complex*>& casters, const Frame& frame);
+    void Draw_Shadow(Shader* shadow, VObject_Complex* object, const Frame& frame);
+    // Lays down the depth of the occluders' fully opaque pixels and keeps a copy,
+    // so the colour pass lights only what is seen; false when it cannot be done.
+    bool Depth_Pass(const Draw_Plan& plan, const Frame& frame);
+    // With a plan, each object's cells as planned; without, every object whole
+    // through the exact `reference` program.
+    void Colour_Pass(std::list<VObject*>* objects, const Draw_Plan* plan, Shader* reference, const Frame& frame);
+    void Draw_Sprite(VObject* object, const Frame& frame);
+    void Draw_Exact(Shader* lighting, VObject_Complex* object, const Frame& frame);
+    void Draw_Planned(const Planned_Object& object, const Frame& frame);
+    // The variant, current and with this frame's uniforms set.
+    Shader* Prepared_Variant(const std::string& defines, const Frame& frame);
+    void Set_Object_Uniforms(Shader* lighting, const Planned_Object& object, const Frame& frame);
+    // The quad in output pixels.
+    Rect Quad_Area(const Placement& placed);
+    void Draw_Editor_Marks(std::list<VObject*>* objects, const Frame& frame);
+    void Draw_Light_Marks(std::list<Light*>* lights, const Frame& frame);
 
     ALLEGRO_DISPLAY* display;
     ALLEGRO_BITMAP* shadow_map;
@@ -97,6 +122,11 @@ private:
     Shader_Manager* shader_manager;
     // A broken program is reported once, not on every frame.
     std::set<std::string> reported_failures;
+    bool reference_path = false;
+    Depth_Texture depth_copy;
+    // Variants whose frame uniforms are set in the frame being drawn.
+    std::set<Shader*> prepared_programs;
+    Scissor scissor;
 };
 
 }  // namespace Kelvane

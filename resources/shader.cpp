@@ -24,6 +24,16 @@ bool Read_Source(const std::string& path, std::string* source) {
     return true;
 }
 
+// A variant's lines go after the #version line, which must stay first; a #line
+// directive keeps the compiler's messages pointing at the file's own lines.
+std::string With_Defines(const std::string& source, const std::string& defines) {
+    if (defines.empty()) return source;
+    if (source.compare(0, 8, "#version") != 0) return defines + "#line 1\n" + source;
+    size_t end = source.find('\n');
+    if (end == std::string::npos) return source + "\n" + defines;
+    return source.substr(0, end + 1) + defines + "#line 2\n" + source.substr(end + 1);
+}
+
 std::string Info_Log(GLhandleARB object) {
     GLint length = 0;
     glGetObjectParameterivARB(object, GL_OBJECT_INFO_LOG_LENGTH_ARB, &length);
@@ -41,13 +51,14 @@ bool Build_Step_Succeeded(GLhandleARB object, GLenum which) {
 
 }  // namespace
 
-Shader::Shader(std::string path) : name(path), program(0), fragment_shader(0) {
+Shader::Shader(std::string path, std::string defines)
+    : name(path), defines(defines), program(0), fragment_shader(0) {
     std::string source;
     if (!File_Exists(path) || !Read_Source(path, &source)) {
         error = "Shader " + path + " couldn't be read.";
         return;
     }
-    Build(source);
+    Build(With_Defines(source, defines));
 }
 
 void Shader::Build(const std::string& source) {
@@ -89,9 +100,13 @@ void Shader::Set_Float3v(std::string uniform, float* values) {
 }
 
 void Shader::Set_Texture(std::string uniform, int unit, ALLEGRO_BITMAP* image) {
+    Set_GL_Texture(uniform, unit, al_get_opengl_texture(image));
+}
+
+void Shader::Set_GL_Texture(std::string uniform, int unit, unsigned int texture) {
     glUniform1i(glGetUniformLocation(program, uniform.c_str()), unit);
     glActiveTexture(GL_TEXTURE0 + unit);
-    glBindTexture(GL_TEXTURE_2D, al_get_opengl_texture(image));
+    glBindTexture(GL_TEXTURE_2D, texture);
 }
 
 void Shader::Set_Integer(std::string, int) {}

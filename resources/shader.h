@@ -12,21 +12,26 @@ class Shader {
 public:
     // Reads, compiles and links. A missing file or a failed build leaves the
     // program handle 0 (Apply then amounts to Clear) and the reason in Get_Error.
-    explicit Shader(std::string path);
+    // `defines` (lines such as "#define X 1\n") go right after the file's
+    // #version line, so one file can be built in several variants.
+    explicit Shader(std::string path, std::string defines = "");
 
     void Apply();
     // Back to fixed function, whichever shader it is called on.
-    void Clear();
+    static void Clear();
     void Set_Float(std::string name, float value);
     void Set_Float3v(std::string name, float* values);
     // Binds the image to texture unit `unit` and leaves that unit active.
     void Set_Texture(std::string name, int unit, ALLEGRO_BITMAP* image);
+    // The same for a texture the GL made outside the graphics library.
+    void Set_GL_Texture(std::string name, int unit, unsigned int texture);
     // Kept for the engine's interface; no program of this system needs them.
     void Set_Integer(std::string name, int value);
     void Set_Float2v(std::string name, float* values);
     void Set_Float_Array(std::string name, long first, long count, float* values);
 
     std::string Get_Name() { return name; }
+    std::string Get_Defines() { return defines; }
     // True when the program compiled and linked.
     bool Is_Usable() { return program != 0; }
     // Why the program is not usable: the path and the GL's info log.
@@ -37,6 +42,7 @@ private:
     void Build(const std::string& source);
 
     std::string name;
+    std::string defines;
     unsigned int program;
     unsigned int fragment_shader;
     std::string error;

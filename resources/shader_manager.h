@@ -16,8 +16,9 @@ public:
     Shader_Manager(const Shader_Manager&) = delete;
     Shader_Manager& operator=(const Shader_Manager&) = delete;
 
-    // The cached shader, built on first request; never null.
-    Shader* Get_Shader(std::string path);
+    // The cached shader, built on first request; never null. A variant (see
+    // Shader) is cached apart from the plain file and from other variants.
+    Shader* Get_Shader(std::string path, std::string defines = "");
 
 private:
     std::list<Shader*> shaders;

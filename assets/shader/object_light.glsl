@@ -36,8 +36,37 @@
 //                                    relative to the view
 //                screen_w, screen_h  screen extent the shadow map covers
 //   Map          map_w, map_h, map_t extent of the world, for the depth range
+//   March        shadow_reach        how far (world units) the march toward the sun looks
+//                march_offset        how far off the surface the march starts
+//                shadow_bias         how far a caster must stand above the ray to shade it
+//                shadow_shift        share of (1 - dz) x drawn height by which the
+//                                    renderer moved each shadow sprite toward the sun
+//
+// The renderer skips work by these rules, so keep them when editing: a point
+// light adds nothing at its range or beyond; the march starts at most
+// march_offset from the surface and never below the floor (z = 0), climbs
+// toward the sun, reads the shadow map only within shadow_reach of its start,
+// and only a caster more than shadow_bias above the ray shades it.
 //
 // Heights and positions are in world units at zoom 1 (the engine never zooms).
+//
+// The renderer builds this one file in variants, by lines it puts right after
+// #version (without them the program is the full, exact reference):
+//   POINT_LIGHTS n     point-light blocks compiled in: 0, 1, 2, 4, 8, 16 or 24
+//   DEPTH_ONLY         the depth pass: the depth of fully opaque pixels, no colour
+//   HIDDEN_TEST        drops a fragment behind what the depth pass laid down, before
+//                      any lighting; reads texture_depth, a copy of that pass's
+//                      depth over depth_w x depth_h output pixels
+//   SHADOW_MARCH 0     no shadow march: no caster stands high enough on this
+//                      object's way toward the sun
+//   NO_NORMAL_VIEW     "texture" always holds the colour image
+
+#ifndef POINT_LIGHTS
+#define POINT_LIGHTS 24
+#endif
+#ifndef SHADOW_MARCH
+#define SHADOW_MARCH 1
+#endif
 
 uniform sampler2D texture;
 uniform sampler2D texture_normal;
@@ -78,25 +107,28 @@ uniform float map_w;
 uniform float map_h;
 uniform float map_t;
 
+uniform float shadow_reach;
+uniform float march_offset;
+uniform float shadow_bias;
+uniform float shadow_shift;
+
+#ifdef DEPTH_ONLY
+// Only a fully opaque pixel hides what lies behind it: a soft edge shows it through.
+const float ALPHA_CUTOFF = 254.5 / 255.0;
+#else
 // Fragments this transparent or more are dropped by the renderer's alpha test anyway.
 const float ALPHA_CUTOFF = 0.1;
+#endif
 
 // World height units per shadow map channel; object_shadow.glsl encodes with the same value.
 const float SHADOW_SEGMENT = 1024.0;
-const float SHADOW_TOP = 3.0 * SHADOW_SEGMENT;
-// The renderer moves each shadow sprite along the light by this share of
-// (1 - dz) x the object's drawn height; the march undoes it for the own object.
-const float SHADOW_SHIFT = 0.1;
 // The march toward the sun: steps crowd near the surface, where shadows are
 // sharp; each pixel starts them at its own offset, so the gaps between steps
-// read as a fine grain instead of stair-steps along the shadows' edges.
+// read as a fine grain instead of stair-steps along the shadows' edges. It
+// starts march_offset off the surface, so a surface never hides itself behind
+// its own, coarsely stored, heights; a caster shades fully from shadow_bias +
+// SHADOW_SOFTNESS above the ray.
 const int SHADOW_STEPS = 16;
-const float SHADOW_REACH = 1600.0;
-// Start the march this far off the surface, so a surface never hides itself
-// behind its own, coarsely stored, heights.
-const float NORMAL_OFFSET = 12.0;
-// A caster must stand this much above the ray to shade it, fully from BIAS + SOFTNESS.
-const float SHADOW_BIAS = 6.0;
 const float SHADOW_SOFTNESS = 24.0;
 
 // The depth range covers the map grown by this share of its larger side on every
@@ -129,13 +161,9 @@ vec2 Floor_Picture(vec2 displacement) {
     return vec2(displacement.x + displacement.y, (displacement.y - displacement.x) * projection_factor) * 0.5;
 }
 
-// Height of the tallest caster over the floor point pictured at `picture`; 0 off the map.
-float Shadow_Height(vec2 picture) {
-    // The map's first row is the top of the picture and sits at t = 1.
-    vec2 uv = vec2(picture.x / screen_w, 1.0 - picture.y / screen_h);
-    if (uv.x < 0.0 || uv.x >= 1.0 || uv.y <= 0.0 || uv.y > 1.0) return 0.0;
-    vec3 segments = texture2D(texture_shadow_map, uv).rgb;
-    return (segments.r + segments.g + segments.b) * SHADOW_SEGMENT;
+// Shadow map coordinates of a picture position: the map's first row is the top of the picture, at t = 1.
+vec2 Map_Coordinates(vec2 picture) {
+    return vec2(picture.x / screen_w, 1.0 - picture.y / screen_h);
 }
 
 // A fixed, evenly spread value in [0, 1) per output pixel (interleaved gradient noise).
@@ -147,21 +175,24 @@ float Pixel_Jitter() {
 // ray toward the sun climbs over the height field of the shadow map; casters
 // farther along it shade less, as the sky fills long shadows.
 float Sun_Share(vec3 surface, vec2 floor_picture, vec3 normal, vec3 toward_sun) {
-    vec3 start = surface + normal * NORMAL_OFFSET;
+    vec3 start = surface + normal * march_offset;
+    // A ray from below the floor would meet flat floors' own footprints.
+    start.z = max(start.z, 0.0);
+    // The renderer moved the own sprite toward the sun; undo it for this object.
     vec2 shift = vec2(directional_light[0], directional_light[1]) *
-                 (SHADOW_SHIFT * (1.0 - directional_light[2]) * obj_t * height_factor * scale);
-    vec2 picture = floor_picture + Floor_Picture(start.xy - surface.xy + shift);
-    vec2 picture_step = Floor_Picture(toward_sun.xy);
+                 (shadow_shift * (1.0 - directional_light[2]) * obj_t * height_factor * scale);
+    vec2 map_start = Map_Coordinates(floor_picture + Floor_Picture(start.xy - surface.xy + shift));
+    vec2 map_step = Floor_Picture(toward_sun.xy) / vec2(screen_w, -screen_h);
     float jitter = Pixel_Jitter();
     float shade = 0.0;
+    // Rays above the map's highest caster meet nothing, and off the map the
+    // texture's border reads as no caster: every step can run without a test.
     for (int i = 1; i <= SHADOW_STEPS; ++i) {
         float share = (float(i) - jitter) / float(SHADOW_STEPS);
-        float travel = SHADOW_REACH * share * share;
-        float ray = start.z + toward_sun.z * travel;
-        if (ray > SHADOW_TOP) break;
-        float above = Shadow_Height(picture + picture_step * travel) - ray;
-        float cover = smoothstep(SHADOW_BIAS, SHADOW_BIAS + SHADOW_SOFTNESS, above);
-        shade = max(shade, cover * (1.0 - share * share));
+        float travel = shadow_reach * share * share;
+        float top = dot(texture2D(texture_shadow_map, map_start + map_step * travel).rgb, vec3(SHADOW_SEGMENT));
+        float above = top - (start.z + toward_sun.z * travel);
+        shade = max(shade, smoothstep(shadow_bias, shadow_bias + SHADOW_SOFTNESS, above) * (1.0 - share * share));
     }
     return 1.0 - shade;
 }
@@ -183,15 +214,32 @@ vec3 Point_Light(vec3 surface, vec3 normal, vec3 position, vec3 colour, float ra
 
 // Written out light by light: with constant indices each uniform is read
 // directly, where a loop indexing the arrays at run time doubles the frame
-// time of a software rasterizer.
+// time of a software rasterizer. A block costs even when its light is off,
+// so variants compile in only as many as their objects need.
 #define POINT_LIGHT(i) if (lights_count > float(i)) sum += Point_Light(surface, normal, vec3(light_x[i], light_y[i], light_z[i]), vec3(light_r[i], light_g[i], light_b[i]), light_range[i]);
 
 vec3 Point_Lights(vec3 surface, vec3 normal) {
     vec3 sum = vec3(0.0);
-    POINT_LIGHT(0) POINT_LIGHT(1) POINT_LIGHT(2) POINT_LIGHT(3) POINT_LIGHT(4) POINT_LIGHT(5)
-    POINT_LIGHT(6) POINT_LIGHT(7) POINT_LIGHT(8) POINT_LIGHT(9) POINT_LIGHT(10) POINT_LIGHT(11)
-    POINT_LIGHT(12) POINT_LIGHT(13) POINT_LIGHT(14) POINT_LIGHT(15) POINT_LIGHT(16) POINT_LIGHT(17)
-    POINT_LIGHT(18) POINT_LIGHT(19) POINT_LIGHT(20) POINT_LIGHT(21) POINT_LIGHT(22) POINT_LIGHT(23)
+#if POINT_LIGHTS > 0
+    POINT_LIGHT(0)
+#endif
+#if POINT_LIGHTS > 1
+    POINT_LIGHT(1)
+#endif
+#if POINT_LIGHTS > 2
+    POINT_LIGHT(2) POINT_LIGHT(3)
+#endif
+#if POINT_LIGHTS > 4
+    POINT_LIGHT(4) POINT_LIGHT(5) POINT_LIGHT(6) POINT_LIGHT(7)
+#endif
+#if POINT_LIGHTS > 8
+    POINT_LIGHT(8) POINT_LIGHT(9) POINT_LIGHT(10) POINT_LIGHT(11)
+    POINT_LIGHT(12) POINT_LIGHT(13) POINT_LIGHT(14) POINT_LIGHT(15)
+#endif
+#if POINT_LIGHTS > 16
+    POINT_LIGHT(16) POINT_LIGHT(17) POINT_LIGHT(18) POINT_LIGHT(19)
+    POINT_LIGHT(20) POINT_LIGHT(21) POINT_LIGHT(22) POINT_LIGHT(23)
+#endif
     return sum;
 }
 
@@ -211,7 +259,40 @@ float View_Depth(vec3 surface) {
 // alpha is the height, not the outline, so a flat floor would vanish; no unit
 // normal encodes as black, so black is what lies outside the object.
 bool Is_Normal_View(vec4 colour, vec4 cooked) {
+#ifdef NO_NORMAL_VIEW
+    return false;
+#else
     return colour == cooked;
+#endif
+}
+
+#ifdef HIDDEN_TEST
+uniform sampler2D texture_depth;
+uniform float depth_w;
+uniform float depth_h;
+// The depth pass and this program round alike, but the copy keeps 24 bits.
+const float DEPTH_TOLERANCE = 1.0 / 65536.0;
+
+// Behind the nearest fully opaque surface here: never seen, so never lit.
+bool Hidden(float depth) {
+    return depth > texture2D(texture_depth, gl_FragCoord.xy / vec2(depth_w, depth_h)).r + DEPTH_TOLERANCE;
+}
+#else
+bool Hidden(float depth) {
+    return false;
+}
+#endif
+
+vec3 Light_At(vec3 surface, vec2 offset, vec3 normal) {
+    vec2 floor_picture = vec2(screen_x, screen_y) + offset + vec2(0.0, height_factor * surface.z);
+    vec3 toward_sun = Safe_Normalize(vec3(directional_light[0], directional_light[1], directional_light[2]));
+    float sun = max(dot(normal, toward_sun), 0.0) * directional_strength;
+#if SHADOW_MARCH
+    // Faces turned away from the sun get none anyway: spare them the march.
+    if (sun > 0.0) sun *= Sun_Share(surface, floor_picture, normal, toward_sun);
+#endif
+    vec3 sky = vec3(ambient_light_col[0], ambient_light_col[1], ambient_light_col[2]);
+    return sky * (ambient_light + sun) + Point_Lights(surface, normal);
 }
 
 void main() {
@@ -222,16 +303,10 @@ void main() {
     if (colour.a <= ALPHA_CUTOFF) discard;
     vec2 offset = vec2(st.s * obj_w, (1.0 - st.t) * obj_h) * scale;
     vec3 surface = Surface_Position(offset, cooked.a * obj_t * scale);
-    vec2 floor_picture = vec2(screen_x, screen_y) + offset + vec2(0.0, height_factor * surface.z);
-    vec3 normal = Surface_Normal(cooked.rgb);
-
-    vec3 toward_sun = Safe_Normalize(vec3(directional_light[0], directional_light[1], directional_light[2]));
-    float sun = max(dot(normal, toward_sun), 0.0) * directional_strength;
-    // Faces turned away from the sun get none anyway: spare them the march.
-    if (sun > 0.0) sun *= Sun_Share(surface, floor_picture, normal, toward_sun);
-    vec3 sky = vec3(ambient_light_col[0], ambient_light_col[1], ambient_light_col[2]);
-    vec3 light = sky * (ambient_light + sun) + Point_Lights(surface, normal);
-
-    gl_FragColor = vec4(colour.rgb * light, colour.a);
-    gl_FragDepth = View_Depth(surface);
+    float depth = View_Depth(surface);
+#ifndef DEPTH_ONLY
+    if (Hidden(depth)) discard;
+    gl_FragColor = vec4(colour.rgb * Light_At(surface, offset, Surface_Normal(cooked.rgb)), colour.a);
+#endif
+    gl_FragDepth = depth;
 }

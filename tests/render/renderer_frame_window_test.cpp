@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "core/log.h"
+#include "render/picture.h"
 #include "render/vobject_complex.h"
 #include "resources/bitmap_manager.h"
 #include "resources/shader.h"
@@ -157,6 +158,32 @@ TEST_F(Renderer_Frame_Test, Point_Lights_Reach_Surfaces_Facing_Them_Within_Range
     float count = -1.0f;
     glGetUniformfv(program, glGetUniformLocation(program, "lights_count"), &count);
     EXPECT_EQ(count, 24.0f);
+}
+
+// The fast path (cells, culled lights, fewer march and depth tests) against the exact one, on a small
+// demonstration world lit by more lights than reach any one object.
+TEST_F(Renderer_Frame_Test, The_Fast_Path_Draws_What_The_Exact_Path_Draws) {
+    struct Item { const char* name; float x, y, scale; };
+    const Item world[] = {{"tiles", 700, -20, 1}, {"tiles", 160, 251, 1}, {"tiles", 1240, 251, 1}, {"tiles", 700, 522, 1},
+                          {"house", 520, 520, 0.5f}, {"sphere", 900, 420, 0.6f}, {"robot", 300, 380, 0.6f},
+                          {"pilar", 1120, 720, 0.6f}, {"square", 700, 820, 0.8f}};
+    for (const Item& item : world) Place(item.name, item.x, item.y)->Set_Scale(item.scale);
+    for (int i = 0; i < 12; i++) {
+        Vec2D floor = camera.Screen_To_Proj(120.0f + 110.0f * i, 200.0f + 60.0f * (i % 5), 0.0f);
+        lights.push_back(new Light(floor.x, floor.y, 80.0f, 220.0f, 0.6f + 0.05f * i, 0.9f, 1.2f - 0.05f * i, 0));
+    }
+    sun = Light(5.0f, 1.5f, 1.0f, 0.0f, 1.3f, 1.2f, 1.0f, 0);
+    sun.Normalize();
+    sun.Set_Ambience(0.3f);
+    Kelvane::Picture pictures[2];
+    for (bool exact : {false, true}) {
+        renderer->Set_Reference_Path(exact);
+        Render_Frame();
+        pictures[exact] = Kelvane::Picture::Read(Target());
+    }
+    Kelvane::Picture::Difference difference = pictures[0].Compare(pictures[1]);
+    EXPECT_GE(difference.share_within_2, 0.995) << "worst channel difference " << difference.worst;
+    RecordProperty("worst_channel_difference", difference.worst);
 }
 
 // A roof at (300, 120) shows in rows 120-167 over its footprint: columns 300-427, rows 184-231.

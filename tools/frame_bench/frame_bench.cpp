@@ -16,16 +16,22 @@
 #include <allegro5/allegro_primitives.h>
 #include <stdlib.h>  // Required for: mkdtemp()
 
+#include <algorithm>
 #include <cmath>
+#include <ctime>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <list>
 #include <string>
+#include <vector>
 
 #include "core/common.h"
 #include "core/log.h"
+#include "render/picture.h"
 #include "render/renderer.h"
 #include "render/vobject_complex.h"
 #include "resources/bitmap_manager.h"
@@ -69,7 +75,7 @@ struct Options {
     int width = 800;
     int height = 600;
     int frames = 60;
-    int objects = 40;
+    int objects = 49;
     int lights = MAX_LIGHTS;
     float view_x = 0.0f;
     float view_y = 0.0f;
@@ -208,38 +214,72 @@ void Draw_Frame(Renderer* renderer, Kelvane::Log* log, World& world) {
     renderer->Render(log, &world.objects, &world.lights, world.sun, world.camera, world.flags);
 }
 
-// Milliseconds per frame, the GPU's work included.
-double Time_Frames(Renderer* renderer, Kelvane::Log* log, World& world, int frames) {
-    for (int i = 0; i < WARM_UP_FRAMES; i++) Draw_Frame(renderer, log, world);
-    glFinish();
-    double total = 0.0;
-    for (int i = 0; i < frames; i++) {
-        double start = al_get_time();
-        Draw_Frame(renderer, log, world);
-        glFinish();
-        total += al_get_time() - start;
-        al_flip_display();
-    }
-    return 1000.0 * total / frames;
+// One way of drawing a world: a renderer, and whether it takes its exact path.
+struct Path {
+    Renderer* renderer;
+    bool reference;
+};
+
+double Frame_Milliseconds(const Path& path, Kelvane::Log* log, World& world) {
+    path.renderer->Set_Reference_Path(path.reference);
+    double start = al_get_time();
+    Draw_Frame(path.renderer, log, world);
+    glFinish();  // the GPU's work included
+    double elapsed = al_get_time() - start;
+    al_flip_display();
+    return 1000.0 * elapsed;
 }
 
-void Save_Screenshot(ALLEGRO_DISPLAY* display, Renderer* renderer, Kelvane::Log* log, World& world,
-                     const std::string& prefix) {
-    if (prefix.empty()) return;
-    Draw_Frame(renderer, log, world);
-    std::string path = prefix + "_" + world.name + ".png";
-    if (!al_save_bitmap(path.c_str(), al_get_backbuffer(display))) std::printf("could not save %s\n", path.c_str());
+// The median milliseconds per frame of each path. Their frames take turns, so
+// that a machine that slows down or speeds up meanwhile hits all paths alike.
+std::vector<double> Time_Paths(const std::vector<Path>& paths, Kelvane::Log* log, World& world, int frames) {
+    std::vector<std::vector<double>> times(paths.size());
+    for (int round = -WARM_UP_FRAMES; round < frames; round++) {
+        for (size_t path = 0; path < paths.size(); path++) {
+            double milliseconds = Frame_Milliseconds(paths[path], log, world);
+            if (round >= 0) times[path].push_back(milliseconds);
+        }
+    }
+    std::vector<double> medians;
+    for (std::vector<double>& path_times : times) {
+        std::nth_element(path_times.begin(), path_times.begin() + path_times.size() / 2, path_times.end());
+        medians.push_back(path_times[path_times.size() / 2]);
+    }
+    return medians;
+}
+
+void Save_Screenshot(ALLEGRO_DISPLAY* display, const Path& path, Kelvane::Log* log, World& world,
+                     const std::string& name) {
+    path.renderer->Set_Reference_Path(path.reference);
+    Draw_Frame(path.renderer, log, world);
+    if (!al_save_bitmap(name.c_str(), al_get_backbuffer(display))) std::printf("could not save %s\n", name.c_str());
     al_flip_display();
+}
+
+// One frame's picture, read back from the window.
+Kelvane::Picture Picture_Of(ALLEGRO_DISPLAY* display, Renderer* renderer, Kelvane::Log* log, World& world) {
+    Draw_Frame(renderer, log, world);
+    Kelvane::Picture picture = Kelvane::Picture::Read(al_get_backbuffer(display));
+    al_flip_display();
+    return picture;
 }
 
 void Report(ALLEGRO_DISPLAY* display, Renderer* lit, Renderer* plain, Kelvane::Log* log, World& world,
             const Options& options) {
     for (VObject* object : world.objects) object->Update(1.0f);  // lamps carry their lights
-    double lit_ms = Time_Frames(lit, log, world, options.frames);
-    double plain_ms = Time_Frames(plain, log, world, options.frames);
-    std::printf("%-8s %7zu %6zu %12.2f %14.2f %7.2f\n", world.name.c_str(), world.objects.size(),
-                world.lights.size(), lit_ms, plain_ms, lit_ms / plain_ms);
-    Save_Screenshot(display, lit, log, world, options.screenshot);
+    const Path fast{lit, false}, exact{lit, true};
+    std::vector<double> ms = Time_Paths({fast, exact, Path{plain, true}}, log, world, options.frames);
+    lit->Set_Reference_Path(false);
+    Kelvane::Picture fast_picture = Picture_Of(display, lit, log, world);
+    lit->Set_Reference_Path(true);
+    Kelvane::Picture::Difference difference = fast_picture.Compare(Picture_Of(display, lit, log, world));
+    std::printf("%-7s %7zu %6zu %8.2f %8.2f %8.2f %7.2f %7.2f %6.1f %8.3f %6d\n", world.name.c_str(),
+                world.objects.size(), world.lights.size(), ms[0], ms[1], ms[2], ms[0] / ms[2], ms[1] / ms[2],
+                1000.0 / ms[0], 100.0 * difference.share_within_2, difference.worst);
+    if (options.screenshot.empty()) return;
+    for (const Path& path : {fast, exact})
+        Save_Screenshot(display, path, log, world,
+                        options.screenshot + "_" + world.name + (path.reference ? "_reference.png" : ".png"));
 }
 
 ALLEGRO_DISPLAY* Open_Window(const Options& options) {
@@ -286,8 +326,10 @@ int main(int argc, char** argv) {
 
     std::printf("frame_bench %dx%d, %d frames, %s\n", options.width, options.height, options.frames,
                 reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
-    std::printf("%-8s %7s %6s %12s %14s %7s\n", "world", "objects", "lights", "lit ms/frame", "plain ms/frame",
-                "ratio");
+    plain.Set_Reference_Path(true);  // the plain program has no variants
+    std::printf("milliseconds per frame: lit (the renderer's path), reference (exact path), plain (textured floor)\n");
+    std::printf("%-7s %7s %6s %8s %8s %8s %7s %7s %6s %8s %6s\n", "world", "objects", "lights", "lit", "ref",
+                "plain", "lit/pl", "ref/pl", "fps", "same %", "worst");
     World demo = Demo_World(&store, options);
     Report(display, &lit, &plain, &log, demo, options);
     World stress = Stress_World(&store, options);

@@ -1,0 +1,225 @@
+#include "render/draw_plan.h"
+
+#include <algorithm>  // Required for: std::max(), std::min()
+#include <cmath>      // Required for: std::ceil(), std::floor(), std::sqrt()
+
+#include "render/vobject_complex.h"
+#include "world/camera.h"
+#include "world/light.h"
+
+namespace Kelvane {
+
+namespace {
+
+// The shadow map keeps heights in steps of 1024 / 255 units per channel: a
+// decoded height reads at most half a step above the caster's.
+const float CASTER_ROUNDING = 0.5f * 1024.0f / 255.0f;
+// Rounding of positions in the lighting program: a light this much beyond a
+// cell's box, or a caster this much beyond a march's reach, is surely out.
+const float WORLD_SLACK = 1.0f;
+// An object is worth laying down in the depth pass when it rises this far above
+// something it overlaps: a flat floor hides no more than slivers of what stands on it.
+const float OCCLUDER_MIN_RISE = 8.0f;
+
+// A projection-space box around every surface point the lighting program can
+// rebuild from a part of an object's quad, heights up to its full height.
+struct Box {
+    float low[3];
+    float high[3];
+};
+
+Box Cell_Box(const Placement& placed, Camera* camera, const Cell& cell) {
+    float hf = camera->Get_Height_Factor();
+    float pf = camera->Get_Projection_Factor();
+    float rise = placed.tall * placed.scale;
+    float along_low = cell.s0 * placed.image_w * placed.scale;
+    float along_high = cell.s1 * placed.image_w * placed.scale;
+    float across_low = cell.v0 * placed.image_h * placed.scale / pf;
+    float across_high = (cell.v1 * placed.image_h * placed.scale + hf * rise) / pf;
+    return Box{{placed.corner.x + along_low - across_high, placed.corner.y + along_low + across_low, placed.z},
+               {placed.corner.x + along_high - across_low, placed.corner.y + along_high + across_high,
+                placed.z + rise}};
+}
+
+float Gap(float value, float low, float high) {
+    if (value < low) return low - value;
+    if (value > high) return value - high;
+    return 0.0f;
+}
+
+// The fall-off is 0 from the range on, so a light farther than that from every
+// point of the box adds nothing there; a light of no range adds nothing anywhere.
+bool Reaches(Light* light, const Box& box) {
+    if (!(light->Get_Range() > 0.0f)) return false;
+    double gaps[3] = {Gap(light->Get_X(), box.low[0], box.high[0]), Gap(light->Get_Y(), box.low[1], box.high[1]),
+                      Gap(light->Get_Z(), box.low[2], box.high[2])};
+    double reach = static_cast<double>(light->Get_Range()) + WORLD_SLACK;
+    return gaps[0] * gaps[0] + gaps[1] * gaps[1] + gaps[2] * gaps[2] < reach * reach;
+}
+
+std::vector<Light*> Reaching_Lights(std::list<Light*>* lights, const Box& box) {
+    std::vector<Light*> reaching;
+    for (Light* light : *lights) {
+        if (reaching.size() == static_cast<size_t>(Draw_Plan::MAX_POINT_LIGHTS)) break;
+        if (Reaches(light, box)) reaching.push_back(light);
+    }
+    return reaching;
+}
+
+// Screen motion of a floor displacement, as the lighting program computes it.
+Vec2D Floor_Picture(Camera* camera, float dx, float dy) {
+    return Vec2D((dx + dy) * 0.5f, (dy - dx) * camera->Get_Projection_Factor() * 0.5f);
+}
+
+// Whether the segment from the origin to `end` meets the rectangle (slab clipping).
+bool Segment_Meets(Vec2D end, const Rect& rect) {
+    float enter = 0.0f;
+    float leave = 1.0f;
+    const float starts[2] = {0.0f, 0.0f};
+    const float steps[2] = {end.x, end.y};
+    const float lows[2] = {rect.left, rect.top};
+    const float highs[2] = {rect.right, rect.bottom};
+    for (int axis = 0; axis < 2; axis++) {
+        if (steps[axis] == 0.0f) {
+            if (starts[axis] < lows[axis] || starts[axis] > highs[axis]) return false;
+            continue;
+        }
+        float a = (lows[axis] - starts[axis]) / steps[axis];
+        float b = (highs[axis] - starts[axis]) / steps[axis];
+        enter = std::max(enter, std::min(a, b));
+        leave = std::min(leave, std::max(a, b));
+    }
+    return enter <= leave;
+}
+
+bool Is_Drawn_Complex(VObject* object) {
+    return object->Is_Visible() && object->Get_Type() == VOBJECT_TYPE_COMPLEX;
+}
+
+float Top_Of(const Placement& placed) {
+    return placed.z + placed.tall * placed.scale;
+}
+
+}  // namespace
+
+bool Rect::Overlaps(const Rect& other) const {
+    return left < other.right && other.left < right && top < other.bottom && other.top < bottom;
+}
+
+Draw_Plan::Draw_Plan(Camera* camera, Vec2D proj_offset, Light* directional, const March_Rules& rules,
+                     Vec2D pixels_per_unit, Rect output, Vec2D map_texel)
+    : camera(camera), proj_offset(proj_offset), directional(directional), rules(rules),
+      pixels_per_unit(pixels_per_unit), output(output), map_texel(map_texel) {}
+
+void Draw_Plan::Plan_Casters(std::list<VObject*>* objects) {
+    casters.clear();
+    for (VObject* object : *objects) {
+        if (!Is_Drawn_Complex(object)) continue;
+        VObject_Complex* complex = static_cast<VObject_Complex*>(object);
+        if (!complex->Get_Actual_Bit_Shadow()) continue;
+        Placement placed = Placement::Of(complex, camera, proj_offset);
+        // A ray never starts below the floor: a caster no higher than the bias shades nothing.
+        if (Top_Of(placed) + CASTER_ROUNDING <= rules.bias) continue;
+        Vec2D corner = placed.Shadow_Quad(complex, camera, proj_offset, directional);
+        casters.push_back(Caster{complex, Rect{corner.x, corner.y, corner.x + placed.size.x, corner.y + placed.size.y},
+                                 Top_Of(placed)});
+    }
+}
+
+void Draw_Plan::Plan_Objects(std::list<VObject*>* objects, std::list<Light*>* lights) {
+    planned.clear();
+    for (VObject* object : *objects) {
+        if (!Is_Drawn_Complex(object)) continue;
+        VObject_Complex* complex = static_cast<VObject_Complex*>(object);
+        Placement placed = Placement::Of(complex, camera, proj_offset);
+        planned.push_back(Planned_Object{complex, placed, Quad_Area(placed), false, {}});
+    }
+    Mark_Occluders();
+    for (Planned_Object& object : planned) Cut_Into_Cells(object, lights);
+}
+
+bool Draw_Plan::Needs_Depth_Pass() const {
+    for (const Planned_Object& object : planned)
+        for (const Cell& cell : object.cells)
+            if (cell.hidden_test) return true;
+    return false;
+}
+
+Rect Draw_Plan::Quad_Area(const Placement& placed) const {
+    return Rect{pixels_per_unit.x * placed.quad.x, pixels_per_unit.y * placed.quad.y,
+                pixels_per_unit.x * (placed.size.x + placed.quad.x), pixels_per_unit.y * (placed.size.y + placed.quad.y)};
+}
+
+void Draw_Plan::Mark_Occluders() {
+    for (Planned_Object& object : planned)
+        for (const Planned_Object& other : planned)
+            if (&other != &object && other.area.Overlaps(object.area) &&
+                other.placed.z < Top_Of(object.placed) - OCCLUDER_MIN_RISE)
+                object.occluder = true;
+}
+
+void Draw_Plan::Cut_Into_Cells(Planned_Object& object, std::list<Light*>* lights) const {
+    const Rect& quad = object.area;
+    Rect shown{std::max(quad.left, output.left), std::max(quad.top, output.top), std::min(quad.right, output.right),
+               std::min(quad.bottom, output.bottom)};
+    if (!(shown.left < shown.right && shown.top < shown.bottom)) return;
+    // Cells are squares of one grid over the output, so every pixel lies in exactly one.
+    int first_column = static_cast<int>(std::floor(shown.left / CELL_PIXELS));
+    int last_column = static_cast<int>(std::ceil(shown.right / CELL_PIXELS));
+    int first_row = static_cast<int>(std::floor(shown.top / CELL_PIXELS));
+    int last_row = static_cast<int>(std::ceil(shown.bottom / CELL_PIXELS));
+    float width = quad.right - quad.left;
+    float height = quad.bottom - quad.top;
+    for (int row = first_row; row < last_row; row++) {
+        for (int column = first_column; column < last_column; column++) {
+            Cell cell;
+            cell.area = Rect{static_cast<float>(column * CELL_PIXELS), static_cast<float>(row * CELL_PIXELS),
+                             static_cast<float>((column + 1) * CELL_PIXELS), static_cast<float>((row + 1) * CELL_PIXELS)};
+            // The part of the image the cell shows, as fractions of its width and height.
+            cell.s0 = std::max(0.0f, (cell.area.left - quad.left) / width);
+            cell.s1 = std::min(1.0f, (cell.area.right - quad.left) / width);
+            cell.v0 = std::max(0.0f, (cell.area.top - quad.top) / height);
+            cell.v1 = std::min(1.0f, (cell.area.bottom - quad.top) / height);
+            cell.lights = Reaching_Lights(lights, Cell_Box(object.placed, camera, cell));
+            cell.march = May_Be_Shaded(object.placed, cell);
+            cell.hidden_test = May_Be_Covered(object.object, object.placed.z, cell.area);
+            object.cells.push_back(cell);
+        }
+    }
+}
+
+bool Draw_Plan::May_Be_Shaded(const Placement& placed, const Cell& cell) const {
+    float length = std::sqrt(directional->Get_X() * directional->Get_X() + directional->Get_Y() * directional->Get_Y() +
+                             directional->Get_Z() * directional->Get_Z());
+    // A sun below the horizon would let rays sink: nothing can be ruled out.
+    if (!(directional->Get_Z() >= 0.0f) || !(length > 0.0f)) return true;
+    float hf = camera->Get_Height_Factor();
+    float rise = placed.tall * placed.scale;
+    float lowest_start = std::max(0.0f, placed.z - rules.offset);
+    float shift_length = rules.shift * (1.0f - directional->Get_Z()) * placed.tall * hf * placed.scale;
+    Vec2D shift = Floor_Picture(camera, directional->Get_X() * shift_length, directional->Get_Y() * shift_length);
+    float spread = rules.offset + WORLD_SLACK;
+    Rect starts{placed.quad.x + cell.s0 * placed.size.x + shift.x - spread,
+                placed.quad.y + cell.v0 * placed.size.y + hf * placed.z + shift.y - spread,
+                placed.quad.x + cell.s1 * placed.size.x + shift.x + spread,
+                placed.quad.y + cell.v1 * placed.size.y + hf * (placed.z + rise) + shift.y + spread};
+    float reach = rules.reach + WORLD_SLACK;
+    Vec2D sweep = Floor_Picture(camera, directional->Get_X() / length * reach, directional->Get_Y() / length * reach);
+    for (const Caster& caster : casters) {
+        if (caster.top + CASTER_ROUNDING <= lowest_start + rules.bias) continue;
+        // The march reads the map's nearest pixel: a caster shows up to one map pixel beyond its quad.
+        Rect reachable{caster.area.left - map_texel.x - starts.right, caster.area.top - map_texel.y - starts.bottom,
+                       caster.area.right + map_texel.x - starts.left, caster.area.bottom + map_texel.y - starts.top};
+        if (Segment_Meets(sweep, reachable)) return true;
+    }
+    return false;
+}
+
+bool Draw_Plan::May_Be_Covered(VObject_Complex* object, float base, const Rect& area) const {
+    for (const Planned_Object& other : planned)
+        if (other.object != object && other.occluder && Top_Of(other.placed) > base && other.area.Overlaps(area))
+            return true;
+    return false;
+}
+
+}  // namespace Kelvane

@@ -1,0 +1,31 @@
+#pragma once
+// Where one complex object is drawn in a frame: its quad on the screen and the
+// projection-space point at the image's corner that the lighting program
+// rebuilds its pixels from. Every pass places an object through this one path.
+
+#include "core/common.h"  // Required for: Vec2D
+
+namespace Kelvane {
+
+class Camera;
+class Light;
+class VObject_Complex;
+
+struct Placement {
+    Vec2D corner;   // projection-space x, y pictured at the image's top-left corner
+    float z;        // the object's height above the floor
+    float scale;    // the object's scale times the zoom
+    float image_w;  // the diffuse image's size in image pixels
+    float image_h;
+    float tall;     // the full height in world units: tall / height factor
+    Vec2D quad;     // the quad's top-left corner, screen units relative to the view, zoomed
+    Vec2D size;     // the quad's extent in screen units
+
+    // `proj_offset` is the floor point shown at the picture's top-left corner.
+    static Placement Of(VObject_Complex* object, Camera* camera, Vec2D proj_offset);
+    // The shadow sprite's quad corner: on the floor, moved along the directional
+    // light by a share of the object's drawn height (none from straight above).
+    Vec2D Shadow_Quad(VObject_Complex* object, Camera* camera, Vec2D proj_offset, Light* directional) const;
+};
+
+}  // namespace Kelvane
