@@ -212,10 +212,11 @@ void Scale_By_Pointer(VObject_Complex* object, float dt) {
 }
 
 // The upper limit is applied last, so it wins when the object is taller than the map.
+// The object's height setting is in screen pixels; heights are in world units.
 void Raise_By_Pointer(VObject_Complex* object, float dt) {
     float height = object->Get_Z() + (-mick_y) * dt;
     if (height < MIN_HEIGHT) height = MIN_HEIGHT;
-    float top = cam->Get_Map_Tall() - object->Get_Tall();
+    float top = cam->Get_Map_Tall() - object->Get_Tall() / cam->Get_Height_Factor();
     if (height >= top) height = top;
     object->Set_Z(height);
 }
