@@ -4,6 +4,7 @@
 #include <allegro5/allegro_font.h>    // Required for: al_load_font()
 #include <allegro5/allegro_opengl.h>  // Required for: glReadPixels(), glDrawPixels(), glWindowPos2i()
 
+#include <string>
 #include <vector>
 
 #include "core/common.h"
@@ -67,6 +68,8 @@ const float FIRST_LIGHT_Y = 50.0f;
 const float FIRST_LIGHT_Z = 10.0f;
 const float FIRST_LAMP_X = 100.0f;
 const float FIRST_LAMP_Y = 800.0f;
+
+const char* const FONT_PATH = "assets/font/GameFont.ttf";
 
 const float CAMERA_STEP = 5.0f;  // screen units per tick while an arrow is held
 
@@ -277,8 +280,8 @@ void MainGame_Start(void* game) {
     log->Write("Starting Game Scene.");
     Light* lamp_light = Create_Lights();
     log->Write("Lights created.");
-    font = al_load_font("assets/font/GameFont.ttf", 16, 0);
-    log->Write("Game Font loaded.");
+    font = al_load_font(FONT_PATH, 16, 0);
+    log->Write(font ? "Game Font loaded." : std::string("Game Font couldn't be loaded from ") + FONT_PATH + ".");
     Create_Camera();
     log->Write("Camera created");
     Create_Objects(As_Game(game)->Get_Bitmap_Manager(), lamp_light);
