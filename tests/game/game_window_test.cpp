@@ -79,9 +79,26 @@ std::vector<std::string> Log_Messages() {
     return messages;
 }
 
+// True when the messages hold this one.
+bool Logged(const std::string& message) {
+    std::vector<std::string> messages = Log_Messages();
+    return std::find(messages.begin(), messages.end(), message) != messages.end();
+}
+
+// The size of the screen the tests' windows open on.
+std::pair<int, int> Screen_Size() {
+    Kelvane_Test::Init_Allegro();
+    ALLEGRO_MONITOR_INFO screen{};
+    EXPECT_TRUE(al_get_monitor_info(0, &screen));
+    return {screen.x2 - screen.x1, screen.y2 - screen.y1};
+}
+
 class Game_Test : public ::testing::Test {
 protected:
     void SetUp() override {
+        // Set-up needs an assets folder and the fallback image in it.
+        std::filesystem::create_directory("assets");
+        std::filesystem::copy_file(scratch.Previous() + "/assets/missing.png", "assets/missing.png");
         // A windowed display keeps the test off the whole screen.
         Write_File("game_config.ini", "[Display]\nMode=1\nWidth=320\nHeight=240\n");
         ticks_before_quit = 1;
@@ -160,14 +177,60 @@ TEST_F(Game_Test, Display_Flags_Follow_The_Mode_And_The_Display_Has_Depth) {
 }
 
 TEST_F(Game_Test, A_Display_That_Cannot_Be_Had_Falls_Back_To_A_640_By_480_Window) {
-    Write_File("game_config.ini", "[Display]\nMode=0\nWidth=123456\nHeight=98765\n");
+    // A full-screen mode the screen does not offer, though it would fit.
+    auto [w, h] = Screen_Size();
+    Write_File("game_config.ini", "[Display]\nMode=0\nWidth=" + std::to_string(w - 24) +
+                                      "\nHeight=" + std::to_string(h - 24) + "\n");
     EXPECT_EQ(Run_Game(Two_Scenes()), 0);
-    std::vector<std::string> messages = Log_Messages();
-    EXPECT_NE(std::find(messages.begin(), messages.end(),
-                        "Requested Display couldn't be created, defaulting to 640x480 in Windowed Mode."),
-              messages.end());
+    EXPECT_TRUE(Logged("Requested Display couldn't be created, defaulting to 640x480 in Windowed Mode."));
     EXPECT_EQ(al_get_new_display_flags(), ALLEGRO_OPENGL | ALLEGRO_WINDOWED);
     EXPECT_EQ(al_get_display_width(al_get_current_display()), 640);
+}
+
+TEST_F(Game_Test, A_Display_Larger_Than_The_Screen_Is_Shrunk_To_It_And_The_File_Keeps_The_Request) {
+    auto [w, h] = Screen_Size();
+    auto text = [](int width, int height) { return std::to_string(width) + "x" + std::to_string(height); };
+    struct Request {
+        const char* mode;
+        int width, height, fitted_w, fitted_h;
+    };
+    const Request requests[] = {{"1", 100000, 100000, w, h},
+                                {"1", 40000, 600, w, 600},
+                                {"2", 100000, 100000, w, h},
+                                {"0", 123456, 98765, w, h}};
+    for (const Request& r : requests) {
+        std::string size = "Width=" + std::to_string(r.width) + "\nHeight=" + std::to_string(r.height) + "\n";
+        Write_File("game_config.ini", std::string("[Display]\nMode=") + r.mode + "\n" + size);
+        EXPECT_EQ(Run_Game(Two_Scenes()), 0) << size;
+        ALLEGRO_DISPLAY* display = al_get_current_display();
+        ASSERT_NE(display, nullptr);
+        EXPECT_EQ(al_get_display_width(display), r.fitted_w) << size;
+        EXPECT_EQ(al_get_display_height(display), r.fitted_h) << size;
+        EXPECT_TRUE(Logged("Requested display " + text(r.width, r.height) + " is larger than the screen (" +
+                           text(w, h) + "), using " + text(r.fitted_w, r.fitted_h) + "."))
+            << size;
+        EXPECT_NE(Read_File("game_config.ini").find(size), std::string::npos) << "the file keeps the request";
+    }
+}
+
+TEST_F(Game_Test, Without_An_Assets_Folder_Or_Fallback_Image_Set_Up_Fails_And_Says_Why_On_Standard_Error) {
+    // With the scratch folder's assets removed there are none: the test program's folder has none either.
+    std::string beside = std::filesystem::read_symlink("/proc/self/exe").parent_path().string();
+    const std::pair<const char*, std::string> cases[] = {
+        {"assets/missing.png", "The fallback image assets/missing.png couldn't be loaded."},
+        {"assets", "No assets folder in the working directory " + scratch.Path() + " nor beside the program in " +
+                       beside + "; nothing to run with."}};
+    for (const auto& [removed, line] : cases) {
+        std::filesystem::remove(removed);
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(Run_Game(Two_Scenes()), 1) << line;
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), line + "\n");
+        std::vector<std::string> messages = Log_Messages();
+        ASSERT_GE(messages.size(), 2u);
+        EXPECT_EQ(messages[messages.size() - 2], line);
+        EXPECT_EQ(messages.back(), "Setup didn't succeed.");
+        EXPECT_TRUE(trace.empty()) << "no scene started";
+    }
 }
 
 TEST_F(Game_Test, An_Unusable_Tick_Rate_Falls_Back_To_60_With_One_Line) {
