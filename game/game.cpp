@@ -56,7 +56,7 @@ bool Monitor_Size(int* width, int* height) {
 }
 
 // Missing images are replaced by this one, and the bitmap store ends the
-// process when it cannot be had: checked at start, where that can be reported.
+// process when it cannot be had: checked before any window opens, and reported.
 bool Fallback_Image_Loads() {
     ALLEGRO_BITMAP* image = al_load_bitmap(DEFAULT_MISSING_BITMAP.c_str());
     if (!image) return false;
@@ -130,6 +130,10 @@ int Game::Setup(int, char**) {
     log->Write("Allegro initialized.");
     Init_Mapping();
     log->Write("Keyboard Mapping initialized.");
+    if (!Fallback_Image_Loads()) {
+        Report_Failure("The fallback image " + DEFAULT_MISSING_BITMAP + " couldn't be loaded.");
+        return 0;
+    }
     event_queue = al_create_event_queue();
     if (!Setup_Display()) return 0;
     log->Write("Display Created.");
@@ -245,10 +249,6 @@ bool Game::Setup_Display() {
     log->Write("Shader Manager created succesfully");
     bitmap_manager = new Bitmap_Manager();
     log->Write("Bitmap Manager created succesfully");
-    if (!Fallback_Image_Loads()) {
-        Report_Failure("The fallback image " + DEFAULT_MISSING_BITMAP + " couldn't be loaded.");
-        return false;
-    }
     al_set_window_title(display, name.c_str());
     log->Write("Set Display title");
     renderers.push_back(new Renderer(display, shader_manager, DEFAULT_INTERNAL_RES_W, DEFAULT_INTERNAL_RES_H,

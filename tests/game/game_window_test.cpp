@@ -1,11 +1,13 @@
 // The game object run for real: set-up in a real window, the tick loop, scene
-// switching, the configuration write-back and the log.
+// switching, the configuration write-back, the log and the run directory.
 
 #include <allegro5/allegro.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>  // Required for: WEXITSTATUS()
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>  // Required for: system()
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -213,24 +215,32 @@ TEST_F(Game_Test, A_Display_Larger_Than_The_Screen_Is_Shrunk_To_It_And_The_File_
     }
 }
 
-TEST_F(Game_Test, Without_An_Assets_Folder_Or_Fallback_Image_Set_Up_Fails_And_Says_Why_On_Standard_Error) {
-    // With the scratch folder's assets removed there are none: the test program's folder has none either.
+TEST_F(Game_Test, Without_Assets_Here_Or_Beside_The_Program_Set_Up_Fails_And_Says_Why_On_Standard_Error) {
+    std::filesystem::remove_all("assets");  // the test program's own folder has none either
     std::string beside = std::filesystem::read_symlink("/proc/self/exe").parent_path().string();
-    const std::pair<const char*, std::string> cases[] = {
-        {"assets/missing.png", "The fallback image assets/missing.png couldn't be loaded."},
-        {"assets", "No assets folder in the working directory " + scratch.Path() + " nor beside the program in " +
-                       beside + "; nothing to run with."}};
-    for (const auto& [removed, line] : cases) {
-        std::filesystem::remove(removed);
-        testing::internal::CaptureStderr();
-        EXPECT_EQ(Run_Game(Two_Scenes()), 1) << line;
-        EXPECT_EQ(testing::internal::GetCapturedStderr(), line + "\n");
-        std::vector<std::string> messages = Log_Messages();
-        ASSERT_GE(messages.size(), 2u);
-        EXPECT_EQ(messages[messages.size() - 2], line);
-        EXPECT_EQ(messages.back(), "Setup didn't succeed.");
-        EXPECT_TRUE(trace.empty()) << "no scene started";
-    }
+    std::string line = "No assets folder in the working directory " + scratch.Path() + " nor beside the program in " +
+                       beside + "; nothing to run with.";
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(Run_Game(Two_Scenes()), 1);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), line + "\n");
+    EXPECT_EQ(Log_Messages(), (std::vector<std::string>{line, "Setup didn't succeed."}));
+}
+
+TEST_F(Game_Test, The_Program_Started_Elsewhere_Runs_In_Its_Own_Folder) {
+    // Its own assets lack the fallback image, so it stops soon after it moved there.
+    std::filesystem::path installed = scratch.Path() + "/installed";
+    std::filesystem::create_directories(installed / "assets");
+    std::filesystem::copy_file(scratch.Previous() + "/kelvane", installed / "kelvane");
+    std::filesystem::remove_all("assets");
+    int status = std::system((installed.string() + "/kelvane 2> " + installed.string() + "/errors.txt").c_str());
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    std::string log = Read_File(installed / "game.log");
+    for (std::string line : {"No assets folder in " + scratch.Path() + ": running in the program's folder " +
+                                 installed.string() + ".",
+                             std::string("The fallback image assets/missing.png couldn't be loaded.")})
+        EXPECT_NE(log.find("--> " + line + "\n"), std::string::npos) << log;
+    EXPECT_EQ(Read_File(installed / "errors.txt"), "The fallback image assets/missing.png couldn't be loaded.\n");
+    EXPECT_FALSE(std::filesystem::exists("game.log")) << "nothing written where it was started";
 }
 
 TEST_F(Game_Test, An_Unusable_Tick_Rate_Falls_Back_To_60_With_One_Line) {
