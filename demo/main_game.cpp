@@ -69,6 +69,7 @@ const float FIRST_LIGHT_Z = 10.0f;
 const float FIRST_LAMP_X = 100.0f;
 const float FIRST_LAMP_Y = 800.0f;
 
+// The game font, loaded at start; nothing draws with it yet.
 const char* const FONT_PATH = "assets/font/GameFont.ttf";
 
 const float CAMERA_STEP = 5.0f;  // screen units per tick while an arrow is held
