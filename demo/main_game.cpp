@@ -4,6 +4,7 @@
 #include <allegro5/allegro_font.h>    // Required for: al_load_font()
 #include <allegro5/allegro_opengl.h>  // Required for: glReadPixels(), glDrawPixels(), glWindowPos2i()
 
+#include <string>
 #include <vector>
 
 #include "core/common.h"
@@ -67,6 +68,9 @@ const float FIRST_LIGHT_Y = 50.0f;
 const float FIRST_LIGHT_Z = 10.0f;
 const float FIRST_LAMP_X = 100.0f;
 const float FIRST_LAMP_Y = 800.0f;
+
+// The game font, loaded at start; nothing draws with it yet.
+const char* const FONT_PATH = "assets/font/GameFont.ttf";
 
 const float CAMERA_STEP = 5.0f;  // screen units per tick while an arrow is held
 
@@ -212,10 +216,11 @@ void Scale_By_Pointer(VObject_Complex* object, float dt) {
 }
 
 // The upper limit is applied last, so it wins when the object is taller than the map.
+// The object's height setting is in screen pixels; heights are in world units.
 void Raise_By_Pointer(VObject_Complex* object, float dt) {
     float height = object->Get_Z() + (-mick_y) * dt;
     if (height < MIN_HEIGHT) height = MIN_HEIGHT;
-    float top = cam->Get_Map_Tall() - object->Get_Tall();
+    float top = cam->Get_Map_Tall() - object->Get_Tall() / cam->Get_Height_Factor();
     if (height >= top) height = top;
     object->Set_Z(height);
 }
@@ -276,8 +281,8 @@ void MainGame_Start(void* game) {
     log->Write("Starting Game Scene.");
     Light* lamp_light = Create_Lights();
     log->Write("Lights created.");
-    font = al_load_font("assets/font/GameFont.ttf", 16, 0);
-    log->Write("Game Font loaded.");
+    font = al_load_font(FONT_PATH, 16, 0);
+    log->Write(font ? "Game Font loaded." : std::string("Game Font couldn't be loaded from ") + FONT_PATH + ".");
     Create_Camera();
     log->Write("Camera created");
     Create_Objects(As_Game(game)->Get_Bitmap_Manager(), lamp_light);

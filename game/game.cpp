@@ -7,7 +7,10 @@
 #include <allegro5/allegro_primitives.h>  // Required for: al_init_primitives_addon()
 #include <allegro5/allegro_ttf.h>         // Required for: al_init_ttf_addon()
 
-#include <cstdlib>  // Required for: atexit()
+#include <algorithm>   // Required for: std::min()
+#include <cstdlib>     // Required for: atexit()
+#include <filesystem>  // Required for: finding the folder that holds the assets
+#include <iostream>    // Required for: std::cerr, where set-up failures also go
 
 #include "core/common.h"
 #include "core/config.h"
@@ -28,9 +31,62 @@ const int FALLBACK_DISPLAY_H = 480;
 // give none by default; asked as a suggestion so a window still opens without.
 const int REQUESTED_DEPTH_BITS = 24;
 
+// Every file the program reads lies under this folder of its run directory.
+const char* const ASSETS_FOLDER = "assets";
+// The running program's own file, a link the Linux kernel provides.
+const char* const OWN_EXECUTABLE = "/proc/self/exe";
+
 // Or-s one flag into the new-display flags, read back from the library.
 void Add_Display_Flag(int flag) {
     al_set_new_display_flags(al_get_new_display_flags() | flag);
+}
+
+std::string Size_Text(int width, int height) {
+    return ToString(width) + "x" + ToString(height);
+}
+
+// The size of the monitor new displays open on; false when the library knows none.
+bool Monitor_Size(int* width, int* height) {
+    int adapter = al_get_new_display_adapter();
+    ALLEGRO_MONITOR_INFO info;
+    if (!al_get_monitor_info(adapter == ALLEGRO_DEFAULT_DISPLAY_ADAPTER ? 0 : adapter, &info)) return false;
+    *width = info.x2 - info.x1;
+    *height = info.y2 - info.y1;
+    return true;
+}
+
+// Missing images are replaced by this one, and the bitmap store ends the
+// process when it cannot be had: checked before any window opens, and reported.
+bool Fallback_Image_Loads() {
+    ALLEGRO_BITMAP* image = al_load_bitmap(DEFAULT_MISSING_BITMAP.c_str());
+    if (!image) return false;
+    al_destroy_bitmap(image);
+    return true;
+}
+
+// Whether the folder holding the assets was found, and what to log about it.
+struct Run_Directory {
+    bool found;
+    std::string note;
+};
+
+// The run directory is the one that holds the assets: the working directory,
+// or else the program's own folder, which then becomes the working directory,
+// so the log and the configuration are kept beside the assets they belong to.
+Run_Directory Enter_Run_Directory() {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    if (fs::is_directory(ASSETS_FOLDER, error)) return {true, ""};
+    std::string here = fs::current_path(error).string();
+    fs::path beside = fs::read_symlink(OWN_EXECUTABLE, error).parent_path();
+    if (!beside.empty() && fs::is_directory(beside / ASSETS_FOLDER, error)) {
+        fs::current_path(beside, error);
+        if (!error)
+            return {true, "No " + std::string(ASSETS_FOLDER) + " folder in " + here +
+                              ": running in the program's folder " + beside.string() + "."};
+    }
+    return {false, "No " + std::string(ASSETS_FOLDER) + " folder in the working directory " + here +
+                       " nor beside the program in " + beside.string() + "; nothing to run with."};
 }
 
 }  // namespace
@@ -59,10 +115,10 @@ int Game::Main(int argc, char** argv) {
 }
 
 int Game::Setup(int, char**) {
-    log = new Log(DEFAULT_LOG_PATH);
+    if (!Open_Log()) return 0;
     config = new Config(DEFAULT_CONFIGURATION_PATH);
     if (!al_install_system(ALLEGRO_VERSION_INT, atexit)) {
-        log->Write("Error when initializing Allegro.");
+        Report_Failure("Error when initializing Allegro.");
         return 0;
     }
     al_init_image_addon();
@@ -74,6 +130,10 @@ int Game::Setup(int, char**) {
     log->Write("Allegro initialized.");
     Init_Mapping();
     log->Write("Keyboard Mapping initialized.");
+    if (!Fallback_Image_Loads()) {
+        Report_Failure("The fallback image " + DEFAULT_MISSING_BITMAP + " couldn't be loaded.");
+        return 0;
+    }
     event_queue = al_create_event_queue();
     if (!Setup_Display()) return 0;
     log->Write("Display Created.");
@@ -83,6 +143,23 @@ int Game::Setup(int, char**) {
     config->Save();
     log->Write("Saved Configuration file");
     return Start_First_Scene();
+}
+
+bool Game::Open_Log() {
+    Run_Directory run_directory = Enter_Run_Directory();
+    log = new Log(DEFAULT_LOG_PATH);
+    if (!run_directory.found) {
+        Report_Failure(run_directory.note);
+        return false;
+    }
+    if (!run_directory.note.empty()) log->Write(run_directory.note);
+    return true;
+}
+
+// Whoever started the program learns why set-up stopped without opening the log.
+void Game::Report_Failure(std::string message) {
+    log->Write(message);
+    if (log->Is_Open()) std::cerr << message << "\n";
 }
 
 int Game::Start_First_Scene() {
@@ -114,6 +191,8 @@ bool Game::Create_Display() {
     log->Write("Set Window Mode Display flags");
     int height = Truncate_To_Int(config->Get_Float("Display", "Height", 600.0f));
     int width = Truncate_To_Int(config->Get_Float("Display", "Width", 800.0f));
+    int screen_w = 0, screen_h = 0;
+    if (Monitor_Size(&screen_w, &screen_h)) Fit_Display_Size(&width, &height, screen_w, screen_h, "the screen");
     al_set_new_display_option(ALLEGRO_DEPTH_SIZE, REQUESTED_DEPTH_BITS, ALLEGRO_SUGGEST);
     display = al_create_display(width, height);
     if (!display) {
@@ -122,23 +201,48 @@ bool Game::Create_Display() {
         display = al_create_display(FALLBACK_DISPLAY_W, FALLBACK_DISPLAY_H);
         log->Write("Asserting new display");
         if (!display) {
-            log->Write("The 640x480 fallback display couldn't be created either.");
+            Report_Failure("The 640x480 fallback display couldn't be created either.");
             return false;
         }
     }
+    Fit_Display_To_Largest_Texture();
     log->Write("Display was created");
     return true;
+}
+
+// A display larger than the screen or the GL's textures breaks inside the
+// driver; the requested size is shrunk instead (the configuration keeps the
+// user's values). True when it was.
+bool Game::Fit_Display_Size(int* width, int* height, int limit_w, int limit_h, std::string limit) {
+    if (*width <= limit_w && *height <= limit_h) return false;
+    int fitted_w = std::min(*width, limit_w);
+    int fitted_h = std::min(*height, limit_h);
+    log->Write("Requested display " + Size_Text(*width, *height) + " is larger than " + limit + " (" +
+               Size_Text(limit_w, limit_h) + "), using " + Size_Text(fitted_w, fitted_h) + ".");
+    *width = fitted_w;
+    *height = fitted_h;
+    return true;
+}
+
+// The GL's texture limit is known only once a display exists; 0 when it gave none.
+void Game::Fit_Display_To_Largest_Texture() {
+    int largest = al_get_display_option(display, ALLEGRO_MAX_BITMAP_SIZE);
+    if (largest <= 0) return;
+    int width = al_get_display_width(display);
+    int height = al_get_display_height(display);
+    if (Fit_Display_Size(&width, &height, largest, largest, "the largest texture"))
+        al_resize_display(display, width, height);
 }
 
 bool Game::Setup_Display() {
     log->Write("Starting display setup.");
     if (!Create_Display()) return false;
     if (!al_have_opengl_extension("GL_EXT_framebuffer_object")) {
-        log->Write("System doesn't support FBOs");
+        Report_Failure("System doesn't support FBOs");
         return false;
     }
     if (!al_have_opengl_extension("GL_ARB_fragment_shader")) {
-        log->Write("System doesn't support Pixel shader 2.0");
+        Report_Failure("System doesn't support Pixel shader 2.0");
         return false;
     }
     shader_manager = new Shader_Manager();

@@ -64,8 +64,15 @@ private:
     bool Is_Stale(const ALLEGRO_EVENT& event);
     // Between events: closes the old scene and starts the new one.
     void Switch_Pending_Scene();
+    // Set-up's first step: finds the run directory, opens the log there, logs the finding.
+    bool Open_Log();
+    // A set-up failure: to the log and to standard error.
+    void Report_Failure(std::string message);
     // Creates the display the configuration asks for, or the 640 x 480 fallback.
     bool Create_Display();
+    // Shrinks the size to fit the limit named `limit`, logging it; true when it did.
+    bool Fit_Display_Size(int* width, int* height, int limit_w, int limit_h, std::string limit);
+    void Fit_Display_To_Largest_Texture();
 
     std::string name;
     Config* config;

@@ -63,9 +63,18 @@ TEST(Log, Opening_Again_Starts_A_Fresh_File) {
     EXPECT_EQ(lines[1], "--> second run");
 }
 
-TEST(Log, A_Log_That_Cannot_Be_Opened_Ignores_Writes) {
+TEST(Log, A_Log_That_Cannot_Be_Opened_Says_So_And_Writes_To_Standard_Error) {
     Kelvane_Test::Scratch_Dir scratch;
+    testing::internal::CaptureStderr();
     Log log("no_such_folder/game.log");
-    log.Write("lost");
+    std::time_t before = std::time(nullptr);
+    log.Write("lost no more");
+    std::time_t after = std::time(nullptr);
+    std::vector<std::string> lines = Lines(testing::internal::GetCapturedStderr());
     EXPECT_TRUE(std::filesystem::is_empty(scratch.Path()));
+    EXPECT_FALSE(log.Is_Open());
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "The log file no_such_folder/game.log couldn't be opened; its messages follow here.");
+    EXPECT_TRUE(Is_Stamp_Between(lines[1], before, after)) << lines[1];
+    EXPECT_EQ(lines[2], "--> lost no more");
 }

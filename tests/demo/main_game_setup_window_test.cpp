@@ -24,6 +24,15 @@ TEST_F(Demo_Scene_Setup_Test, Start_Logs_Five_Lines_In_Order_Loads_Its_Files_And
                                                   "Camera created", "Objects created"}));
     EXPECT_EQ(debug_mode, 0);
     EXPECT_TRUE(font && b1 && b2) << "the font, b1.png or b2.png did not load";
+
+    std::filesystem::rename("assets/font/GameFont.ttf", "away.ttf");
+    Free_World();
+    MainGame_Start(game);
+    std::filesystem::rename("away.ttf", "assets/font/GameFont.ttf");
+    std::string after = Read_File("game.log").substr(text.size());
+    EXPECT_EQ(font, nullptr);
+    EXPECT_NE(after.find("--> Game Font couldn't be loaded from assets/font/GameFont.ttf.\n"), std::string::npos);
+    EXPECT_EQ(after.find("Game Font loaded."), std::string::npos) << after;
 }
 
 TEST_F(Demo_Scene_Setup_Test, The_World_Holds_Nine_Tiles_Five_Props_And_The_Lamp_In_Creation_Order) {

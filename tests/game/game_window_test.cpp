@@ -1,11 +1,13 @@
 // The game object run for real: set-up in a real window, the tick loop, scene
-// switching, the configuration write-back and the log.
+// switching, the configuration write-back, the log and the run directory.
 
 #include <allegro5/allegro.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>  // Required for: WEXITSTATUS()
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>  // Required for: system()
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -79,9 +81,26 @@ std::vector<std::string> Log_Messages() {
     return messages;
 }
 
+// True when the messages hold this one.
+bool Logged(const std::string& message) {
+    std::vector<std::string> messages = Log_Messages();
+    return std::find(messages.begin(), messages.end(), message) != messages.end();
+}
+
+// The size of the screen the tests' windows open on.
+std::pair<int, int> Screen_Size() {
+    Kelvane_Test::Init_Allegro();
+    ALLEGRO_MONITOR_INFO screen{};
+    EXPECT_TRUE(al_get_monitor_info(0, &screen));
+    return {screen.x2 - screen.x1, screen.y2 - screen.y1};
+}
+
 class Game_Test : public ::testing::Test {
 protected:
     void SetUp() override {
+        // Set-up needs an assets folder and the fallback image in it.
+        std::filesystem::create_directory("assets");
+        std::filesystem::copy_file(scratch.Previous() + "/assets/missing.png", "assets/missing.png");
         // A windowed display keeps the test off the whole screen.
         Write_File("game_config.ini", "[Display]\nMode=1\nWidth=320\nHeight=240\n");
         ticks_before_quit = 1;
@@ -160,14 +179,68 @@ TEST_F(Game_Test, Display_Flags_Follow_The_Mode_And_The_Display_Has_Depth) {
 }
 
 TEST_F(Game_Test, A_Display_That_Cannot_Be_Had_Falls_Back_To_A_640_By_480_Window) {
-    Write_File("game_config.ini", "[Display]\nMode=0\nWidth=123456\nHeight=98765\n");
+    // A full-screen mode the screen does not offer, though it would fit.
+    auto [w, h] = Screen_Size();
+    Write_File("game_config.ini", "[Display]\nMode=0\nWidth=" + std::to_string(w - 24) +
+                                      "\nHeight=" + std::to_string(h - 24) + "\n");
     EXPECT_EQ(Run_Game(Two_Scenes()), 0);
-    std::vector<std::string> messages = Log_Messages();
-    EXPECT_NE(std::find(messages.begin(), messages.end(),
-                        "Requested Display couldn't be created, defaulting to 640x480 in Windowed Mode."),
-              messages.end());
+    EXPECT_TRUE(Logged("Requested Display couldn't be created, defaulting to 640x480 in Windowed Mode."));
     EXPECT_EQ(al_get_new_display_flags(), ALLEGRO_OPENGL | ALLEGRO_WINDOWED);
     EXPECT_EQ(al_get_display_width(al_get_current_display()), 640);
+}
+
+TEST_F(Game_Test, A_Display_Larger_Than_The_Screen_Is_Shrunk_To_It_And_The_File_Keeps_The_Request) {
+    auto [w, h] = Screen_Size();
+    auto text = [](int width, int height) { return std::to_string(width) + "x" + std::to_string(height); };
+    struct Request {
+        const char* mode;
+        int width, height, fitted_w, fitted_h;
+    };
+    const Request requests[] = {{"1", 100000, 100000, w, h},
+                                {"1", 40000, 600, w, 600},
+                                {"2", 100000, 100000, w, h},
+                                {"0", 123456, 98765, w, h}};
+    for (const Request& r : requests) {
+        std::string size = "Width=" + std::to_string(r.width) + "\nHeight=" + std::to_string(r.height) + "\n";
+        Write_File("game_config.ini", std::string("[Display]\nMode=") + r.mode + "\n" + size);
+        EXPECT_EQ(Run_Game(Two_Scenes()), 0) << size;
+        ALLEGRO_DISPLAY* display = al_get_current_display();
+        ASSERT_NE(display, nullptr);
+        EXPECT_EQ(al_get_display_width(display), r.fitted_w) << size;
+        EXPECT_EQ(al_get_display_height(display), r.fitted_h) << size;
+        EXPECT_TRUE(Logged("Requested display " + text(r.width, r.height) + " is larger than the screen (" +
+                           text(w, h) + "), using " + text(r.fitted_w, r.fitted_h) + "."))
+            << size;
+        EXPECT_NE(Read_File("game_config.ini").find(size), std::string::npos) << "the file keeps the request";
+    }
+}
+
+TEST_F(Game_Test, Without_Assets_Here_Or_Beside_The_Program_Set_Up_Fails_And_Says_Why_On_Standard_Error) {
+    std::filesystem::remove_all("assets");  // the test program's own folder has none either
+    std::string beside = std::filesystem::read_symlink("/proc/self/exe").parent_path().string();
+    std::string line = "No assets folder in the working directory " + scratch.Path() + " nor beside the program in " +
+                       beside + "; nothing to run with.";
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(Run_Game(Two_Scenes()), 1);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), line + "\n");
+    EXPECT_EQ(Log_Messages(), (std::vector<std::string>{line, "Setup didn't succeed."}));
+}
+
+TEST_F(Game_Test, The_Program_Started_Elsewhere_Runs_In_Its_Own_Folder) {
+    // Its own assets lack the fallback image, so it stops soon after it moved there.
+    std::filesystem::path installed = scratch.Path() + "/installed";
+    std::filesystem::create_directories(installed / "assets");
+    std::filesystem::copy_file(scratch.Previous() + "/kelvane", installed / "kelvane");
+    std::filesystem::remove_all("assets");
+    int status = std::system((installed.string() + "/kelvane 2> " + installed.string() + "/errors.txt").c_str());
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    std::string log = Read_File(installed / "game.log");
+    for (std::string line : {"No assets folder in " + scratch.Path() + ": running in the program's folder " +
+                                 installed.string() + ".",
+                             std::string("The fallback image assets/missing.png couldn't be loaded.")})
+        EXPECT_NE(log.find("--> " + line + "\n"), std::string::npos) << log;
+    EXPECT_EQ(Read_File(installed / "errors.txt"), "The fallback image assets/missing.png couldn't be loaded.\n");
+    EXPECT_FALSE(std::filesystem::exists("game.log")) << "nothing written where it was started";
 }
 
 TEST_F(Game_Test, An_Unusable_Tick_Rate_Falls_Back_To_60_With_One_Line) {

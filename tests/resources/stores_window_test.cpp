@@ -7,8 +7,11 @@
 #include <allegro5/allegro.h>
 #include <allegro5/allegro_opengl.h>
 
-#include <cstdio>   // Required for: freopen()
-#include <cstdlib>  // Required for: abort(), getenv(), setenv()
+#include <grp.h>     // Required for: setgroups()
+#include <unistd.h>  // Required for: getuid(), setgid(), setuid()
+
+#include <cstdio>   // Required for: freopen(), fprintf()
+#include <cstdlib>  // Required for: abort(), getenv(), setenv(), _Exit()
 #include <filesystem>
 #include <string>
 
@@ -152,6 +155,29 @@ TEST_F(Store_Test, A_Broken_Or_Missing_Shader_Is_Unusable_And_Says_Why) {
     Shader missing("missing.glsl");
     EXPECT_FALSE(missing.Is_Usable());
     EXPECT_EQ(missing.Get_Program(), 0u);
+
+    std::filesystem::create_directory("folder.glsl");
+    EXPECT_EQ(Shader("folder.glsl").Get_Error(), "Shader folder.glsl couldn't be read.");
+}
+
+TEST_F(Store_Test, A_Shader_File_The_Program_May_Only_Read_Builds) {
+    // Root may write any file, so the shader is built as "nobody", in a fresh run
+    // of this test: a forked copy of this process could not use the window.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    namespace fs = std::filesystem;
+    Write_File("read_only.glsl", VALID_SHADER);
+    fs::permissions("read_only.glsl", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    fs::permissions(scratch.Path(), fs::perms::others_exec, fs::perm_options::add);  // mkdtemp made it 0700
+    const unsigned int NOBODY = 65534;  // the unprivileged user and its group
+    EXPECT_EXIT(
+        {
+            if (getuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(NOBODY) != 0 || setuid(NOBODY) != 0))
+                std::abort();
+            Shader shader("read_only.glsl");
+            std::fprintf(stderr, "%s", shader.Get_Error().c_str());
+            std::_Exit(shader.Is_Usable() ? 0 : 2);
+        },
+        testing::ExitedWithCode(0), "");
 }
 
 TEST_F(Store_Test, Long_Source_Lines_Arrive_Whole) {
