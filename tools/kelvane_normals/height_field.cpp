@@ -38,6 +38,15 @@ double Slope(const Height_Field& field, int i, int j, int di, int dj, int radius
     return spread > 0.0 ? moment / spread : 0.0;  // a lone pixel is taken as flat
 }
 
+// The unit normal of the surface whose height changes by slope_i world units
+// per image column and slope_j per image row. Pixel (i, j) at height z pictures
+// the point (Screen_To_Proj(i, j, z), z); the cross product of the steps along
+// a row and down a column always points to the viewer's side, since the image
+// is the surface as seen from there.
+Vec3 Surface_Normal(Kelvane::Camera& camera, double slope_i, double slope_j) {
+    return Asset_Baker::Normalize(Asset_Baker::Cross(Step(camera, 1, 0, slope_i), Step(camera, 0, 1, slope_j)));
+}
+
 }  // namespace
 
 Height_Field::Height_Field(int width, int height)
@@ -55,13 +64,6 @@ double Height_Field::Z(int i, int j) const { return z[static_cast<size_t>(j) * w
 void Height_Field::Set(int i, int j, double height_z, bool is_covered) {
     z[static_cast<size_t>(j) * width + i] = height_z;
     covered[static_cast<size_t>(j) * width + i] = is_covered;
-}
-
-Vec3 Surface_Normal(Kelvane::Camera& camera, double slope_i, double slope_j) {
-    // Pixel (i, j) at height z pictures the point (Screen_To_Proj(i, j, z), z).
-    // The cross product of the steps along a row and down a column always
-    // points to the viewer's side: the image is the surface seen from there.
-    return Asset_Baker::Normalize(Asset_Baker::Cross(Step(camera, 1, 0, slope_i), Step(camera, 0, 1, slope_j)));
 }
 
 Asset_Baker::Image Derive_Normals(const Height_Field& field, Kelvane::Camera& camera, double strength, int radius) {

@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "tools/asset_baker/image.h"
-#include "tools/asset_baker/vec3.h"
 #include "world/camera.h"
 
 namespace Kelvane_Normals {
@@ -18,15 +17,12 @@ struct Height_Field {
     std::vector<double> z;
     std::vector<bool> covered;
 
-    Height_Field(int width = 0, int height = 0);
+    explicit Height_Field(int width = 0, int height = 0);
     bool Covered(int i, int j) const;  // false outside the image
     double Z(int i, int j) const;
     void Set(int i, int j, double height_z, bool is_covered);
 };
 
-// The unit normal, toward the viewer, of the surface whose height changes by
-// slope_i world units per image column and slope_j per image row.
-Asset_Baker::Vec3 Surface_Normal(Kelvane::Camera& camera, double slope_i, double slope_j);
 // normal.png for the field: covered pixels hold their encoded normal, with the
 // height slopes multiplied by `strength` and fitted over up to `radius` covered
 // pixels to each side; the other pixels are (0, 0, 0, 0).
