@@ -7,12 +7,14 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "game/game.h"
 #include "game/scene.h"
+#include "input/input.h"
 #include "support/scratch_dir.h"
 #include "support/window.h"
 
@@ -170,15 +172,24 @@ TEST_F(Game_Test, A_Display_That_Cannot_Be_Had_Falls_Back_To_A_640_By_480_Window
     EXPECT_EQ(al_get_display_width(al_get_current_display()), 640);
 }
 
-TEST_F(Game_Test, An_Unusable_Tick_Rate_Falls_Back_To_60_With_One_Line) {
-    for (const char* fps : {"0.5", "-3", "fast"}) {
-        Write_File("game_config.ini", std::string("[Display]\nMode=1\nWidth=320\nHeight=240\n[Game]\nFPS=") + fps + "\n");
+TEST_F(Game_Test, An_Unusable_Tick_Rate_Is_Replaced_With_One_Line_And_The_File_Keeps_It) {
+    // Far too high a rate once flooded the queue with timer events: the loop hung.
+    const std::pair<std::string, std::string> rates[] = {{"0.5", "FPS 0 is not a usable tick rate, using 60."},
+                                                         {"-3", "FPS -3 is not a usable tick rate, using 60."},
+                                                         {"fast", "FPS 0 is not a usable tick rate, using 60."},
+                                                         {"1e9", "FPS 1000000000 is not a usable tick rate, using 1000."},
+                                                         {"1001", "FPS 1001 is not a usable tick rate, using 1000."}};
+    for (const auto& [fps, line] : rates) {
+        std::string config = "[Display]\nMode=1\nWidth=320\nHeight=240\n[Game]\nFPS=" + fps + "\n";
+        Write_File("game_config.ini", config);
         EXPECT_EQ(Run_Game(Two_Scenes()), 0) << fps;
         std::vector<std::string> messages = Log_Messages();
-        long said = std::count_if(messages.begin(), messages.end(),
-                                  [](const std::string& m) { return m.find("using 60") != std::string::npos; });
-        EXPECT_EQ(said, 1) << fps;
+        EXPECT_EQ(std::count(messages.begin(), messages.end(), line), 1) << fps;
+        EXPECT_EQ(Read_File("game_config.ini"), config);
     }
+    Write_File("game_config.ini", "[Display]\nMode=1\nWidth=320\nHeight=240\n[Game]\nFPS=1000\n");
+    EXPECT_EQ(Run_Game(Two_Scenes()), 0);
+    for (const std::string& message : Log_Messages()) EXPECT_EQ(message.find("FPS"), std::string::npos) << message;
 }
 
 TEST_F(Game_Test, No_Scenes_Fails_After_The_Configuration_Was_Saved) {
@@ -228,6 +239,116 @@ TEST_F(Game_Test, A_Slow_Stretch_Leaves_No_Growing_Backlog_Of_Ticks) {
     for (size_t i = 1; i < quick_tick_times.size(); i++)
         if (quick_tick_times[i] - quick_tick_times[i - 1] < 0.004) back_to_back++;
     EXPECT_LE(back_to_back, 2 * Kelvane::MAX_TICK_BACKLOG);
+}
+
+namespace {
+
+// Ticks a scene that ignores what it waits for is given before it is cut off.
+const int CUT_OFF_TICKS = 120;
+// Per update: what the test does to the game on the first update, then whether the awaited thing happened.
+std::function<void(Game*)> on_first_update;
+std::function<bool()> awaited;
+
+void Waiting_Update(void* game, float) {
+    Record(game, "A.update");
+    if (++a_updates == 1) on_first_update(static_cast<Game*>(game));
+    if ((a_updates > 1 && awaited()) || a_updates == CUT_OFF_TICKS) static_cast<Game*>(game)->Set_Scene("");
+}
+
+// Runs scene A with the waiting update; the number of updates it took.
+int Updates_Until_Done(std::function<void(Game*)> first, std::function<bool()> done) {
+    on_first_update = first, awaited = done;
+    EXPECT_EQ(Run_Game({new Scene("A", A_Start, Waiting_Update, nullptr, A_Close)}), 0);
+    return a_updates;
+}
+
+}  // namespace
+
+TEST_F(Game_Test, The_Close_Button_Closes_The_Scene_And_Main_Returns_0_Without_Saving_Again) {
+    const std::string edited = "[Display]\nMode=1\nWidth=320\nHeight=240\n; edited while it ran\n";
+    auto press = [&](Game* game) {
+        Write_File("game_config.ini", edited);
+        Kelvane_Test::Press_Close_Button(game->Get_Display());
+    };
+    EXPECT_LT(Updates_Until_Done(press, [] { return false; }), CUT_OFF_TICKS);
+    EXPECT_EQ(trace.back(), "A.close");
+    EXPECT_EQ(Read_File("game_config.ini"), edited) << "the configuration is saved at set-up only";
+}
+
+TEST_F(Game_Test, A_Key_Tapped_Between_Two_Ticks_Shows_As_Pressed_On_One_Tick) {
+    auto tap = [](Game* game) { EXPECT_TRUE(Kelvane_Test::Tap_Key(game->Get_Display(), "F1")); };
+    EXPECT_LT(Updates_Until_Done(tap, [] { return KB_Input[ALLEGRO_KEY_F1]; }), CUT_OFF_TICKS)
+        << "down and up before the next input poll, the tap was lost";
+}
+
+namespace {
+
+// A scene that builds in LOADING_STEPS steps of LOADING_STEP_MS each, showing
+// each; after its first step the user asks to quit.
+const int LOADING_STEPS = 20;
+const int LOADING_STEP_MS = 50;
+int loading_steps = 0;
+std::function<void(Game*)> ask_to_quit;
+
+void Loading_Start(void* game_pointer) {
+    Game* game = static_cast<Game*>(game_pointer);
+    Record(game, "L.start");
+    for (loading_steps = 0; loading_steps < LOADING_STEPS; loading_steps++) {
+        if (game->Show_Loading("step " + std::to_string(loading_steps), float(loading_steps) / LOADING_STEPS)) return;
+        if (loading_steps == 0) ask_to_quit(game);
+        std::this_thread::sleep_for(std::chrono::milliseconds(LOADING_STEP_MS));
+    }
+}
+// Should never run; if it does, the game ends after it.
+void Loading_Update(void* game, float) {
+    Record(game, "L.update");
+    static_cast<Game*>(game)->Set_Scene("");
+}
+void Loading_Close(void* game) { Record(game, "L.close"); }
+
+}  // namespace
+
+TEST_F(Game_Test, Escape_Or_The_Close_Button_While_Loading_Closes_The_Scene_Before_Any_Tick) {
+    const std::pair<const char*, std::function<void(Game*)>> quits[] = {
+        {"Escape", [](Game* game) { EXPECT_TRUE(Kelvane_Test::Tap_Key(game->Get_Display(), "Escape")); }},
+        {"close button", [](Game* game) { Kelvane_Test::Press_Close_Button(game->Get_Display()); }}};
+    for (const auto& [how, quit] : quits) {
+        ask_to_quit = quit;
+        EXPECT_EQ(Run_Game({new Scene("L", Loading_Start, Loading_Update, nullptr, Loading_Close)}), 0) << how;
+        EXPECT_EQ(trace, (std::vector<std::string>{"L.start", "L.close"})) << how;
+        EXPECT_LT(loading_steps, LOADING_STEPS) << how << ": the scene was never told";
+        std::vector<std::string> messages = Log_Messages();
+        EXPECT_EQ(std::count(messages.begin(), messages.end(), "Loading cancelled."), 1) << how;
+    }
+}
+
+TEST_F(Game_Test, The_Loading_Picture_Shows_A_Text_And_A_Bar_Filled_To_The_Progress) {
+    std::vector<std::vector<Kelvane_Test::Pixel>> pictures;
+    ask_to_quit = [&](Game* game) {
+        for (float progress : {0.25f, 0.75f}) {
+            game->Show_Loading("assets/objects/tiles/", progress);
+            pictures.push_back(Kelvane_Test::Shown_Picture(game->Get_Display()));
+        }
+        Kelvane_Test::Press_Close_Button(game->Get_Display());
+    };
+    EXPECT_EQ(Run_Game({new Scene("L", Loading_Start, Loading_Update, nullptr, nullptr)}), 0);
+    ASSERT_EQ(pictures.size(), 2u);
+    // The 320 x 240 window: the bar spans x 64 to 256 at y 120 to 136, the text is above it.
+    auto white = [](const std::vector<Kelvane_Test::Pixel>& picture, int x, int y) {
+        const Kelvane_Test::Pixel& p = picture[y * 320 + x];
+        return p.r == 255 && p.g == 255 && p.b == 255;
+    };
+    for (int i = 0; i < 2; i++) {
+        EXPECT_TRUE(white(pictures[i], 100, 128)) << i;
+        EXPECT_FALSE(white(pictures[i], 240, 128)) << i;
+        EXPECT_FALSE(white(pictures[i], 10, 10)) << i;
+        int text = 0;
+        for (int y = 60; y < 110; y++)
+            for (int x = 0; x < 320; x++) text += white(pictures[i], x, y);
+        EXPECT_GT(text, 50) << i;
+    }
+    EXPECT_FALSE(white(pictures[0], 170, 128)) << "a quarter filled";
+    EXPECT_TRUE(white(pictures[1], 170, 128)) << "three quarters filled";
 }
 
 TEST(Game_Delta, Measures_From_The_Reset_And_Caps_A_Stall_At_Two_Ticks) {
