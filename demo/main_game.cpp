@@ -4,7 +4,6 @@
 #include <allegro5/allegro_font.h>    // Required for: al_load_font()
 #include <allegro5/allegro_opengl.h>  // Required for: glReadPixels(), glDrawPixels(), glWindowPos2i()
 
-#include <iterator>  // Required for: std::size()
 #include <string>
 #include <vector>
 

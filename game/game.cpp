@@ -22,17 +22,17 @@ namespace Kelvane {
 
 namespace {
 
-const int FALLBACK_DISPLAY_W = 640;
-const int FALLBACK_DISPLAY_H = 480;
-// The renderer's per-pixel occlusion needs a depth buffer, and some drivers
-// give none by default; asked as a suggestion so a window still opens without.
-const int REQUESTED_DEPTH_BITS = 24;
-
 // The loading picture: white text and a bar over most of the window's width.
 const float LOADING_BAR_MARGIN = 0.2f;  // of the window's width, left and right
 const float LOADING_BAR_HEIGHT = 16.0f;
 const float LOADING_TEXT_GAP = 24.0f;   // between the text lines and the bar
 const float LOADING_BAR_BORDER = 2.0f;
+
+const int FALLBACK_DISPLAY_W = 640;
+const int FALLBACK_DISPLAY_H = 480;
+// The renderer's per-pixel occlusion needs a depth buffer, and some drivers
+// give none by default; asked as a suggestion so a window still opens without.
+const int REQUESTED_DEPTH_BITS = 24;
 
 // Or-s one flag into the new-display flags, read back from the library.
 void Add_Display_Flag(int flag) {
@@ -227,6 +227,8 @@ void Game::Handle_Event(const ALLEGRO_EVENT& event) {
     }
 }
 
+// A scene that asks for another while it starts (its loading cancelled) is
+// left at once, before any tick.
 void Game::Switch_Pending_Scene() {
     while (next_scene != current_scene) {
         current_scene->Close(this);

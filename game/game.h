@@ -70,18 +70,17 @@ private:
     int Start_First_Scene();
     // One tick: delta, input, the scene's update and draw, present.
     void Run_Tick();
-    // True for a timer event that fell more than MAX_TICK_BACKLOG ticks behind.
-    bool Is_Stale(const ALLEGRO_EVENT& event);
     // Any event of the loop: ticks, the close button, input.
     void Handle_Event(const ALLEGRO_EVENT& event);
     // While a scene loads: no ticks, and Escape asks to quit as well.
     void Take_Loading_Events();
     void Draw_Loading(std::string what, float progress);
-    // Between events: closes the old scene and starts the new one, until no
-    // switch is pending (a scene may end while it starts).
-    void Switch_Pending_Scene();
     // Keyboard, mouse and display events, besides the timer's.
     void Register_Event_Sources();
+    // True for a timer event that fell more than MAX_TICK_BACKLOG ticks behind.
+    bool Is_Stale(const ALLEGRO_EVENT& event);
+    // Between events: closes the old scene and starts the new one.
+    void Switch_Pending_Scene();
     // Creates the display the configuration asks for, or the 640 x 480 fallback.
     bool Create_Display();
 
