@@ -28,6 +28,18 @@ const float LOADING_BAR_HEIGHT = 16.0f;
 const float LOADING_TEXT_GAP = 24.0f;   // between the text lines and the bar
 const float LOADING_BAR_BORDER = 2.0f;
 
+// The loading picture on a w x h target: what is loaded, the bar, the way out.
+void Draw_Loading_Picture(ALLEGRO_FONT* font, float w, float h, const std::string& what, float progress) {
+    ALLEGRO_COLOR white = al_map_rgb(255, 255, 255);
+    al_clear_to_color(al_map_rgb(0, 0, 0));
+    float left = w * LOADING_BAR_MARGIN, right = w * (1.0f - LOADING_BAR_MARGIN), top = h / 2.0f;
+    al_draw_text(font, white, w / 2.0f, top - 2.0f * LOADING_TEXT_GAP, ALLEGRO_ALIGN_CENTRE, ("Loading " + what).c_str());
+    al_draw_rectangle(left, top, right, top + LOADING_BAR_HEIGHT, white, LOADING_BAR_BORDER);
+    al_draw_filled_rectangle(left, top, left + (right - left) * progress, top + LOADING_BAR_HEIGHT, white);
+    al_draw_text(font, white, w / 2.0f, top + LOADING_BAR_HEIGHT + LOADING_TEXT_GAP, ALLEGRO_ALIGN_CENTRE,
+                 "Escape quits");
+}
+
 const int FALLBACK_DISPLAY_W = 640;
 const int FALLBACK_DISPLAY_H = 480;
 // The renderer's per-pixel occlusion needs a depth buffer, and some drivers
@@ -271,17 +283,8 @@ void Game::Draw_Loading(std::string what, float progress) {
     al_copy_transform(&caller_transform, al_get_current_transform());
     al_identity_transform(&identity);
     al_use_transform(&identity);
-    float w = static_cast<float>(al_get_display_width(display));
-    float h = static_cast<float>(al_get_display_height(display));
-    ALLEGRO_COLOR white = al_map_rgb(255, 255, 255);
-    al_clear_to_color(al_map_rgb(0, 0, 0));
-    float left = w * LOADING_BAR_MARGIN, right = w * (1.0f - LOADING_BAR_MARGIN), top = h / 2.0f;
-    al_draw_text(loading_font, white, w / 2.0f, top - 2.0f * LOADING_TEXT_GAP, ALLEGRO_ALIGN_CENTRE,
-                 ("Loading " + what).c_str());
-    al_draw_rectangle(left, top, right, top + LOADING_BAR_HEIGHT, white, LOADING_BAR_BORDER);
-    al_draw_filled_rectangle(left, top, left + (right - left) * progress, top + LOADING_BAR_HEIGHT, white);
-    al_draw_text(loading_font, white, w / 2.0f, top + LOADING_BAR_HEIGHT + LOADING_TEXT_GAP, ALLEGRO_ALIGN_CENTRE,
-                 "Escape quits");
+    Draw_Loading_Picture(loading_font, static_cast<float>(al_get_display_width(display)),
+                         static_cast<float>(al_get_display_height(display)), what, progress);
     al_use_transform(&caller_transform);
     al_set_target_bitmap(target);
 }

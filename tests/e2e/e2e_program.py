@@ -6,9 +6,9 @@ in $DISPLAY: first with no configuration file (defaults written, caches cooked,
 Escape quits with status 0, the log holds every start-up line), then windowed
 at 800 x 600 (caches reused) while xdotool drives it like a user: a lamp under
 the pointer, editor selection, dragging and raising, the debug views (the first
-by a quick tap), the depth view, a key let go in another window and the
-arrow keys. Results are read from screenshots by pixels that must
-change or keep their colour. Prints one line per check and "N passed, M failed".
+by a quick tap), the depth view, a key let go in another window and the arrow
+keys. Results are read from screenshots by pixels that must change or keep
+their colour. Prints one line per check and "N passed, M failed".
 
 Usage: e2e_program.py <stage_dir>   (KELVANE_E2E_KEEP=1 keeps the working directory)
 """
@@ -603,13 +603,10 @@ def check_arrows(checks, program):
 def check_focus_change(checks, program):
     """D held, focus to another window, D let go there, focus back: the depth
     view must go; pressing D again shows it again."""
-    other = subprocess.Popen(["xmessage", "-geometry", "-0-0", "another window"], stdout=subprocess.DEVNULL,
-                             stderr=subprocess.DEVNULL)
+    other = subprocess.Popen(["xmessage", "-geometry", "-0-0", "another window"], stderr=subprocess.DEVNULL)
     try:
         window = wait_for(lambda: xdotool("search", "--onlyvisible", "--name", "^xmessage$").split("\n")[0],
                           START_TIMEOUT)
-        if not checks.check("focus: another window to switch to", bool(window)):
-            return
         plain = program.stable_shot()
         program.focus()
         xdotool("keydown", "d")
@@ -617,10 +614,8 @@ def check_focus_change(checks, program):
         xdotool("windowfocus", "--sync", window)
         xdotool("keyup", "d")
         program.focus()
-        back = wait_for(lambda: program.shot().difference(plain) < 0.001, CHANGE_TIMEOUT)
         checks.check("focus: D let go in another window, the depth view goes when focus returns",
-                     shown is not None and back, f"depth view shown {shown is not None}, "
-                     f"difference from before {program.shot().difference(plain):.4f}")
+                     window and shown and wait_for(lambda: program.shot().difference(plain) < 0.001, CHANGE_TIMEOUT))
         checks.check("focus: D pressed again shows the depth view",
                      program.hold_key_until("d", lambda: depth_shown(program)) is not None)
     finally:

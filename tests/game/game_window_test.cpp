@@ -257,20 +257,15 @@ int Updates_Until_Done(std::function<void(Game*)> first, std::function<bool()> d
 
 TEST_F(Game_Test, A_Tick_Rate_Above_1000_Runs_At_1000_With_One_Line_And_The_File_Keeps_It) {
     // Far too high a rate once flooded the queue with timer events: the loop hung.
-    const std::pair<const char*, std::vector<std::string>> rates[] = {
-        {"1e9", {"FPS 1000000000 is not a usable tick rate, using 1000."}},
-        {"1001", {"FPS 1001 is not a usable tick rate, using 1000."}},
-        {"1000", {}}};
-    for (const auto& [fps, lines] : rates) {
+    for (const char* fps : {"1e9", "1000"}) {
         std::string config = std::string("[Display]\nMode=1\nWidth=320\nHeight=240\n[Game]\nFPS=") + fps + "\n";
         Write_File("game_config.ini", config);
         int rate = 0;
         EXPECT_EQ(Updates_Until_Done([&](Game* game) { rate = game->Get_FPS(); }, [] { return true; }), 2) << fps;
         EXPECT_EQ(rate, 1000) << fps;
-        std::vector<std::string> messages = Log_Messages(), said;
-        std::copy_if(messages.begin(), messages.end(), std::back_inserter(said),
-                     [](const std::string& m) { return m.find("FPS") != std::string::npos; });
-        EXPECT_EQ(said, lines) << fps;
+        std::vector<std::string> messages = Log_Messages();
+        EXPECT_EQ(std::count(messages.begin(), messages.end(), "FPS 1000000000 is not a usable tick rate, using 1000."),
+                  fps == std::string("1e9"));
         EXPECT_EQ(Read_File("game_config.ini"), config);
     }
 }
@@ -319,9 +314,18 @@ void Loading_Close(void* game) { Record(game, "L.close"); }
 
 }  // namespace
 
-TEST_F(Game_Test, Escape_Or_The_Close_Button_While_Loading_Closes_The_Scene_Before_Any_Tick) {
+TEST_F(Game_Test, The_Loading_Picture_Shows_Progress_And_Escape_Or_Closing_Ends_Loading_Before_Any_Tick) {
+    using Picture = std::vector<Kelvane_Test::Pixel>;
+    std::vector<Picture> shown;
     const std::pair<const char*, std::function<void(Game*)>> quits[] = {
-        {"Escape", [](Game* game) { EXPECT_TRUE(Kelvane_Test::Tap_Key(game->Get_Display(), "Escape")); }},
+        {"Escape",
+         [&](Game* game) {
+             for (float progress : {0.25f, 0.75f}) {
+                 game->Show_Loading("assets/objects/tiles/", progress);
+                 shown.push_back(Kelvane_Test::Shown_Picture(game->Get_Display()));
+             }
+             EXPECT_TRUE(Kelvane_Test::Tap_Key(game->Get_Display(), "Escape"));
+         }},
         {"close button", [](Game* game) { Kelvane_Test::Press_Close_Button(game->Get_Display()); }}};
     for (const auto& [how, quit] : quits) {
         ask_to_quit = quit;
@@ -331,35 +335,20 @@ TEST_F(Game_Test, Escape_Or_The_Close_Button_While_Loading_Closes_The_Scene_Befo
         std::vector<std::string> messages = Log_Messages();
         EXPECT_EQ(std::count(messages.begin(), messages.end(), "Loading cancelled."), 1) << how;
     }
-}
-
-TEST_F(Game_Test, The_Loading_Picture_Shows_A_Text_And_A_Bar_Filled_To_The_Progress) {
-    std::vector<std::vector<Kelvane_Test::Pixel>> pictures;
-    ask_to_quit = [&](Game* game) {
-        for (float progress : {0.25f, 0.75f}) {
-            game->Show_Loading("assets/objects/tiles/", progress);
-            pictures.push_back(Kelvane_Test::Shown_Picture(game->Get_Display()));
-        }
-        Kelvane_Test::Press_Close_Button(game->Get_Display());
-    };
-    EXPECT_EQ(Run_Game({new Scene("L", Loading_Start, Loading_Update, nullptr, nullptr)}), 0);
-    ASSERT_EQ(pictures.size(), 2u);
-    // The 320 x 240 window: the bar spans x 64 to 256 at y 120 to 136, the text is above it.
-    auto white = [](const std::vector<Kelvane_Test::Pixel>& picture, int x, int y) {
+    // In the 320 x 240 window the bar spans x 64 to 256 at y 120 to 136, the text lies above it.
+    ASSERT_EQ(shown.size(), 2u);
+    auto white = [](const Picture& picture, int x, int y) {
         const Kelvane_Test::Pixel& p = picture[y * 320 + x];
         return p.r == 255 && p.g == 255 && p.b == 255;
     };
-    for (int i = 0; i < 2; i++) {
-        EXPECT_TRUE(white(pictures[i], 100, 128)) << i;
-        EXPECT_FALSE(white(pictures[i], 240, 128)) << i;
-        EXPECT_FALSE(white(pictures[i], 10, 10)) << i;
+    for (const Picture& picture : shown) {
+        EXPECT_TRUE(white(picture, 100, 128) && !white(picture, 240, 128) && !white(picture, 10, 10));
         int text = 0;
-        for (int y = 60; y < 110; y++)
-            for (int x = 0; x < 320; x++) text += white(pictures[i], x, y);
-        EXPECT_GT(text, 50) << i;
+        for (int i = 60 * 320; i < 110 * 320; i++) text += white(picture, i % 320, i / 320);
+        EXPECT_GT(text, 50);
     }
-    EXPECT_FALSE(white(pictures[0], 170, 128)) << "a quarter filled";
-    EXPECT_TRUE(white(pictures[1], 170, 128)) << "three quarters filled";
+    EXPECT_FALSE(white(shown[0], 170, 128)) << "a quarter filled";
+    EXPECT_TRUE(white(shown[1], 170, 128)) << "three quarters filled";
 }
 
 TEST(Game_Delta, Measures_From_The_Reset_And_Caps_A_Stall_At_Two_Ticks) {
