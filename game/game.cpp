@@ -1,7 +1,7 @@
 #include "game/game.h"
 
 #include <allegro5/allegro.h>
-#include <allegro5/allegro_font.h>        // Required for: al_init_font_addon(), al_create_builtin_font(), al_draw_text()
+#include <allegro5/allegro_font.h>        // Required for: al_init_font_addon(), al_create_builtin_font()
 #include <allegro5/allegro_image.h>       // Required for: al_init_image_addon()
 #include <allegro5/allegro_opengl.h>      // Required for: al_have_opengl_extension()
 #include <allegro5/allegro_primitives.h>  // Required for: al_init_primitives_addon(), al_draw_rectangle()
@@ -25,7 +25,7 @@ namespace {
 // The loading picture: white text and a bar over most of the window's width.
 const float LOADING_BAR_MARGIN = 0.2f;  // of the window's width, left and right
 const float LOADING_BAR_HEIGHT = 16.0f;
-const float LOADING_TEXT_GAP = 24.0f;   // between the text lines and the bar
+const float LOADING_TEXT_GAP = 24.0f;  // between the text lines and the bar
 const float LOADING_BAR_BORDER = 2.0f;
 
 // The loading picture on a w x h target: what is loaded, the bar, the way out.
@@ -33,7 +33,8 @@ void Draw_Loading_Picture(ALLEGRO_FONT* font, float w, float h, const std::strin
     ALLEGRO_COLOR white = al_map_rgb(255, 255, 255);
     al_clear_to_color(al_map_rgb(0, 0, 0));
     float left = w * LOADING_BAR_MARGIN, right = w * (1.0f - LOADING_BAR_MARGIN), top = h / 2.0f;
-    al_draw_text(font, white, w / 2.0f, top - 2.0f * LOADING_TEXT_GAP, ALLEGRO_ALIGN_CENTRE, ("Loading " + what).c_str());
+    al_draw_text(font, white, w / 2.0f, top - 2.0f * LOADING_TEXT_GAP, ALLEGRO_ALIGN_CENTRE,
+                 ("Loading " + what).c_str());
     al_draw_rectangle(left, top, right, top + LOADING_BAR_HEIGHT, white, LOADING_BAR_BORDER);
     al_draw_filled_rectangle(left, top, left + (right - left) * progress, top + LOADING_BAR_HEIGHT, white);
     al_draw_text(font, white, w / 2.0f, top + LOADING_BAR_HEIGHT + LOADING_TEXT_GAP, ALLEGRO_ALIGN_CENTRE,

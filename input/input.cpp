@@ -125,23 +125,23 @@ void Clear_Keyboard() {
 
 void Handle_Input_Event(const ALLEGRO_EVENT& event) {
     switch (event.type) {
-    case ALLEGRO_EVENT_KEY_DOWN:
-        if (Is_Keyboard_Key(event.keyboard.keycode)) Note_Press(event.keyboard.keycode);
-        break;
-    case ALLEGRO_EVENT_KEY_CHAR:
-        // A key pressed again while the library still has it down from before
-        // a focus change comes as a character only, never as a key-down.
-        if (Is_Keyboard_Key(event.keyboard.keycode) && Keyboard_Held_Before_Focus[event.keyboard.keycode])
-            Note_Press(event.keyboard.keycode);
-        break;
-    case ALLEGRO_EVENT_MOUSE_BUTTON_DOWN:
-        if (event.mouse.button >= 1 && event.mouse.button <= MOUSE_BUTTONS)
-            Note_Press(INPUT_MOUSE_FIRST + static_cast<int>(event.mouse.button) - 1);
-        break;
-    case ALLEGRO_EVENT_DISPLAY_SWITCH_IN:
-        Distrust_Held_Keys();
-        break;
-    default:
-        break;
+        case ALLEGRO_EVENT_KEY_DOWN:
+            if (Is_Keyboard_Key(event.keyboard.keycode)) Note_Press(event.keyboard.keycode);
+            break;
+        case ALLEGRO_EVENT_KEY_CHAR:
+            // A key pressed again while the library still has it down from before
+            // a focus change comes as a character only, never as a key-down.
+            if (Is_Keyboard_Key(event.keyboard.keycode) && Keyboard_Held_Before_Focus[event.keyboard.keycode])
+                Note_Press(event.keyboard.keycode);
+            break;
+        case ALLEGRO_EVENT_MOUSE_BUTTON_DOWN:
+            if (event.mouse.button >= 1 && event.mouse.button <= MOUSE_BUTTONS)
+                Note_Press(INPUT_MOUSE_FIRST + static_cast<int>(event.mouse.button) - 1);
+            break;
+        case ALLEGRO_EVENT_DISPLAY_SWITCH_IN:
+            Distrust_Held_Keys();
+            break;
+        default:
+            break;
     }
 }

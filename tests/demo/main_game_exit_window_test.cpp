@@ -1,9 +1,8 @@
-// Escape ends the demonstration scene and with it the game's main loop. Runs a whole game in a
-// child process, since a game's set-up happens once per process.
+// Escape ends the demonstration scene and with it the game's main loop, also while the world is
+// built. Runs a whole game in a child process, since a game's set-up happens once per process.
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-
-#include <chrono>
 #include <thread>
 
 #include "demo_scene_fixture.h"
