@@ -55,6 +55,11 @@ const Prop PROPS[] = {
     {"robot", 600.0f, 1750.0f, 1.0f}, {"pilar", 1300.0f, 1850.0f, 1.0f},
 };
 
+// Every object is built from its folder here; the loading picture names it.
+const std::string OBJECTS_FOLDER = "assets/objects/";
+// Built at start: the tiles, the props and the lamp.
+const int WORLD_OBJECTS = TILE_ROWS * TILE_ROWS + static_cast<int>(std::size(PROPS)) + 1;
+
 // Every lamp is a "light" object at this height carrying a warm point light.
 const char* const LAMP_FOLDER = "light";
 const float LAMP_HEIGHT = 300.0f;
@@ -137,16 +142,30 @@ void Create_Camera() {
     cam->Set_Map_Tall(MAP_TALL);
 }
 
-void Create_Objects(Bitmap_Manager* store, Light* lamp_light) {
+// Shows the object about to be built (loading or cooking can take a while);
+// false once the user asked to quit.
+bool Keep_Loading(Game* game, std::string name, int built) {
+    return !game->Show_Loading(OBJECTS_FOLDER + name + "/", static_cast<float>(built) / WORLD_OBJECTS);
+}
+
+// False when the user quit while it was building: the world is left half built.
+bool Create_Objects(Game* game, Light* lamp_light) {
+    Bitmap_Manager* store = game->Get_Bitmap_Manager();
+    int built = 0;
     for (int i = 0; i < TILE_ROWS; i++)
-        for (int j = 0; j < TILE_ROWS; j++)
+        for (int j = 0; j < TILE_ROWS; j++) {
+            if (!Keep_Loading(game, "tiles", built++)) return false;
             vobjects.push_back(new VObject_Complex(store, cam, "tiles", static_cast<float>(TILE_SIZE * i),
                                                    static_cast<float>(TILE_SIZE * j), 0.0f, 1.0f, true));
+        }
     for (const Prop& prop : PROPS) {
+        if (!Keep_Loading(game, prop.name, built++)) return false;
         pilar = new VObject_Complex(store, cam, prop.name, prop.x, prop.y, 0.0f, prop.scale, true);
         vobjects.push_back(pilar);
     }
+    if (!Keep_Loading(game, LAMP_FOLDER, built++)) return false;
     Add_Lamp_Object(store, FIRST_LAMP_X, FIRST_LAMP_Y, lamp_light);
+    return true;
 }
 
 // The floor point (height 0) drawn under the pointer.
@@ -285,7 +304,7 @@ void MainGame_Start(void* game) {
     log->Write(font ? "Game Font loaded." : std::string("Game Font couldn't be loaded from ") + FONT_PATH + ".");
     Create_Camera();
     log->Write("Camera created");
-    Create_Objects(As_Game(game)->Get_Bitmap_Manager(), lamp_light);
+    if (!Create_Objects(As_Game(game), lamp_light)) return;
     b1 = al_load_bitmap("b1.png");
     b2 = al_load_bitmap("b2.png");
     log->Write("Objects created");

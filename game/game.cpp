@@ -1,10 +1,10 @@
 #include "game/game.h"
 
 #include <allegro5/allegro.h>
-#include <allegro5/allegro_font.h>        // Required for: al_init_font_addon()
+#include <allegro5/allegro_font.h>        // Required for: al_init_font_addon(), al_create_builtin_font()
 #include <allegro5/allegro_image.h>       // Required for: al_init_image_addon()
 #include <allegro5/allegro_opengl.h>      // Required for: al_have_opengl_extension()
-#include <allegro5/allegro_primitives.h>  // Required for: al_init_primitives_addon()
+#include <allegro5/allegro_primitives.h>  // Required for: al_init_primitives_addon(), al_draw_rectangle()
 #include <allegro5/allegro_ttf.h>         // Required for: al_init_ttf_addon()
 
 #include <algorithm>   // Required for: std::min()
@@ -24,6 +24,25 @@
 namespace Kelvane {
 
 namespace {
+
+// The loading picture: white text and a bar over most of the window's width.
+const float LOADING_BAR_MARGIN = 0.2f;  // of the window's width, left and right
+const float LOADING_BAR_HEIGHT = 16.0f;
+const float LOADING_TEXT_GAP = 24.0f;  // between the text lines and the bar
+const float LOADING_BAR_BORDER = 2.0f;
+
+// The loading picture on a w x h target: what is loaded, the bar, the way out.
+void Draw_Loading_Picture(ALLEGRO_FONT* font, float w, float h, const std::string& what, float progress) {
+    ALLEGRO_COLOR white = al_map_rgb(255, 255, 255);
+    al_clear_to_color(al_map_rgb(0, 0, 0));
+    float left = w * LOADING_BAR_MARGIN, right = w * (1.0f - LOADING_BAR_MARGIN), top = h / 2.0f;
+    al_draw_text(font, white, w / 2.0f, top - 2.0f * LOADING_TEXT_GAP, ALLEGRO_ALIGN_CENTRE,
+                 ("Loading " + what).c_str());
+    al_draw_rectangle(left, top, right, top + LOADING_BAR_HEIGHT, white, LOADING_BAR_BORDER);
+    al_draw_filled_rectangle(left, top, left + (right - left) * progress, top + LOADING_BAR_HEIGHT, white);
+    al_draw_text(font, white, w / 2.0f, top + LOADING_BAR_HEIGHT + LOADING_TEXT_GAP, ALLEGRO_ALIGN_CENTRE,
+                 "Escape quits");
+}
 
 const int FALLBACK_DISPLAY_W = 640;
 const int FALLBACK_DISPLAY_H = 480;
@@ -94,7 +113,7 @@ Run_Directory Enter_Run_Directory() {
 Game::Game(std::string name)
     : name(name), config(nullptr), log(nullptr), current_scene(nullptr), next_scene(nullptr),
       display(nullptr), timer(nullptr), event_queue(nullptr), shader_manager(nullptr),
-      bitmap_manager(nullptr), last_time(0.0), fps(DEFAULT_FPS), delta(1.0f) {}
+      bitmap_manager(nullptr), loading_font(nullptr), last_time(0.0), fps(DEFAULT_FPS), delta(1.0f) {}
 
 int Game::Main(int argc, char** argv) {
     if (!Setup(argc, argv)) {
@@ -105,10 +124,12 @@ int Game::Main(int argc, char** argv) {
     al_start_timer(timer);
     Reset_Delta();
     log->Write("Timer Started and Delta Reset");
+    // Loading may have been cancelled in the first scene's start: no tick then.
+    Switch_Pending_Scene();
     while (current_scene) {
         ALLEGRO_EVENT event;
         al_wait_for_event(event_queue, &event);
-        if (event.type == ALLEGRO_EVENT_TIMER && !Is_Stale(event)) Run_Tick();
+        Handle_Event(event);
         Switch_Pending_Scene();
     }
     return 0;
@@ -137,6 +158,7 @@ int Game::Setup(int, char**) {
     event_queue = al_create_event_queue();
     if (!Setup_Display()) return 0;
     log->Write("Display Created.");
+    Register_Event_Sources();
     Setup_Timer();
     log->Write("Timer set-up");
     Reset_Delta();
@@ -259,11 +281,13 @@ bool Game::Setup_Display() {
 
 void Game::Setup_Timer() {
     fps = Truncate_To_Int(config->Get_Float("Game", "FPS", static_cast<float>(DEFAULT_FPS)));
+    auto use_instead = [this](int usable) {
+        log->Write("FPS " + ToString(fps) + " is not a usable tick rate, using " + ToString(usable) + ".");
+        fps = usable;
+    };
     // A rate below 1 would make the timer period endless or negative.
-    if (fps < 1) {
-        log->Write("FPS " + ToString(fps) + " is not a usable tick rate, using " + ToString(DEFAULT_FPS) + ".");
-        fps = DEFAULT_FPS;
-    }
+    if (fps < 1) use_instead(DEFAULT_FPS);
+    if (fps > MAX_FPS) use_instead(MAX_FPS);
     timer = al_create_timer(1.0 / fps);
     al_register_event_source(event_queue, al_get_timer_event_source(timer));
 }
@@ -310,11 +334,64 @@ bool Game::Is_Stale(const ALLEGRO_EVENT& event) {
     return al_get_timer_count(timer) - event.timer.count > MAX_TICK_BACKLOG;
 }
 
+void Game::Handle_Event(const ALLEGRO_EVENT& event) {
+    if (event.type == ALLEGRO_EVENT_TIMER) {
+        if (!Is_Stale(event)) Run_Tick();
+    } else if (event.type == ALLEGRO_EVENT_DISPLAY_CLOSE) {
+        next_scene = nullptr;  // like a scene asking for no scene
+    } else {
+        Handle_Input_Event(event);
+    }
+}
+
+// A scene that asks for another while it starts (its loading cancelled) is
+// left at once, before any tick.
 void Game::Switch_Pending_Scene() {
-    if (next_scene == current_scene) return;
-    current_scene->Close(this);
-    current_scene = next_scene;
-    if (current_scene) current_scene->Start(this);
+    while (next_scene != current_scene) {
+        current_scene->Close(this);
+        current_scene = next_scene;
+        if (current_scene) current_scene->Start(this);
+    }
+}
+
+void Game::Register_Event_Sources() {
+    if (al_is_keyboard_installed()) al_register_event_source(event_queue, al_get_keyboard_event_source());
+    if (al_is_mouse_installed()) al_register_event_source(event_queue, al_get_mouse_event_source());
+    al_register_event_source(event_queue, al_get_display_event_source(display));
+}
+
+bool Game::Show_Loading(std::string what, float progress) {
+    KELVANE_ASSERT(progress >= 0.0f && progress <= 1.0f, "loading progress must lie between 0 and 1");
+    bool quitting = !next_scene;
+    Draw_Loading(what, progress);
+    Render();
+    Take_Loading_Events();
+    if (!next_scene && !quitting) log->Write("Loading cancelled.");
+    return !next_scene;
+}
+
+void Game::Take_Loading_Events() {
+    ALLEGRO_EVENT event;
+    while (al_get_next_event(event_queue, &event)) {
+        if (event.type == ALLEGRO_EVENT_TIMER) continue;
+        if (event.type == ALLEGRO_EVENT_KEY_DOWN && event.keyboard.keycode == ALLEGRO_KEY_ESCAPE) next_scene = nullptr;
+        Handle_Event(event);
+    }
+}
+
+// Drawn in window pixels on the back buffer, whatever the caller's target and transform.
+void Game::Draw_Loading(std::string what, float progress) {
+    if (!loading_font) loading_font = al_create_builtin_font();
+    ALLEGRO_BITMAP* target = al_get_target_bitmap();
+    al_set_target_backbuffer(display);
+    ALLEGRO_TRANSFORM caller_transform, identity;
+    al_copy_transform(&caller_transform, al_get_current_transform());
+    al_identity_transform(&identity);
+    al_use_transform(&identity);
+    Draw_Loading_Picture(loading_font, static_cast<float>(al_get_display_width(display)),
+                         static_cast<float>(al_get_display_height(display)), what, progress);
+    al_use_transform(&caller_transform);
+    al_set_target_bitmap(target);
 }
 
 }  // namespace Kelvane

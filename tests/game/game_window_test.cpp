@@ -9,12 +9,14 @@
 #include <chrono>
 #include <cstdlib>  // Required for: system()
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "game/game.h"
 #include "game/scene.h"
+#include "input/input.h"
 #include "support/scratch_dir.h"
 #include "support/window.h"
 
@@ -301,6 +303,125 @@ TEST_F(Game_Test, A_Slow_Stretch_Leaves_No_Growing_Backlog_Of_Ticks) {
     for (size_t i = 1; i < quick_tick_times.size(); i++)
         if (quick_tick_times[i] - quick_tick_times[i - 1] < 0.004) back_to_back++;
     EXPECT_LE(back_to_back, 2 * Kelvane::MAX_TICK_BACKLOG);
+}
+
+namespace {
+
+// Ticks a scene that ignores what it waits for is given before it is cut off.
+const int CUT_OFF_TICKS = 120;
+// Per update: what the test does to the game on the first update, then whether the awaited thing happened.
+std::function<void(Game*)> on_first_update;
+std::function<bool()> awaited;
+
+void Waiting_Update(void* game, float) {
+    Record(game, "A.update");
+    if (++a_updates == 1) on_first_update(static_cast<Game*>(game));
+    if ((a_updates > 1 && awaited()) || a_updates == CUT_OFF_TICKS) static_cast<Game*>(game)->Set_Scene("");
+}
+
+// Runs scene A with the waiting update; the number of updates it took.
+int Updates_Until_Done(std::function<void(Game*)> first, std::function<bool()> done) {
+    on_first_update = first, awaited = done;
+    EXPECT_EQ(Run_Game({new Scene("A", A_Start, Waiting_Update, nullptr, A_Close)}), 0);
+    return a_updates;
+}
+
+}  // namespace
+
+TEST_F(Game_Test, A_Tick_Rate_Above_1000_Runs_At_1000_With_One_Line_And_The_File_Keeps_It) {
+    // Far too high a rate once flooded the queue with timer events: the loop hung.
+    for (const char* fps : {"1e9", "1000"}) {
+        std::string config = std::string("[Display]\nMode=1\nWidth=320\nHeight=240\n[Game]\nFPS=") + fps + "\n";
+        Write_File("game_config.ini", config);
+        int rate = 0;
+        EXPECT_EQ(Updates_Until_Done([&](Game* game) { rate = game->Get_FPS(); }, [] { return true; }), 2) << fps;
+        EXPECT_EQ(rate, 1000) << fps;
+        std::vector<std::string> messages = Log_Messages();
+        EXPECT_EQ(std::count(messages.begin(), messages.end(), "FPS 1000000000 is not a usable tick rate, using 1000."),
+                  fps == std::string("1e9"));
+        EXPECT_EQ(Read_File("game_config.ini"), config);
+    }
+}
+
+TEST_F(Game_Test, The_Close_Button_Closes_The_Scene_And_Main_Returns_0_Without_Saving_Again) {
+    const std::string edited = "[Display]\nMode=1\nWidth=320\nHeight=240\n; edited while it ran\n";
+    auto press = [&](Game* game) {
+        Write_File("game_config.ini", edited);
+        Kelvane_Test::Press_Close_Button(game->Get_Display());
+    };
+    EXPECT_LT(Updates_Until_Done(press, [] { return false; }), CUT_OFF_TICKS);
+    EXPECT_EQ(trace.back(), "A.close");
+    EXPECT_EQ(Read_File("game_config.ini"), edited) << "the configuration is saved at set-up only";
+}
+
+TEST_F(Game_Test, A_Key_Tapped_Between_Two_Ticks_Shows_As_Pressed_On_One_Tick) {
+    auto tap = [](Game* game) { EXPECT_TRUE(Kelvane_Test::Tap_Key(game->Get_Display(), "F1")); };
+    EXPECT_LT(Updates_Until_Done(tap, [] { return KB_Input[ALLEGRO_KEY_F1]; }), CUT_OFF_TICKS)
+        << "down and up before the next input poll, the tap was lost";
+}
+
+namespace {
+
+// A scene that builds in LOADING_STEPS steps of LOADING_STEP_MS each, showing
+// each; after its first step the user asks to quit.
+const int LOADING_STEPS = 20;
+const int LOADING_STEP_MS = 50;
+int loading_steps = 0;
+std::function<void(Game*)> ask_to_quit;
+
+void Loading_Start(void* game_pointer) {
+    Game* game = static_cast<Game*>(game_pointer);
+    Record(game, "L.start");
+    for (loading_steps = 0; loading_steps < LOADING_STEPS; loading_steps++) {
+        if (game->Show_Loading("step " + std::to_string(loading_steps), float(loading_steps) / LOADING_STEPS)) return;
+        if (loading_steps == 0) ask_to_quit(game);
+        std::this_thread::sleep_for(std::chrono::milliseconds(LOADING_STEP_MS));
+    }
+}
+// Should never run; if it does, the game ends after it.
+void Loading_Update(void* game, float) {
+    Record(game, "L.update");
+    static_cast<Game*>(game)->Set_Scene("");
+}
+void Loading_Close(void* game) { Record(game, "L.close"); }
+
+}  // namespace
+
+TEST_F(Game_Test, The_Loading_Picture_Shows_Progress_And_Escape_Or_Closing_Ends_Loading_Before_Any_Tick) {
+    using Picture = std::vector<Kelvane_Test::Pixel>;
+    std::vector<Picture> shown;
+    const std::pair<const char*, std::function<void(Game*)>> quits[] = {
+        {"Escape",
+         [&](Game* game) {
+             for (float progress : {0.25f, 0.75f}) {
+                 game->Show_Loading("assets/objects/tiles/", progress);
+                 shown.push_back(Kelvane_Test::Shown_Picture(game->Get_Display()));
+             }
+             EXPECT_TRUE(Kelvane_Test::Tap_Key(game->Get_Display(), "Escape"));
+         }},
+        {"close button", [](Game* game) { Kelvane_Test::Press_Close_Button(game->Get_Display()); }}};
+    for (const auto& [how, quit] : quits) {
+        ask_to_quit = quit;
+        EXPECT_EQ(Run_Game({new Scene("L", Loading_Start, Loading_Update, nullptr, Loading_Close)}), 0) << how;
+        EXPECT_EQ(trace, (std::vector<std::string>{"L.start", "L.close"})) << how;
+        EXPECT_LT(loading_steps, LOADING_STEPS) << how << ": the scene was never told";
+        std::vector<std::string> messages = Log_Messages();
+        EXPECT_EQ(std::count(messages.begin(), messages.end(), "Loading cancelled."), 1) << how;
+    }
+    // In the 320 x 240 window the bar spans x 64 to 256 at y 120 to 136, the text lies above it.
+    ASSERT_EQ(shown.size(), 2u);
+    auto white = [](const Picture& picture, int x, int y) {
+        const Kelvane_Test::Pixel& p = picture[y * 320 + x];
+        return p.r == 255 && p.g == 255 && p.b == 255;
+    };
+    for (const Picture& picture : shown) {
+        EXPECT_TRUE(white(picture, 100, 128) && !white(picture, 240, 128) && !white(picture, 10, 10));
+        int text = 0;
+        for (int i = 60 * 320; i < 110 * 320; i++) text += white(picture, i % 320, i / 320);
+        EXPECT_GT(text, 50);
+    }
+    EXPECT_FALSE(white(shown[0], 170, 128)) << "a quarter filled";
+    EXPECT_TRUE(white(shown[1], 170, 128)) << "three quarters filled";
 }
 
 TEST(Game_Delta, Measures_From_The_Reset_And_Caps_A_Stall_At_Two_Ticks) {

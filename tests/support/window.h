@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace Kelvane_Test {
 
@@ -26,5 +27,13 @@ struct Pixel {
     int r, g, b, a;
 };
 Pixel Read_Pixel(ALLEGRO_BITMAP* bitmap, int x, int y);
+
+// What the X server shows in a display's window, row by row (empty on failure).
+std::vector<Pixel> Shown_Picture(ALLEGRO_DISPLAY* display);
+// What a window manager sends when the user clicks the window's close button.
+void Press_Close_Button(ALLEGRO_DISPLAY* display);
+// Focuses the display's window and taps a key through the X server with
+// xdotool (a key name such as "F1"), down and up at once; false on failure.
+bool Tap_Key(ALLEGRO_DISPLAY* display, const std::string& key);
 
 }  // namespace Kelvane_Test
