@@ -40,8 +40,9 @@ bool File_Exists(std::string path);
 // Replaces a file whole or not at all: `write` fills a temporary file in the
 // same folder, which is renamed over the path only once every byte is on the
 // disk, so a crash, a full disk or a second instance never sees half a file.
-// A symbolic link is written through. False, with no temporary file left, on
-// any failure (the old file then stays as it was).
+// A symbolic link is written through and the old file's permissions are kept;
+// a file that may not be written is not replaced. False, with no temporary file
+// left, on any failure (the old file then stays as it was).
 bool Write_File_Whole(std::string path, const std::function<bool(ALLEGRO_FILE*)>& write);
 
 // Always-on precondition check: names the source file and what the caller did wrong.

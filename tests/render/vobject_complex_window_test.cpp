@@ -17,6 +17,7 @@
 
 #include "core/common.h"
 #include "core/config.h"
+#include "resources/bitmap.h"
 #include "resources/bitmap_manager.h"
 #include "support/scratch_dir.h"
 #include "support/window.h"
@@ -374,6 +375,31 @@ TEST_F(Complex_Object_Test, Caches_Older_Than_A_Source_Are_Cooked_Again_Once) {
     for (Kelvane::VObject_Complex* tile : tiles) EXPECT_EQ(images(tile), images(tiles[0]));
     EXPECT_EQ(Snapshot(tiles[0]->Get_Actual_Bit_Normal())[4][4], (Rgba{128, 128, 255, 100}));
     EXPECT_EQ(Snapshot(first->Get_Actual_Bit_Normal())[4][4], COOKED) << "objects built earlier keep their images";
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Complex_Object_Test, Images_That_Cannot_Be_Locked_Leave_The_Map_Or_Sprite_Out_Without_A_Crash) {
+    for (std::string file : {"normal.png", "diffuse.png"}) {
+        std::string name = "locked_" + file.substr(0, file.find('.'));
+        Make_Folder(name, 8, 8, Constant(255), Constant(200), FULL_SETTINGS);
+        ALLEGRO_BITMAP* held = store.Get_Bitmap(Folder(name) + file)->Get_Bit();
+        ASSERT_NE(al_lock_bitmap(held, ALLEGRO_PIXEL_FORMAT_ANY, ALLEGRO_LOCK_READONLY), nullptr);
+        testing::internal::CaptureStdout();
+        Kelvane::VObject_Complex* object = Build(name);
+        std::string said = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+        EXPECT_NE(said.find(Folder(name)), std::string::npos) << said;
+        EXPECT_TRUE(Is_Texture(object->Get_Actual_Bit_Normal())) << file;
+        if (file == "diffuse.png") {
+            EXPECT_EQ(object->Get_Actual_Bit_Shadow(), nullptr);
+            al_unlock_bitmap(held);
+        } else {
+            EXPECT_FALSE(Has_Caches(name)) << "nothing is cached from the missing image";
+        }
+    }
 }
 
 }  // namespace
