@@ -2,8 +2,9 @@
 
 #include <allegro5/allegro.h>
 #include <gtest/gtest.h>
+#include <grp.h>       // Required for: setgroups()
 #include <sys/wait.h>  // Required for: waitpid(), to run a save as another user
-#include <unistd.h>    // Required for: fork(), setuid()
+#include <unistd.h>    // Required for: fork(), setgid(), setuid()
 
 #include <array>
 #include <filesystem>
@@ -131,8 +132,13 @@ TEST_F(Config_Test, A_Replaced_File_Keeps_Its_Link_And_Permissions_And_A_Read_On
     // Nobody may not, even in a folder everybody may write.
     fs::permissions(".", fs::perms::all);
     fs::permissions("mine.ini", fs::perms::others_read, fs::perm_options::add);
+    const unsigned int NOBODY = 65534;  // the unprivileged user and its group
     pid_t child = fork();
-    if (child == 0) _exit(setuid(65534) == 0 ? (add_key("Width"), 0) : 2);
+    if (child == 0) {
+        bool dropped = setgroups(0, nullptr) == 0 && setgid(NOBODY) == 0 && setuid(NOBODY) == 0;
+        if (dropped) add_key("Width");
+        _exit(dropped ? 0 : 2);
+    }
     int status = 0;
     waitpid(child, &status, 0);
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
