@@ -44,7 +44,9 @@ bool Write_Durably(const std::string& path, const struct stat* permissions,
 
 }  // namespace
 
-bool File_Exists(std::string path) { return al_filename_exists(path.c_str()); }
+bool File_Exists(std::string path) {
+    return al_filename_exists(path.c_str());
+}
 
 bool Write_File_Whole(std::string path, const std::function<bool(ALLEGRO_FILE*)>& write) {
     std::string target = Link_Target(path);

@@ -49,7 +49,7 @@ public:
     void Attach_Light(Light* value) { light = value; }
 
 private:
-    // tall, cx and cy from settings.ini, which is completed with the defaults and saved.
+    // tall, cx and cy from settings.ini, which is saved when a missing key was added with its default.
     void Read_Settings();
     // True, after one line on standard output, when a cache this object uses
     // is older than one of the folder's sources.
