@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -16,6 +17,7 @@
 
 #include "core/common.h"
 #include "core/config.h"
+#include "resources/bitmap.h"
 #include "resources/bitmap_manager.h"
 #include "support/scratch_dir.h"
 #include "support/window.h"
@@ -35,6 +37,9 @@ Byte_Rule Block(int left, int top, int right, int bottom, int alpha = 255) {  //
     return [=](int x, int y) { return x >= left && x <= right && y >= top && y <= bottom ? alpha : 0; };
 }
 std::string Folder(const std::string& name) { return "assets/objects/" + name + "/"; }
+const std::array<std::string, 4> SOURCES{"diffuse.png", "normal.png", "height.png", "settings.ini"};
+const std::array<std::string, 2> CACHES{"normal_cooked.png", "shadow.png"};
+const std::string FULL_SETTINGS = "Height=500\nCenter_X=100\nCenter_Y=100";
 
 void Write_Image(const std::string& path, int w, int h, const std::function<ALLEGRO_COLOR(int, int)>& rule) {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
@@ -61,6 +66,12 @@ void Make_Folder(const std::string& name, int w, int h, const Byte_Rule& alpha =
 
 Rgba Of(Kelvane_Test::Pixel p) { return {p.r, p.g, p.b, p.a}; }
 
+std::array<ALLEGRO_BITMAP*, 3> Images(Kelvane::VObject_Complex* o) {
+    return {o->Get_Actual_Bit(), o->Get_Actual_Bit_Normal(), o->Get_Actual_Bit_Shadow()};
+}
+
+bool Is_Texture(ALLEGRO_BITMAP* bitmap) { return bitmap && !(al_get_bitmap_flags(bitmap) & ALLEGRO_MEMORY_BITMAP); }
+
 Image Snapshot(ALLEGRO_BITMAP* bitmap) {
     Image rows(static_cast<size_t>(al_get_bitmap_height(bitmap)));
     al_lock_bitmap(bitmap, ALLEGRO_PIXEL_FORMAT_ANY, ALLEGRO_LOCK_READONLY);  // one lock, not one per pixel
@@ -81,6 +92,12 @@ std::string Mask(const Image& image, int first_row, int last_row) {
 
 class Complex_Object_Test : public Kelvane_Test::Window_Test {
 protected:
+    void SetUp() override {
+        Window_Test::SetUp();
+        std::filesystem::create_directories("assets");
+        std::filesystem::copy_file(scratch.Previous() + "/" + Kelvane::DEFAULT_MISSING_BITMAP,
+                                   Kelvane::DEFAULT_MISSING_BITMAP);
+    }
     Kelvane::VObject_Complex* Build(const std::string& name, bool shadow = true) {
         built.push_back(
             std::make_unique<Kelvane::VObject_Complex>(&store, &camera, name, 10.0f, 20.0f, 30.0f, 0.5f, shadow));
@@ -127,11 +144,8 @@ TEST_F(Complex_Object_Test, First_Object_Completes_The_Folder_Unless_Its_Shadow_
 
 TEST_F(Complex_Object_Test, Objects_Share_One_Cook_And_A_Later_Run_Uses_The_Caches_As_They_Are) {
     Make_Folder("rock", 8, 8);
-    auto images = [](Kelvane::VObject_Complex* o) {
-        return std::array{o->Get_Actual_Bit(), o->Get_Actual_Bit_Normal(), o->Get_Actual_Bit_Shadow()};
-    };
     Kelvane::VObject_Complex* first = Build("rock");
-    for (int i = 1; i < 9; i++) EXPECT_EQ(images(Build("rock")), images(first));
+    for (int i = 1; i < 9; i++) EXPECT_EQ(Images(Build("rock")), Images(first));
     Write_Image(Folder("rock") + "normal_cooked.png", 8, 8, [](int, int) { return al_map_rgba(10, 20, 30, 40); });
     Write_Image(Folder("rock") + "shadow.png", 8, 8, [](int, int) { return al_map_rgba(7, 1, 0, 255); });
     Kelvane::Bitmap_Manager next_run;  // hand-edited caches come back as they are, not premultiplied
@@ -223,6 +237,126 @@ TEST_F(Shadow_Sprite_Test, Heights_Are_Stored_In_Base_255_Where_Each_Pixel_Meets
     EXPECT_NE(output.find(Folder("giant")), std::string::npos) << output;
     EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), 1) << output;
     EXPECT_EQ(Cast("fits", 3, 3, Constant(255), Constant(255), 39900).size(), 3u);
+}
+
+}  // namespace
+
+namespace {
+
+const Rgba COOKED{128, 128, 255, 200};  // Make_Folder's flat normal and height 200
+
+TEST_F(Complex_Object_Test, Broken_Caches_Are_Cooked_Again_And_Written_Whole) {
+    Make_Folder("rock", 8, 8, Constant(255), Constant(200), FULL_SETTINGS);
+    Image shadow = Snapshot(Build("rock")->Get_Actual_Bit_Shadow());
+    std::string cooked = Kelvane_Test::Read_File(Folder("rock") + CACHES[0]);
+    // What a crash, a full disk or a second instance used to leave behind.
+    Kelvane_Test::Write_File(Folder("rock") + CACHES[0], cooked.substr(0, cooked.size() / 2));
+    Kelvane_Test::Write_File(Folder("rock") + CACHES[1], "");
+    std::string again = " can't be used; cooking it again.\n";
+    for (std::string said : {"Cache " + Folder("rock") + CACHES[0] + again + "Cache " + Folder("rock") + CACHES[1] + again,
+                             std::string()}) {
+        Kelvane::Bitmap_Manager next_run;
+        testing::internal::CaptureStdout();
+        Kelvane::VObject_Complex rock(&next_run, &camera, "rock", 0.0f, 0.0f, 0.0f, 1.0f, true);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), said);
+        EXPECT_EQ(Snapshot(rock.Get_Actual_Bit_Normal())[4][4], COOKED);
+        EXPECT_EQ(Snapshot(rock.Get_Actual_Bit_Shadow()), shadow) << "cast from the real heights, not the checker";
+    }
+    EXPECT_EQ(Kelvane_Test::Folder_Entries(Folder("rock")).size(), 6u) << "no temporary file is left";
+}
+
+TEST_F(Complex_Object_Test, A_Full_Disk_Leaves_No_Partial_Cache_And_The_Object_Still_Shows) {
+    // Noisy normals make a cooked map too large for Allegro's write buffer, so the write fails mid-image.
+    Make_Folder("rock", 64, 64, Constant(255), Constant(200), FULL_SETTINGS);
+    auto noise = [](int x, int y) {
+        unsigned v = static_cast<unsigned>(x) * 374761393u + static_cast<unsigned>(y) * 668265263u;
+        v = (v ^ (v >> 13)) * 1274126177u;
+        return static_cast<int>((v ^ (v >> 16)) & 0xFF);
+    };
+    Write_Image(Folder("rock") + "normal.png", 64, 64,
+                [&](int x, int y) { return al_map_rgba(noise(x, y), noise(y, x), 255, 255); });
+    Kelvane::VObject_Complex* rock;
+    {
+        Kelvane_Test::File_Size_Limit full_disk(1);
+        rock = Build("rock");
+    }
+    EXPECT_EQ(Kelvane_Test::Folder_Entries(Folder("rock")).size(), SOURCES.size()) << "no cache, no temporary file";
+    EXPECT_EQ(Snapshot(rock->Get_Actual_Bit_Normal())[3][5], (Rgba{noise(5, 3), noise(3, 5), 255, 200}));
+    EXPECT_NE(rock->Get_Actual_Bit_Shadow(), nullptr);
+}
+
+TEST_F(Complex_Object_Test, Unusable_Sources_And_Settings_Are_Shown_But_Never_Cached) {
+    Make_Folder("rock", 8, 8);
+    std::filesystem::create_directory(Folder("rock") + "settings.ini");
+    Kelvane::VObject_Complex* rock = Build("rock");
+    EXPECT_EQ((std::array{rock->Get_Tall(), rock->Get_CX(), rock->Get_CY()}), (std::array{500.0f, 100.0f, 100.0f}));
+    EXPECT_TRUE(std::filesystem::is_empty(Folder("rock") + "settings.ini"));
+
+    int largest = al_get_display_option(display, ALLEGRO_MAX_BITMAP_SIZE);
+    auto too_wide = [largest](const std::string& path) {
+        Write_Image(path, largest + 1, 1, [](int, int) { return al_map_rgba(200, 100, 50, 255); });
+    };
+    auto missing = [](const std::string& path) { std::filesystem::remove(path); };
+    auto locked = [this](const std::string& path) {  // as Allegro leaves an image whose saving failed
+        al_lock_bitmap(store.Get_Bitmap(path)->Get_Bit(), ALLEGRO_PIXEL_FORMAT_ANY, ALLEGRO_LOCK_READONLY);
+    };
+    const std::vector<std::pair<std::string, std::function<void(const std::string&)>>> spoilers{
+        {"diffuse.png", missing}, {"height.png", missing}, {"diffuse.png", too_wide}, {"normal.png", locked}};
+    for (size_t i = 0; i < spoilers.size(); i++) {
+        std::string name = "spoilt" + std::to_string(i);
+        auto [file, spoil] = spoilers[i];
+        Make_Folder(name, 8, 8);
+        spoil(Folder(name) + file);
+        testing::internal::CaptureStdout();
+        Kelvane::VObject_Complex* spoilt = Build(name);
+        std::string said = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+        EXPECT_NE(said.find(Folder(name)), std::string::npos) << said;
+        EXPECT_TRUE(Is_Texture(spoilt->Get_Actual_Bit()) && Is_Texture(spoilt->Get_Actual_Bit_Normal())) << i;
+        EXPECT_NE(spoilt->Get_Actual_Bit_Shadow(), nullptr) << i;
+        EXPECT_FALSE(Kelvane::File_Exists(Folder(name) + CACHES[0]) || Kelvane::File_Exists(Folder(name) + CACHES[1]))
+            << "nothing outlives the user putting the file back";
+    }
+}
+
+TEST_F(Complex_Object_Test, Caches_Older_Than_A_Source_Are_Cooked_Again_Once) {
+    Make_Folder("rock", 8, 8, Constant(255), Constant(200), FULL_SETTINGS);
+    Kelvane::VObject_Complex* first = Build("rock");
+    auto base = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
+    auto made = base + std::chrono::seconds(10);
+    auto age_folder = [&] {
+        for (const std::string& source : SOURCES) std::filesystem::last_write_time(Folder("rock") + source, base);
+        for (const std::string& cache : CACHES) std::filesystem::last_write_time(Folder("rock") + cache, made);
+    };
+    auto next_start = [&] {
+        Kelvane::Bitmap_Manager next_run;
+        testing::internal::CaptureStdout();
+        Kelvane::VObject_Complex rock(&next_run, &camera, "rock", 0.0f, 0.0f, 0.0f, 1.0f, true);
+        return testing::internal::GetCapturedStdout();
+    };
+    auto time_of = [](const std::string& file) { return std::filesystem::last_write_time(Folder("rock") + file); };
+    const std::string stale = "Object " + Folder("rock") + ": caches older than their sources; cooking them again.\n";
+    age_folder();
+    EXPECT_EQ(next_start(), "");
+    EXPECT_EQ((std::array{time_of(SOURCES[3]), time_of(CACHES[0]), time_of(CACHES[1])}), (std::array{base, made, made}))
+        << "a complete settings.ini is not written, and fresh caches are used as they are";
+    for (const std::string& source : SOURCES) {
+        std::filesystem::last_write_time(Folder("rock") + source, made + std::chrono::seconds(10));
+        EXPECT_EQ(next_start(), stale) << source;
+        EXPECT_GT(std::min(time_of(CACHES[0]), time_of(CACHES[1])), time_of(source));
+        EXPECT_EQ(next_start(), "") << "a second start cooks nothing";
+        age_folder();
+    }
+
+    // Nine objects of one folder in a run whose store still holds the old images.
+    Write_Image(Folder("rock") + "height.png", 8, 8, [](int, int) { return al_map_rgba(100, 0, 0, 255); });
+    testing::internal::CaptureStdout();
+    std::vector<Kelvane::VObject_Complex*> tiles;
+    for (int i = 0; i < 9; i++) tiles.push_back(Build("rock"));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), stale);
+    for (Kelvane::VObject_Complex* tile : tiles) EXPECT_EQ(Images(tile), Images(tiles[0]));
+    EXPECT_EQ(Snapshot(tiles[0]->Get_Actual_Bit_Normal())[4][4], (Rgba{128, 128, 255, 100}));
+    EXPECT_EQ(Snapshot(first->Get_Actual_Bit_Normal())[4][4], COOKED) << "objects built earlier keep their images";
 }
 
 }  // namespace

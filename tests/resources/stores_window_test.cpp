@@ -81,12 +81,31 @@ TEST_F(Store_Test, Missing_Or_Corrupt_Files_Get_The_Fallback_With_One_Message) {
     std::string said = testing::internal::GetCapturedStdout();
     ASSERT_NE(corrupt->Get_Bit(), nullptr);
     ASSERT_NE(missing->Get_Bit(), nullptr);
+
     EXPECT_EQ(Width(corrupt), fallback_w);
     EXPECT_EQ(Width(missing), fallback_w);
     EXPECT_NE(corrupt->Get_Bit(), missing->Get_Bit()) << "each entry owns its own copy";
     EXPECT_EQ(said.find("Bitmap corrupt.png couldn't be loaded. Is the file valid?\n"), 0u);
     EXPECT_EQ(said.find("corrupt.png", 20), std::string::npos) << "said once, not on the cached request";
     EXPECT_NE(said.find("nowhere.png"), std::string::npos);
+}
+
+TEST_F(Store_Test, An_Image_Too_Large_For_A_Texture_Gets_The_Fallback_Unless_A_Memory_Image_Is_Asked_For) {
+    int largest = al_get_display_option(display, ALLEGRO_MAX_BITMAP_SIZE);
+    al_set_new_bitmap_flags(ALLEGRO_MEMORY_BITMAP);  // cooking sources are read on the CPU, however large
+    ALLEGRO_BITMAP* wide = al_create_bitmap(largest + 1, 1);
+    ASSERT_TRUE(al_save_bitmap("wide.png", wide));
+    al_destroy_bitmap(wide);
+    Bitmap_Manager store;
+    EXPECT_EQ(Width(store.Get_Bitmap("wide.png")), largest + 1);
+    al_set_new_bitmap_flags(0);
+    testing::internal::CaptureStdout();
+    Bitmap* texture = store.Get_Bitmap("./wide.png");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Bitmap ./wide.png is larger than the largest texture (" +
+                                                          std::to_string(largest) + " x " + std::to_string(largest) +
+                                                          "). Using the missing image.\n");
+    EXPECT_TRUE(texture->Is_Fallback());
+    EXPECT_FALSE(al_get_bitmap_flags(texture->Get_Bit()) & ALLEGRO_MEMORY_BITMAP);
 }
 
 TEST_F(Store_Test, No_Fallback_Image_Ends_The_Process_With_Status_1) {
@@ -102,7 +121,7 @@ TEST_F(Store_Test, No_Fallback_Image_Ends_The_Process_With_Status_1) {
             if (!freopen(getenv("KELVANE_TEST_STDOUT"), "w", stdout)) std::abort();
             Bitmap bitmap("corrupt.png");
         },
-        testing::ExitedWithCode(1), "");
+        testing::ExitedWithCode(1), "The default missing bitmap couldn't be loaded either\\.");
     EXPECT_EQ(Kelvane_Test::Read_File(output),
               "Bitmap corrupt.png couldn't be loaded. Is the file valid?\n"
               "The default missing bitmap couldn't be loaded either.");

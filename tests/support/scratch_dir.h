@@ -3,6 +3,7 @@
 // working directory comes back and the folder is removed at the end.
 
 #include <string>
+#include <vector>
 
 namespace Kelvane_Test {
 
@@ -21,6 +22,23 @@ private:
     std::string path;
     std::string previous;
 };
+
+// While it lives, no file of this process grows beyond `bytes`: writes past
+// that fail as they do on a full disk.
+class File_Size_Limit {
+public:
+    explicit File_Size_Limit(unsigned long bytes);
+    ~File_Size_Limit();
+    File_Size_Limit(const File_Size_Limit&) = delete;
+    File_Size_Limit& operator=(const File_Size_Limit&) = delete;
+
+private:
+    unsigned long previous;
+    void (*previous_handler)(int);
+};
+
+// The names in a folder, sorted.
+std::vector<std::string> Folder_Entries(const std::string& path);
 
 // The whole content of a text file, or "" when it cannot be read.
 std::string Read_File(const std::string& path);

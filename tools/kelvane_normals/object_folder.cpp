@@ -154,10 +154,6 @@ bool Derive_Folder(const Request& request) {
     }
     std::printf("kelvane_normals: wrote %s (%d x %d, strength %g, radius %d)\n", output.c_str(), field.width,
                 field.height, request.strength, request.radius);
-    std::string cooked = In_Folder(request.folder, "normal_cooked.png");
-    if (fs::exists(cooked))
-        std::printf("kelvane_normals: %s still holds the old normals; delete it and the engine cooks the new ones\n",
-                    cooked.c_str());
     return true;
 }
 
