@@ -76,6 +76,11 @@ void Put(ALLEGRO_CONFIG* config, const std::string& section, const std::array<co
     for (size_t i = 0; i < keys.size(); i++) Put(config, section, keys[i], values[i]);
 }
 
+// How a log line ends that says how much was saved or loaded.
+std::string Counts_Text(size_t objects, size_t lights) {
+    return " (objects: " + std::to_string(objects) + ", point lights: " + std::to_string(lights) + ").";
+}
+
 std::string Object_Section(int index) { return OBJECT_SECTION + std::to_string(index); }
 std::string Light_Section(int index) { return LIGHT_SECTION + std::to_string(index); }
 
@@ -125,8 +130,7 @@ bool Scene_File::Save(Camera* camera, Light* sun, std::list<VObject*>* objects, 
     bool saved = Write_File_Whole(path, [data](ALLEGRO_FILE* file) { return al_save_config_file_f(file, data); });
     al_destroy_config(data);
     if (saved)
-        log->Write("Scene saved to " + path + " (objects: " + std::to_string(count) +
-                   ", point lights: " + std::to_string(lights->size()) + ").");
+        log->Write("Scene saved to " + path + Counts_Text(count, lights->size()));
     else
         log->Write("Scene couldn't be saved to " + path + "; the file is left as it was.");
     return saved;
@@ -149,30 +153,37 @@ bool Scene_File::Load(Bitmap_Manager* store, Camera* camera, Light* sun, std::li
     int object_count = static_cast<int>(Number(WORLD_SECTION, "Objects", 0.0f, Rule::COUNT));
     int light_count = static_cast<int>(Number(WORLD_SECTION, "Lights", 0.0f, Rule::COUNT));
     std::vector<VObject*> built;
+    int loaded = 0;
     for (int i = 0; i < object_count; i++) {
         std::string section = Object_Section(i);
-        std::string name = Text(section, "Folder");
+        std::string name = Existing_Folder(section);
         built.push_back(nullptr);
-        if (name.empty()) {
-            Report(section, "has no Folder; the object is skipped");
-            continue;
-        }
-        // Checked before building: a typing error must not bring up a checker-image object.
-        std::error_code error;
-        if (!std::filesystem::is_directory(VObject_Complex::Folder_Of(name), error)) {
-            Report(section, "Folder = " + name + " is no folder of assets/objects/; the object is skipped");
-            continue;
-        }
+        if (name.empty()) continue;
         if (!step(VObject_Complex::Folder_Of(name), static_cast<float>(i) / object_count)) return false;
         built.back() = Load_Object(store, camera, section, name);
         objects->push_back(built.back());
+        loaded++;
     }
     for (int i = 0; i < light_count; i++) {
         Light* light = Load_Light(Light_Section(i));
         Attach_To_Carrier(light, Light_Section(i), built);
         lights->push_back(light);
     }
+    log->Write("Scene loaded from " + path + Counts_Text(loaded, light_count));
     return true;
+}
+
+std::string Scene_File::Existing_Folder(const std::string& section) {
+    std::string name = Text(section, "Folder");
+    std::error_code error;
+    if (name.empty())
+        Report(section, "has no Folder; the object is skipped");
+    // Checked before building: a typing error must not bring up a checker-image object.
+    else if (!std::filesystem::is_directory(VObject_Complex::Folder_Of(name), error))
+        Report(section, "Folder = " + name + " is no folder of assets/objects/; the object is skipped");
+    else
+        return name;
+    return "";
 }
 
 float Scene_File::Number(const std::string& section, const std::string& key, float fallback, Rule rule) {

@@ -43,7 +43,8 @@ public:
     // naming the file, the section and the problem: a bad number is replaced by
     // what the camera or `sun` held (for objects and lights by a fixed default),
     // an object whose folder does not exist is skipped before it is built, and a
-    // light whose carrier is unknown stays free. False when `step` stopped it.
+    // light whose carrier is unknown stays free. A last log line says how much
+    // was loaded. False when `step` stopped it.
     bool Load(Bitmap_Manager* store, Camera* camera, Light* sun, std::list<VObject*>* objects,
               std::list<Light*>* lights, const Loading_Step& step);
 
@@ -62,6 +63,8 @@ private:
     void Report(const std::string& section, const std::string& problem);
     void Load_Map(Camera* camera);
     void Load_Sun(Light* sun);
+    // The section's Folder, or "" after a log line when it is missing or names no existing folder.
+    std::string Existing_Folder(const std::string& section);
     VObject* Load_Object(Bitmap_Manager* store, Camera* camera, const std::string& section, const std::string& name);
     Light* Load_Light(const std::string& section);
     // Attaches the light to the object the section's Carried_By names, if any:

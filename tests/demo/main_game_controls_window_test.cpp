@@ -1,7 +1,4 @@
 // The demonstration scene's controls, driven through the input arrays the input poll fills.
-#include <iomanip>
-#include <sstream>
-
 #include "demo_scene_fixture.h"
 #include "support/window.h"
 
@@ -127,75 +124,6 @@ TEST_F(Demo_Scene_Test, Each_Function_Key_Pressed_Flips_Its_Own_Debug_Flag) {
     EXPECT_EQ(flags_after({ALLEGRO_KEY_F5}), 0) << "F5 on the next tick switches editor mode off again";
     Hold(ALLEGRO_KEY_F2, 3);  // held, not pressed: no flip
     EXPECT_EQ(flags_after({ALLEGRO_KEY_F1, ALLEGRO_KEY_F3}), Kelvane::DEBUG_LIGHTS | Kelvane::DEBUG_NORMALS);
-}
-
-// Editor mode on; no scene file around, since the other tests start from the built-in world.
-class Demo_Scene_File_Test : public Demo_Scene_Test {
-protected:
-    void SetUp() override {
-        std::filesystem::remove_all("scenes");
-        Demo_Scene_Test::SetUp();
-        debug_mode = Kelvane::DEBUG_EDITOR;
-    }
-    void TearDown() override { std::filesystem::remove_all("scenes"), Demo_Scene_Test::TearDown(); }
-
-    // Every saved field of the world, exactly, and what `pilar` and each lamp point at.
-    static std::string World() {
-        std::ostringstream text;
-        text << std::setprecision(9) << cam->Get_Map_Width() << " " << cam->Get_Map_Height() << " "
-             << cam->Get_Map_Tall() << " sun";
-        for (float value : {directional->Get_X(), directional->Get_Y(), directional->Get_Z(), directional->Get_R(),
-                            directional->Get_G(), directional->Get_B(), directional->Get_Strength(),
-                            directional->Get_Ambience()})
-            text << " " << value;
-        for (VObject_Complex* o : Complex_Objects()) {
-            auto carried = std::find(lights.begin(), lights.end(), o->Get_Light());
-            text << "\n" << o->Get_Name() << " " << o->Get_X() << " " << o->Get_Y() << " " << o->Get_Z() << " "
-                 << o->Get_Scale() << " " << o->Has_Shadow() << o->Is_Visible() << (o == pilar ? " pilar" : "")
-                 << " carries " << std::distance(lights.begin(), carried);
-        }
-        for (Kelvane::Light* l : lights)
-            text << "\nlight " << l->Get_X() << " " << l->Get_Y() << " " << l->Get_Z() << " " << l->Get_R() << " "
-                 << l->Get_G() << " " << l->Get_B() << " " << l->Get_Range();
-        return text.str();
-    }
-    static std::vector<VObject_Complex*> Complex_Objects() {
-        std::vector<VObject_Complex*> objects;
-        for (int i = 0; i < static_cast<int>(vobjects.size()); i++) objects.push_back(Object(i));
-        return objects;
-    }
-};
-
-TEST_F(Demo_Scene_File_Test, Ctrl_S_Saves_Only_In_Editor_Mode_Whole_With_A_Log_Line) {
-    Tick_Pressing({ALLEGRO_KEY_S});
-    debug_mode = 0, Hold(ALLEGRO_KEY_LCTRL, 3), Tick_Pressing({ALLEGRO_KEY_S});
-    EXPECT_FALSE(std::filesystem::exists("scenes")) << "S alone, or Ctrl+S outside editor mode, saves nothing";
-    debug_mode = Kelvane::DEBUG_EDITOR, KB_Active[ALLEGRO_KEY_LCTRL] = false, Hold(ALLEGRO_KEY_RCTRL, 3);
-    Tick_Pressing({ALLEGRO_KEY_S});
-    EXPECT_EQ(Folder_Entries("scenes"), std::vector<std::string>{"main.ini"}) << "no temporary file left";
-    std::string log = Read_File("game.log");
-    EXPECT_EQ(log.substr(log.rfind("--> ")), "--> Scene saved to scenes/main.ini (objects: 15, point lights: 1).\n");
-}
-
-TEST_F(Demo_Scene_File_Test, A_Saved_World_Loads_Back_Field_For_Field_With_Lamps_Carrying_Their_Lights) {
-    VObject_Complex* robot = Object(ROBOT);
-    robot->Set_X(123.456789f), robot->Set_Y(-0.1f), robot->Set_Z(77.7f), robot->Set_Scale(0.333333f);
-    robot->Set_Visible(false);
-    mouse_x = 300.0f, mouse_y = 200.0f, Tick_Pressing({ALLEGRO_KEY_L});                    // a second lamp
-    lights.push_back(new Kelvane::Light(1.5f, 2.25f, 1e-7f, 123.0f, 0.1f, 0.2f, 0.3f, 0));  // carried by none
-    *directional = Kelvane::Light(-1.0f, 3.0f, 7.0f, 300.0f, 0.9f, 0.8f, 0.7f, 0);
-    directional->Normalize(), directional->Set_Strength(0.7f), directional->Set_Ambience(0.123f);
-    cam->Set_Map_Width(5000.5f), cam->Set_Map_Height(3333.3f), cam->Set_Map_Tall(1234.5f);
-    // A tile drawn last, as the renderer may order them: `pilar` stays the second lamp, the latest non-tile.
-    vobjects.splice(vobjects.end(), vobjects, vobjects.begin());
-    std::string saved = World();
-    Hold(ALLEGRO_KEY_LCTRL, 3), Tick_Pressing({ALLEGRO_KEY_S});
-
-    Free_World();
-    MainGame_Start(game);
-    EXPECT_EQ(World(), saved);
-    Object(LAMP - 1)->Set_X(42.0f), Tick();  // the first lamp, one place up since the tile moved
-    EXPECT_EQ(lights.front()->Get_X(), 42.0f) << "a loaded lamp carries its light";
 }
 
 }  // namespace
