@@ -84,15 +84,7 @@ std::string Counts_Text(size_t objects, size_t lights) {
 std::string Object_Section(int index) { return OBJECT_SECTION + std::to_string(index); }
 std::string Light_Section(int index) { return LIGHT_SECTION + std::to_string(index); }
 
-}  // namespace
-
-Scene_File::Scene_File(std::string path, Log* log) : path(path), log(log), config(nullptr) {}
-
-Scene_File::~Scene_File() { delete config; }
-
-bool Scene_File::Save(Camera* camera, Light* sun, std::list<VObject*>* objects, std::list<Light*>* lights) {
-    ALLEGRO_CONFIG* data = al_create_config();
-    al_add_config_comment(data, "", "Kelvane scene, written by Ctrl+S in editor mode.");
+void Put_Map_And_Sun(ALLEGRO_CONFIG* data, Camera* camera, Light* sun) {
     Put(data, WORLD_SECTION, "Map_Width", camera->Get_Map_Width());
     Put(data, WORLD_SECTION, "Map_Height", camera->Get_Map_Height());
     Put(data, WORLD_SECTION, "Map_Tall", camera->Get_Map_Tall());
@@ -100,7 +92,11 @@ bool Scene_File::Save(Camera* camera, Light* sun, std::list<VObject*>* objects, 
     Put(data, SUN_SECTION, COLOUR_KEYS, {sun->Get_R(), sun->Get_G(), sun->Get_B()});
     Put(data, SUN_SECTION, "Strength", sun->Get_Strength());
     Put(data, SUN_SECTION, "Ambience", sun->Get_Ambience());
-    std::map<Light*, int> carriers;
+}
+
+// The complex objects, numbered from 0; each carried light goes into `carriers`
+// with its carrier's number. Returns how many there are.
+int Put_Objects(ALLEGRO_CONFIG* data, std::list<VObject*>* objects, std::map<Light*, int>& carriers) {
     int count = 0;
     for (VObject* object : *objects) {
         if (object->Get_Type() != VOBJECT_TYPE_COMPLEX) continue;
@@ -114,8 +110,11 @@ bool Scene_File::Save(Camera* camera, Light* sun, std::list<VObject*>* objects, 
         if (complex->Get_Light()) carriers[complex->Get_Light()] = count;
         count++;
     }
-    Put(data, WORLD_SECTION, "Objects", std::to_string(count));
-    Put(data, WORLD_SECTION, "Lights", std::to_string(lights->size()));
+    return count;
+}
+
+// A free light has no Carried_By.
+void Put_Lights(ALLEGRO_CONFIG* data, std::list<Light*>* lights, std::map<Light*, int>& carriers) {
     int index = 0;
     for (Light* light : *lights) {
         std::string section = Light_Section(index++);
@@ -124,6 +123,23 @@ bool Scene_File::Save(Camera* camera, Light* sun, std::list<VObject*>* objects, 
         Put(data, section, "Range", light->Get_Range());
         if (carriers.count(light)) Put(data, section, "Carried_By", std::to_string(carriers[light]));
     }
+}
+
+}  // namespace
+
+Scene_File::Scene_File(std::string path, Log* log) : path(path), log(log), config(nullptr) {}
+
+Scene_File::~Scene_File() { delete config; }
+
+bool Scene_File::Save(Camera* camera, Light* sun, std::list<VObject*>* objects, std::list<Light*>* lights) {
+    ALLEGRO_CONFIG* data = al_create_config();
+    al_add_config_comment(data, "", "Kelvane scene, written by Ctrl+S in editor mode.");
+    Put_Map_And_Sun(data, camera, sun);
+    std::map<Light*, int> carriers;
+    int count = Put_Objects(data, objects, carriers);
+    Put(data, WORLD_SECTION, "Objects", std::to_string(count));
+    Put(data, WORLD_SECTION, "Lights", std::to_string(lights->size()));
+    Put_Lights(data, lights, carriers);
     std::error_code error;
     std::filesystem::path folder = std::filesystem::path(path).parent_path();
     if (!folder.empty()) std::filesystem::create_directories(folder, error);
@@ -165,8 +181,9 @@ bool Scene_File::Load(Bitmap_Manager* store, Camera* camera, Light* sun, std::li
         loaded++;
     }
     for (int i = 0; i < light_count; i++) {
-        Light* light = Load_Light(Light_Section(i));
-        Attach_To_Carrier(light, Light_Section(i), built);
+        std::string section = Light_Section(i);
+        Light* light = Load_Light(section);
+        Attach_To_Carrier(light, section, built);
         lights->push_back(light);
     }
     log->Write("Scene loaded from " + path + Counts_Text(loaded, light_count));
@@ -176,9 +193,9 @@ bool Scene_File::Load(Bitmap_Manager* store, Camera* camera, Light* sun, std::li
 std::string Scene_File::Existing_Folder(const std::string& section) {
     std::string name = Text(section, "Folder");
     std::error_code error;
+    // Checked before building: a typing error must not bring up a checker-image object.
     if (name.empty())
         Report(section, "has no Folder; the object is skipped");
-    // Checked before building: a typing error must not bring up a checker-image object.
     else if (!std::filesystem::is_directory(VObject_Complex::Folder_Of(name), error))
         Report(section, "Folder = " + name + " is no folder of assets/objects/; the object is skipped");
     else
