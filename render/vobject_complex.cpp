@@ -228,7 +228,7 @@ std::filesystem::file_time_type Write_Time(const std::string& path) {
 VObject_Complex::VObject_Complex(Bitmap_Manager* store, Camera* camera, std::string name, float x, float y,
                                  float z, float scale, bool shadow)
     : actual_bit_normal(nullptr), actual_bit_shadow(nullptr), tall(0.0f), scale(scale), has_shadow(shadow),
-      folder(OBJECTS_FOLDER + name + "/"), fallback_sources(false), selected(false), hover(false), light(nullptr) {
+      name(name), folder(Folder_Of(name)), fallback_sources(false), selected(false), hover(false), light(nullptr) {
     Read_Settings();
     // After the settings: a settings.ini completed just now makes the caches stale
     // at once, rather than on the next start.
@@ -252,6 +252,10 @@ VObject_Complex::VObject_Complex(Bitmap_Manager* store, Camera* camera, std::str
         Generate_Shadow_Bit(camera);
         return actual_bit_shadow;
     });
+}
+
+std::string VObject_Complex::Folder_Of(std::string name) {
+    return OBJECTS_FOLDER + name + "/";
 }
 
 void VObject_Complex::Update(float) {

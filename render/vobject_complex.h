@@ -24,6 +24,8 @@ public:
     // unusable or older than a source. The camera and store are used only here.
     VObject_Complex(Bitmap_Manager* store, Camera* camera, std::string name, float x, float y, float z,
                     float scale, bool shadow);
+    // The asset folder an object of that name is built from: "assets/objects/<name>/".
+    static std::string Folder_Of(std::string name);
 
     // Moves the attached light, if any, onto the object's position.
     void Update(float dt) override;
@@ -38,6 +40,8 @@ public:
 
     ALLEGRO_BITMAP* Get_Actual_Bit_Normal() { return actual_bit_normal; }
     ALLEGRO_BITMAP* Get_Actual_Bit_Shadow() { return actual_bit_shadow; }
+    std::string Get_Name() { return name; }
+    bool Has_Shadow() { return has_shadow; }
     float Get_Tall() { return tall; }
     float Get_Scale() { return scale; }
     void Set_Scale(float value) { scale = value; }
@@ -47,6 +51,7 @@ public:
     bool Get_Hover() { return hover; }
     void Set_Hover(bool value) { hover = value; }
     void Attach_Light(Light* value) { light = value; }
+    Light* Get_Light() { return light; }
 
 private:
     // tall, cx and cy from settings.ini, which is saved when a missing key was added with its default.
@@ -69,6 +74,7 @@ private:
     float tall;
     float scale;
     bool has_shadow;
+    std::string name;
     std::string folder;
     // The diffuse, normal or height image is the fallback: what is made from it
     // is shown, but never cached, so restoring the file brings the object back.

@@ -67,7 +67,7 @@ protected:
         for (Kelvane::Light* light : lights) delete light;
         vobjects.clear(), lights.clear();
         delete directional, delete cam, al_destroy_font(font), al_destroy_bitmap(b1), al_destroy_bitmap(b2);
-        directional = nullptr, cam = nullptr, font = nullptr, b1 = b2 = nullptr;
+        directional = nullptr, cam = nullptr, pilar = nullptr, font = nullptr, b1 = b2 = nullptr;
     }
 
     void Tick(float dt = 1.0f) { MainGame_Update(game, dt); }
