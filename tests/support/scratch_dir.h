@@ -2,6 +2,9 @@
 // A fresh temporary folder made the working directory for one test; the old
 // working directory comes back and the folder is removed at the end.
 
+#include <gtest/gtest.h>
+
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -44,5 +47,12 @@ std::vector<std::string> Folder_Entries(const std::string& path);
 std::string Read_File(const std::string& path);
 // Writes a text file, creating or replacing it.
 void Write_File(const std::string& path, const std::string& text);
+
+// What `run` printed to standard output.
+inline std::string Printed(const std::function<void()>& run) {
+    testing::internal::CaptureStdout();
+    run();
+    return testing::internal::GetCapturedStdout();
+}
 
 }  // namespace Kelvane_Test
