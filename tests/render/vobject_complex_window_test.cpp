@@ -1,5 +1,7 @@
 // The complex object against real image files: folder set-up, caches, the cooked normal map and the shadow sprite.
 
+#include "render/vobject_complex.h"
+
 #include <allegro5/allegro.h>
 #include <gtest/gtest.h>
 
@@ -14,7 +16,6 @@
 #include <vector>
 
 #include "core/common.h"
-#include "render/vobject_complex.h"
 #include "resources/bitmap.h"
 #include "resources/bitmap_manager.h"
 #include "support/scratch_dir.h"
@@ -24,6 +25,7 @@
 
 namespace {
 
+using Kelvane_Test::Write_Image;
 using Rgba = std::array<int, 4>;
 using Byte_Rule = std::function<int(int x, int y)>;
 using Image = std::vector<std::vector<Rgba>>;  // pixels by row
@@ -41,19 +43,6 @@ std::string Folder(const std::string& name) { return "assets/objects/" + name + 
 const std::array<std::string, 4> SOURCES{"diffuse.png", "normal.png", "height.png", "settings.ini"};
 const std::array<std::string, 2> CACHES{"normal_cooked.png", "shadow.png"};
 const std::string FULL_SETTINGS = "Height=500\nCenter_X=100\nCenter_Y=100";
-
-void Write_Image(const std::string& path, int w, int h, const std::function<ALLEGRO_COLOR(int, int)>& rule) {
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    al_set_new_bitmap_flags(ALLEGRO_MEMORY_BITMAP);
-    ALLEGRO_BITMAP* image = al_create_bitmap(w, h);
-    al_set_new_bitmap_flags(0);
-    ALLEGRO_BITMAP* target = al_get_target_bitmap();
-    al_set_target_bitmap(image);
-    for (int i = 0; i < w * h; i++) al_put_pixel(i % w, i / w, rule(i % w, i / w));
-    al_set_target_bitmap(target);
-    ASSERT_TRUE(al_save_bitmap(path.c_str(), image)) << path;
-    al_destroy_bitmap(image);
-}
 
 // Flat normals, diffuse alpha and height red per pixel, and settings.ini lines if any.
 void Make_Folder(const std::string& name, int w, int h, const Byte_Rule& alpha = Constant(255),

@@ -8,6 +8,7 @@
 #include <allegro5/allegro_x.h>  // Required for: al_get_x_window_id()
 
 #include <cstdlib>  // Required for: std::system()
+#include <filesystem>
 
 // Last: its macros (None, Bool, Status) would clash with the headers above.
 #include <X11/Xlib.h>
@@ -47,6 +48,21 @@ Pixel Read_Pixel(ALLEGRO_BITMAP* bitmap, int x, int y) {
     unsigned char r, g, b, a;
     al_unmap_rgba(al_get_pixel(bitmap, x, y), &r, &g, &b, &a);
     return Pixel{r, g, b, a};
+}
+
+void Write_Image(const std::string& path, int w, int h, const std::function<ALLEGRO_COLOR(int x, int y)>& colour) {
+    std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    if (!folder.empty()) std::filesystem::create_directories(folder);
+    int flags = al_get_new_bitmap_flags();
+    al_set_new_bitmap_flags(ALLEGRO_MEMORY_BITMAP);
+    ALLEGRO_BITMAP* image = al_create_bitmap(w, h);
+    al_set_new_bitmap_flags(flags);
+    ALLEGRO_BITMAP* target = al_get_target_bitmap();
+    al_set_target_bitmap(image);
+    for (int i = 0; i < w * h; i++) al_put_pixel(i % w, i / w, colour(i % w, i / w));
+    al_set_target_bitmap(target);
+    EXPECT_TRUE(al_save_bitmap(path.c_str(), image)) << path;
+    al_destroy_bitmap(image);
 }
 
 std::vector<Pixel> Shown_Picture(ALLEGRO_DISPLAY* display) {

@@ -5,6 +5,7 @@
 #include <allegro5/allegro.h>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,8 @@ struct Pixel {
     int r, g, b, a;
 };
 Pixel Read_Pixel(ALLEGRO_BITMAP* bitmap, int x, int y);
+// Saves a w x h image of the colour rule's pixels, making its folder; the new-bitmap flags are left as they were.
+void Write_Image(const std::string& path, int w, int h, const std::function<ALLEGRO_COLOR(int x, int y)>& colour);
 
 // What the X server shows in a display's window, row by row (empty on failure).
 std::vector<Pixel> Shown_Picture(ALLEGRO_DISPLAY* display);
