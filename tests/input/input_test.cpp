@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
+#include <array>
 #include <set>
 
 namespace {
@@ -52,45 +52,27 @@ TEST_F(Input_Test, Only_The_Mapped_Inputs_Are_Tracked) {
     EXPECT_EQ(std::count(Keys_To_Check, Keys_To_Check + INPUT_ENTRIES, true), 99);
     for (int key : {1, 26, 59, 75, 85, 92, 215, 217, 218, 219, 256, 257, 258}) EXPECT_TRUE(Keys_To_Check[key]) << key;
     for (int key : {0, 93, 214, 216, 220, 255, 259, 511}) EXPECT_FALSE(Keys_To_Check[key]) << key;
-    const int untracked[] = {ALLEGRO_KEY_RSHIFT, ALLEGRO_KEY_CAPSLOCK, 259};
-    for (int n = 0; n < 30; n++) Poll(std::set<int>(std::begin(untracked), std::end(untracked)));
-    Poll({});
-    for (int key : untracked) EXPECT_FALSE(Any_Flag(key)) << key;
 }
 
-TEST_F(Input_Test, A_Held_Key_Shows_One_Press_Then_Counts_Polls_Then_One_Release) {
+TEST_F(Input_Test, A_Held_Key_Shows_One_Press_Then_Counts_Polls_Up_To_2000_Then_One_Release) {
     Polls(true, 1);
-    EXPECT_TRUE(KB_Active[KEY] && KB_Input[KEY]);
+    EXPECT_TRUE(KB_Active[KEY] && KB_Input[KEY] && KB_TimePressed[KEY] == 1);
     EXPECT_FALSE(KB_DoublePressed[KEY] || KB_Released[KEY]);  // a first press has no window
-    EXPECT_EQ(KB_TimePressed[KEY], 1);
-    for (int time : {2, 3}) {
-        Polls(true, 1);
-        EXPECT_TRUE(KB_Active[KEY] && !KB_Input[KEY]);
+    Polls(true, 1);
+    EXPECT_TRUE(KB_Active[KEY] && !KB_Input[KEY] && KB_TimePressed[KEY] == 2);
+    for (auto [polls, time] : {std::array{1997, 1999}, {1, 2000}, {3000, 2000}}) {
+        Polls(true, polls);
         EXPECT_EQ(KB_TimePressed[KEY], time);
     }
     Polls(false, 1);
     EXPECT_TRUE(KB_Released[KEY]);
-    EXPECT_FALSE(KB_Active[KEY] || KB_Input[KEY]);
-    EXPECT_EQ(KB_TimePressed[KEY], 0);
+    EXPECT_FALSE(KB_Active[KEY] || KB_Input[KEY] || KB_TimePressed[KEY]);
     Polls(false, 1);
     EXPECT_FALSE(Any_Flag(KEY));
 }
 
-TEST_F(Input_Test, Hold_Time_Stops_At_2000) {
-    int longest = 0;
-    for (int n = 0; n < 5000; n++) {
-        Polls(true, 1);
-        longest = std::max(longest, KB_TimePressed[KEY]);
-        if (n == 1998) {
-            EXPECT_EQ(KB_TimePressed[KEY], 1999);
-        }
-    }
-    EXPECT_EQ(longest, 2000);
-}
-
 TEST_F(Input_Test, A_Press_Within_21_Polls_Of_A_Release_Is_A_Double_Press) {
     Polls(true, 1);
-    EXPECT_FALSE(KB_DoublePressed[KEY]) << "a first press has no window";
     Polls(false, 1 + 20);  // release poll R, then up to R + 20
     Polls(true, 1);        // R + 21
     EXPECT_TRUE(KB_Input[KEY] && KB_DoublePressed[KEY]);
@@ -141,10 +123,8 @@ TEST_F(Input_Test, Focus_Loss_Silences_Keys_And_A_Key_Still_Reported_Down_Counts
     Event(ALLEGRO_EVENT_KEY_CHAR, KEY);  // a key it has down comes back as a character only
     Event(ALLEGRO_EVENT_KEY_DOWN, A);
     Poll({KEY, A});
-    EXPECT_TRUE(KB_Input[KEY] && KB_Active[KEY]);
-    EXPECT_EQ(KB_TimePressed[KEY], 1);
-    EXPECT_TRUE(KB_Input[A]);
-    EXPECT_FALSE(KB_DoublePressed[A]);  // the window did not survive the focus loss
+    EXPECT_TRUE(KB_Input[KEY] && KB_Active[KEY] && KB_TimePressed[KEY] == 1);
+    EXPECT_TRUE(KB_Input[A] && !KB_DoublePressed[A]) << "the double-press window did not survive the focus loss";
 
     // Focus gone and back between two polls: held keys are released at once.
     Event(ALLEGRO_EVENT_DISPLAY_SWITCH_IN);
@@ -158,13 +138,7 @@ TEST_F(Input_Test, Focus_Loss_Silences_Keys_And_A_Key_Still_Reported_Down_Counts
 
 TEST_F(Input_Test, Mouse_Motion_Is_The_Change_Since_The_Last_Poll) {
     Update_Mouse(640, 360, 2);
-    EXPECT_EQ(mick_x, 640.0f);  // the first poll moves from 0
-    EXPECT_EQ(mick_y, 360.0f);
-    EXPECT_EQ(mick_z, 2.0f);
+    EXPECT_EQ((std::array{mick_x, mick_y, mick_z}), (std::array{640.0f, 360.0f, 2.0f}));  // the first moves from 0
     Update_Mouse(630, 380, -1);
-    EXPECT_EQ(mouse_x, 630.0f);
-    EXPECT_EQ(last_mouse_x, 640.0f);
-    EXPECT_EQ(mick_x, -10.0f);
-    EXPECT_EQ(mick_y, 20.0f);
-    EXPECT_EQ(mick_z, -3.0f);
+    EXPECT_EQ((std::array{mick_x, mick_y, mick_z}), (std::array{-10.0f, 20.0f, -3.0f}));
 }
