@@ -26,15 +26,13 @@ protected:
 TEST_F(Config_Test, First_Run_Writes_Every_Default_Back_In_Short_Form) {
     const std::string all_defaults = "[Display]\nMode=2\nHeight=600\nWidth=800\n[Game]\nFPS=60\n";
     Config config(Kelvane::DEFAULT_CONFIGURATION_PATH);
-    EXPECT_FLOAT_EQ(config.Get_Float("Display", "Mode", 2), 2.0f);
-    EXPECT_FLOAT_EQ(config.Get_Float("Display", "Height", 600), 600.0f);
-    EXPECT_FLOAT_EQ(config.Get_Float("Display", "Width", 800), 800.0f);
-    EXPECT_FLOAT_EQ(config.Get_Float("Game", "FPS", 60), 60.0f);
+    EXPECT_EQ((std::array{config.Get_Float("Display", "Mode", 2), config.Get_Float("Display", "Height", 600),
+                          config.Get_Float("Display", "Width", 800), config.Get_Float("Game", "FPS", 60)}),
+              (std::array{2.0f, 600.0f, 800.0f, 60.0f}));
     EXPECT_FALSE(std::filesystem::exists("game_config.ini"));  // only Save writes
     config.Save();
     EXPECT_EQ(Read_File("game_config.ini"), all_defaults);
-    // The next run reads the saved values and has nothing to add.
-    Config again("game_config.ini");
+    Config again("game_config.ini");  // the next run reads the saved values and has nothing to add
     EXPECT_FLOAT_EQ(again.Get_Float("Display", "Width", 1), 800.0f);
     again.Save();
     EXPECT_EQ(Read_File("game_config.ini"), all_defaults);
@@ -42,9 +40,9 @@ TEST_F(Config_Test, First_Run_Writes_Every_Default_Back_In_Short_Form) {
 
 TEST_F(Config_Test, A_Missing_Key_Keeps_The_First_Default_It_Was_Given) {
     Config config("settings.ini");
-    EXPECT_FLOAT_EQ(config.Get_Float("General", "Height", 500), 500.0f);
+    config.Get_Float("General", "Height", 500);
     EXPECT_FLOAT_EQ(config.Get_Float("General", "Height", 7), 500.0f);
-    EXPECT_FLOAT_EQ(config.Get_Float("General", "Scale", 1000000), 1000000.0f);
+    config.Get_Float("General", "Scale", 1000000);
     EXPECT_EQ(config.Get_String("General", "Scale", "x"), "1e+06");
     EXPECT_EQ(config.Get_String("General", "Name", "lamp"), "lamp");
     EXPECT_EQ(config.Get_String("General", "Name", "other"), "lamp");
@@ -58,11 +56,9 @@ TEST_F(Config_Test, Present_Keys_Are_Read_As_Numbers_And_Left_As_They_Were) {
     Kelvane_Test::Write_File("game_config.ini", "[Display]\nMode=1.7\nWidth= 75 units\nHeight=tall\n");
     Config config("game_config.ini");
     ASSERT_TRUE(config.Is_Loaded());
-    EXPECT_FLOAT_EQ(config.Get_Float("Display", "Mode", 2), 1.7f);
-    EXPECT_EQ(Truncate_To_Int(config.Get_Float("Display", "Mode", 2)), 1);
-    EXPECT_FLOAT_EQ(config.Get_Float("Display", "Width", 800), 75.0f);
-    EXPECT_EQ(config.Get_Float("Display", "Height", 600), 0.0f);
-    EXPECT_FLOAT_EQ(config.Get_Float("Game", "FPS", 60), 60.0f);
+    EXPECT_EQ((std::array{config.Get_Float("Display", "Mode", 2), config.Get_Float("Display", "Width", 800),
+                          config.Get_Float("Display", "Height", 600), config.Get_Float("Game", "FPS", 60)}),
+              (std::array{1.7f, 75.0f, 0.0f, 60.0f}));
     config.Save();
     // Allegro trims values; otherwise present keys are kept and only the missing one is added.
     EXPECT_EQ(Read_File("game_config.ini"), "[Display]\nMode=1.7\nWidth=75 units\nHeight=tall\n[Game]\nFPS=60\n");
@@ -80,17 +76,21 @@ TEST_F(Config_Test, A_Path_That_Cannot_Be_Loaded_Gives_The_Defaults_And_Is_Left_
     EXPECT_EQ(config.Get_String("Display", "Name", "x"), "x");
     config.Set_Float("Display", "Width", 5);
     config.Save();
-    EXPECT_TRUE(std::filesystem::is_directory("game_config.ini"));
-    EXPECT_TRUE(std::filesystem::is_empty("game_config.ini"));
+    EXPECT_TRUE(std::filesystem::is_directory("game_config.ini") && std::filesystem::is_empty("game_config.ini"));
+
+    Config elsewhere("no_such_folder/settings.ini");  // saving there fails silently
+    elsewhere.Get_Float("General", "Height", 500);
+    elsewhere.Save();
+    EXPECT_FALSE(std::filesystem::exists("no_such_folder"));
 }
 
 TEST_F(Config_Test, A_Leading_Byte_Order_Mark_Is_Skipped_On_Reading_And_Kept_On_Saving) {
     const std::string mark = "\xEF\xBB\xBF";
     Kelvane_Test::Write_File("game_config.ini", mark + "[Display]\nMode=1\nWidth=1024\n");
     Config config("game_config.ini");
-    EXPECT_FLOAT_EQ(config.Get_Float("Display", "Mode", 2), 1.0f);
-    EXPECT_FLOAT_EQ(config.Get_Float("Display", "Width", 800), 1024.0f);
-    EXPECT_FLOAT_EQ(config.Get_Float("Display", "Height", 600), 600.0f);
+    EXPECT_EQ((std::array{config.Get_Float("Display", "Mode", 2), config.Get_Float("Display", "Width", 800),
+                          config.Get_Float("Display", "Height", 600)}),
+              (std::array{1.0f, 1024.0f, 600.0f}));
     config.Save();
     EXPECT_EQ(Read_File("game_config.ini"), mark + "[Display]\nMode=1\nWidth=1024\nHeight=600\n");
 }
@@ -143,12 +143,4 @@ TEST_F(Config_Test, A_Replaced_File_Keeps_Its_Link_And_Permissions_And_A_Read_On
     waitpid(child, &status, 0);
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     EXPECT_EQ(Read_File("mine.ini"), "[Display]\nMode=2\n");
-}
-
-TEST_F(Config_Test, Saving_Into_A_Missing_Folder_Fails_Silently) {
-    Config config("no_such_folder/settings.ini");
-    EXPECT_FLOAT_EQ(config.Get_Float("General", "Height", 500), 500.0f);
-    config.Save();
-    EXPECT_FALSE(std::filesystem::exists("no_such_folder"));
-    EXPECT_FLOAT_EQ(config.Get_Float("General", "Height", 1), 500.0f);
 }
