@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sstream>
 
 #include "demo/main_game.h"
 #include "game/game.h"
@@ -24,7 +25,8 @@ const int DISPLAY_W = 960, DISPLAY_H = 540;  // half the internal picture
 const int SPHERE = 11, ROBOT = 12, LAMP = 14, WORLD_SIZE = 15;
 
 // The demonstration scene's game, run from a copy of what the program reads, in the small window.
-inline Kelvane::Game* New_Demo_Game(const std::string& stage, Kelvane::Scene::Update_Callback update = MainGame_Update,
+inline Kelvane::Game* New_Demo_Game(const std::string& stage, Kelvane::Scene::Callback start = MainGame_Start,
+                                    Kelvane::Scene::Update_Callback update = MainGame_Update,
                                     Kelvane::Scene::Callback draw = MainGame_Draw,
                                     Kelvane::Scene::Callback close = MainGame_Close) {
     namespace fs = std::filesystem;
@@ -33,8 +35,17 @@ inline Kelvane::Game* New_Demo_Game(const std::string& stage, Kelvane::Scene::Up
         if (fs::exists(fs::path(stage) / image)) fs::copy_file(fs::path(stage) / image, image);
     Write_File("game_config.ini", "[Display]\nMode = 1\nWidth = 960\nHeight = 540\n");
     Kelvane::Game* game = new Kelvane::Game("Kelvane");
-    game->Set_Scene_List({new Kelvane::Scene("MainGame", MainGame_Start, update, draw, close)});
+    game->Set_Scene_List({new Kelvane::Scene("MainGame", start, update, draw, close)});
     return game;
+}
+
+// The log's messages starting with `prefix` written after its first `before` bytes.
+inline std::vector<std::string> Logged_Since(size_t before, const std::string& prefix = "") {
+    std::istringstream log(Read_File("game.log").substr(before));
+    std::vector<std::string> messages;
+    for (std::string line; std::getline(log, line);)
+        if (line.rfind("--> " + prefix, 0) == 0) messages.push_back(line.substr(4));
+    return messages;
 }
 
 // The shared game after Game::Setup, which has started the scene once; null if set-up failed.

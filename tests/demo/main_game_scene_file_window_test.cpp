@@ -1,6 +1,5 @@
 // The demonstration scene's scene file: Ctrl+S in editor mode, the saved world loaded at start, bad files.
 #include <iomanip>
-#include <sstream>
 
 #include "demo_scene_fixture.h"
 
@@ -27,11 +26,7 @@ protected:
     std::vector<std::string> Restart() {
         size_t before = Read_File("game.log").size();
         Free_World(), MainGame_Start(game);
-        std::istringstream log(Read_File("game.log").substr(before));
-        std::vector<std::string> messages;
-        for (std::string line; std::getline(log, line);)
-            if (line.rfind("--> Scene ", 0) == 0) messages.push_back(line.substr(4));
-        return messages;
+        return Logged_Since(before, "Scene ");
     }
 
     // Every saved field, exactly: map, sun, objects (which one is `pilar`, which light each carries), lights.
