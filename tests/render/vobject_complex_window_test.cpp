@@ -33,9 +33,7 @@ using Image = std::vector<std::vector<Rgba>>;  // pixels by row
 const Rgba CLEAR{0, 0, 0, 0}, SHADOW_AT_FLOOR{0, 0, 0, 255};
 const Rgba COOKED{128, 128, 255, 200};  // Make_Folder's flat normal and height 200
 
-Byte_Rule Constant(int value) {
-    return [value](int, int) { return value; };
-}
+Byte_Rule Constant(int value) { return [value](int, int) { return value; }; }
 Byte_Rule Block(int left, int top, int right, int bottom, int alpha = 255) {  // inclusive bounds
     return [=](int x, int y) { return x >= left && x <= right && y >= top && y <= bottom ? alpha : 0; };
 }
@@ -54,6 +52,8 @@ void Make_Folder(const std::string& name, int w, int h, const Byte_Rule& alpha =
     if (!settings.empty()) Kelvane_Test::Write_File(Folder(name) + "settings.ini", "[General]\n" + settings + "\n");
 }
 
+Rgba Of(Kelvane_Test::Pixel p) { return {p.r, p.g, p.b, p.a}; }
+
 std::array<ALLEGRO_BITMAP*, 3> Images(Kelvane::VObject_Complex* o) {
     return {o->Get_Actual_Bit(), o->Get_Actual_Bit_Normal(), o->Get_Actual_Bit_Shadow()};
 }
@@ -64,10 +64,8 @@ Image Snapshot(ALLEGRO_BITMAP* bitmap) {
     Image rows(static_cast<size_t>(al_get_bitmap_height(bitmap)));
     al_lock_bitmap(bitmap, ALLEGRO_PIXEL_FORMAT_ANY, ALLEGRO_LOCK_READONLY);  // one lock, not one per pixel
     for (size_t y = 0; y < rows.size(); y++)
-        for (int x = 0; x < al_get_bitmap_width(bitmap); x++) {
-            Kelvane_Test::Pixel p = Kelvane_Test::Read_Pixel(bitmap, x, static_cast<int>(y));
-            rows[y].push_back({p.r, p.g, p.b, p.a});
-        }
+        for (int x = 0; x < al_get_bitmap_width(bitmap); x++)
+            rows[y].push_back(Of(Kelvane_Test::Read_Pixel(bitmap, x, static_cast<int>(y))));
     al_unlock_bitmap(bitmap);
     return rows;
 }
@@ -199,9 +197,8 @@ TEST_F(Complex_Object_Test, Broken_Caches_Are_Cooked_Again_And_Written_Whole) {
     Kelvane_Test::Write_File(Folder("rock") + CACHES[0], cooked.substr(0, cooked.size() / 2));
     Kelvane_Test::Write_File(Folder("rock") + CACHES[1], "");
     std::string again = " can't be used; cooking it again.\n";
-    for (std::string said :
-         {"Cache " + Folder("rock") + CACHES[0] + again + "Cache " + Folder("rock") + CACHES[1] + again,
-          std::string()}) {
+    for (std::string said : {"Cache " + Folder("rock") + CACHES[0] + again + "Cache " + Folder("rock") + CACHES[1] + again,
+                             std::string()}) {
         auto [output, normal, cast] = Start_Again("rock");
         EXPECT_EQ(output, said);
         EXPECT_EQ(normal[4][4], COOKED);
