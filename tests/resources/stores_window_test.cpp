@@ -51,7 +51,7 @@ const char* VALID_SHADER = "uniform float level;\nvoid main() { gl_FragColor = v
 
 }  // namespace
 
-TEST_F(Store_Test, Bitmaps_Are_Cached_By_Exact_Name_And_Unloadable_Ones_Get_A_Fallback_Copy_With_One_Message) {
+TEST_F(Store_Test, Bitmaps_Are_Cached_By_Exact_Name_And_Unloadable_Or_Too_Large_Ones_Get_A_Fallback_Copy_With_One_Message) {
     Bitmap_Manager store;
     Bitmap* first = store.Get_Bitmap("green.png");
     EXPECT_EQ(store.Get_Bitmap("green.png"), first);
@@ -67,32 +67,26 @@ TEST_F(Store_Test, Bitmaps_Are_Cached_By_Exact_Name_And_Unloadable_Ones_Get_A_Fa
     EXPECT_EQ(Kelvane_Test::Read_Pixel(again->Get_Bit(), 0, 0).r, 10);
     EXPECT_EQ(store.Get_Bitmap("./green.png"), again);
 
-    Write_File("corrupt.png", "not a png at all");
-    Bitmap *corrupt = nullptr, *missing = nullptr;
-    EXPECT_EQ(Printed([&] {
-                  corrupt = store.Get_Bitmap("corrupt.png"), missing = store.Get_Bitmap("nowhere.png");
-                  store.Get_Bitmap("corrupt.png");  // cached: said once
-              }),
-              "Bitmap corrupt.png couldn't be loaded. Is the file valid?\n"
-              "Bitmap nowhere.png doesn't exist. Using the missing image.\n");
-    int fallback_w = al_get_bitmap_width(store.Get_Bitmap("assets/missing.png")->Get_Bit());
-    EXPECT_TRUE(corrupt->Is_Fallback() && Width(corrupt) == fallback_w && Width(missing) == fallback_w);
-    EXPECT_NE(corrupt->Get_Bit(), missing->Get_Bit()) << "each entry owns its own copy";
-}
-
-TEST_F(Store_Test, An_Image_Too_Large_For_A_Texture_Gets_The_Fallback_Unless_A_Memory_Image_Is_Asked_For) {
     int largest = al_get_display_option(display, ALLEGRO_MAX_BITMAP_SIZE);
     Kelvane_Test::Write_Image("wide.png", largest + 1, 1, [](int, int) { return al_map_rgb(0, 0, 0); });
-    Bitmap_Manager store;
-    al_set_new_bitmap_flags(ALLEGRO_MEMORY_BITMAP);  // cooking sources are read on the CPU, however large
-    EXPECT_EQ(Width(store.Get_Bitmap("wide.png")), largest + 1);
-    al_set_new_bitmap_flags(0);
-    Bitmap* texture = nullptr;
-    EXPECT_EQ(Printed([&] { texture = store.Get_Bitmap("./wide.png"); }),
-              "Bitmap ./wide.png is larger than the largest texture (" + std::to_string(largest) + " x " +
+    Write_File("corrupt.png", "not a png at all");
+    Bitmap *corrupt = nullptr, *missing = nullptr, *wide = nullptr;
+    EXPECT_EQ(Printed([&] {
+                  corrupt = store.Get_Bitmap("corrupt.png"), missing = store.Get_Bitmap("nowhere.png");
+                  wide = store.Get_Bitmap("wide.png"), store.Get_Bitmap("corrupt.png");  // cached: said once
+              }),
+              "Bitmap corrupt.png couldn't be loaded. Is the file valid?\n"
+              "Bitmap nowhere.png doesn't exist. Using the missing image.\n"
+              "Bitmap wide.png is larger than the largest texture (" + std::to_string(largest) + " x " +
                   std::to_string(largest) + "). Using the missing image.\n");
-    EXPECT_TRUE(texture->Is_Fallback());
-    EXPECT_FALSE(al_get_bitmap_flags(texture->Get_Bit()) & ALLEGRO_MEMORY_BITMAP);
+    int fallback_w = al_get_bitmap_width(store.Get_Bitmap("assets/missing.png")->Get_Bit());
+    for (Bitmap* fallback : {corrupt, missing, wide})
+        EXPECT_TRUE(fallback->Is_Fallback() && Width(fallback) == fallback_w &&
+                    !(al_get_bitmap_flags(fallback->Get_Bit()) & ALLEGRO_MEMORY_BITMAP));
+    EXPECT_NE(corrupt->Get_Bit(), missing->Get_Bit()) << "each entry owns its own copy";
+    al_set_new_bitmap_flags(ALLEGRO_MEMORY_BITMAP);  // cooking sources are read on the CPU, however large
+    EXPECT_EQ(Width(store.Get_Bitmap("./wide.png")), largest + 1);
+    al_set_new_bitmap_flags(0);
 }
 
 TEST_F(Store_Test, No_Fallback_Image_Ends_The_Process_With_Status_1) {
