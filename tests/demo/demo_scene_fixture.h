@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <sstream>
 
 #include "demo/main_game.h"
 #include "game/game.h"
@@ -37,15 +36,6 @@ inline Kelvane::Game* New_Demo_Game(const std::string& stage, Kelvane::Scene::Ca
     Kelvane::Game* game = new Kelvane::Game("Kelvane");
     game->Set_Scene_List({new Kelvane::Scene("MainGame", start, update, draw, close)});
     return game;
-}
-
-// The log's messages starting with `prefix` written after its first `before` bytes.
-inline std::vector<std::string> Logged_Since(size_t before, const std::string& prefix = "") {
-    std::istringstream log(Read_File("game.log").substr(before));
-    std::vector<std::string> messages;
-    for (std::string line; std::getline(log, line);)
-        if (line.rfind("--> " + prefix, 0) == 0) messages.push_back(line.substr(4));
-    return messages;
 }
 
 // The shared game after Game::Setup, which has started the scene once; null if set-up failed.

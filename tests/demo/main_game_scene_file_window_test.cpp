@@ -26,7 +26,7 @@ protected:
     std::vector<std::string> Restart() {
         size_t before = Read_File("game.log").size();
         Free_World(), MainGame_Start(game);
-        return Logged_Since(before, "Scene ");
+        return Log_Messages(before, "Scene ");
     }
 
     // Every saved field, exactly: map, sun, objects (which one is `pilar`, which light each carries), lights.

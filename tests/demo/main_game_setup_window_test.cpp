@@ -20,7 +20,7 @@ TEST_F(Demo_Scene_Setup_Test, Start_Logs_Five_Lines_In_Order_Says_Whether_The_Fo
             << "the log was rewritten, not appended to";
         std::string font_line =
             font_there ? "Game Font loaded." : "Game Font couldn't be loaded from assets/font/GameFont.ttf.";
-        EXPECT_EQ(Logged_Since(before.size()),
+        EXPECT_EQ(Log_Messages(before.size()),
                   (std::vector<std::string>{"Starting Game Scene.", "Lights created.", font_line, "Camera created",
                                             "Objects created"}));
         EXPECT_EQ(debug_mode, 0);

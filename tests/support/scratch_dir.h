@@ -84,6 +84,16 @@ inline std::string Read_File(const std::string& path) {
 // Writes a text file, creating or replacing it.
 inline void Write_File(const std::string& path, const std::string& text) { std::ofstream(path) << text; }
 
+// The messages of a log written after its first `from` bytes that start with `prefix`, without their time stamps.
+inline std::vector<std::string> Log_Messages(size_t from = 0, const std::string& prefix = "",
+                                             const std::string& path = "game.log") {
+    std::istringstream log(Read_File(path).substr(from));
+    std::vector<std::string> messages;
+    for (std::string line; std::getline(log, line);)
+        if (line.rfind("--> " + prefix, 0) == 0) messages.push_back(line.substr(4));
+    return messages;
+}
+
 // What `run` printed to standard output.
 inline std::string Printed(const std::function<void()>& run) {
     testing::internal::CaptureStdout();
