@@ -143,49 +143,41 @@ TEST_F(Game_Test, Set_Up_Logs_Every_Step_And_Saves_Every_Default_But_Never_Over_
     EXPECT_TRUE(std::filesystem::is_directory("game_config.ini"));
 }
 
-TEST_F(Game_Test, Display_Flags_Follow_The_Mode_And_A_Display_That_Cannot_Be_Had_Falls_Back_To_640_By_480) {
-    Write_File("game_config.ini", Display_Config("1.9", 320, 240));
-    EXPECT_EQ(Run_Game(), 0);
-    EXPECT_EQ(al_get_new_display_flags(), GL_WINDOWED) << "Mode 1.9 truncates to 1";
-    ALLEGRO_DISPLAY* display = al_get_current_display();
-    ASSERT_NE(display, nullptr);
-    EXPECT_EQ(al_get_display_width(display), 320);
-    EXPECT_GE(al_get_display_option(display, ALLEGRO_DEPTH_SIZE), 16) << "per-pixel occlusion needs depth";
-    EXPECT_NE(Read_File("game_config.ini").find("Mode=1.9"), std::string::npos) << "a present value is left as it was";
-
-    // Full-screen modes at the screen's own size, so the X server can grant them.
-    const std::pair<const char*, int> modes[] = {
-        {"0", ALLEGRO_FULLSCREEN}, {"3", ALLEGRO_FULLSCREEN}, {"-1", ALLEGRO_FULLSCREEN}, {"2.7", ALLEGRO_FULLSCREEN_WINDOW}};
-    for (const auto& [mode, flags] : modes) {
-        Write_File("game_config.ini", Display_Config(mode, 1920, 1080));
-        EXPECT_EQ(Run_Game(), 0) << mode;
-        EXPECT_EQ(al_get_new_display_flags(), GL_WINDOWED | flags) << "Mode " << mode;
-    }
-
-    auto [w, h] = Screen_Size();  // a full-screen mode the screen does not offer, though it would fit
-    Write_File("game_config.ini", Display_Config("0", w - 24, h - 24));
-    EXPECT_EQ(Run_Game(), 0);
-    EXPECT_EQ(Times_Logged("Requested Display couldn't be created, defaulting to 640x480 in Windowed Mode."), 1);
-    EXPECT_EQ(al_get_new_display_flags(), GL_WINDOWED);
-    EXPECT_EQ(al_get_display_width(al_get_current_display()), 640);
-}
-
-TEST_F(Game_Test, A_Display_Larger_Than_The_Screen_Is_Shrunk_To_It_And_The_File_Keeps_The_Request) {
+TEST_F(Game_Test, The_Display_Follows_The_Mode_Fits_The_Screen_Or_Falls_Back_To_640_By_480_And_The_File_Keeps_It) {
     auto [w, h] = Screen_Size();
     auto text = [](int width, int height) { return std::to_string(width) + "x" + std::to_string(height); };
-    const std::tuple<const char*, int, int, int, int> requests[] = {
-        {"1", 100000, 100000, w, h}, {"1", 40000, 600, w, 600}, {"2", 100000, 100000, w, h}, {"0", 123456, 98765, w, h}};
-    for (const auto& [mode, width, height, fitted_w, fitted_h] : requests) {
-        std::string config = Display_Config(mode, width, height);
+    auto shrunk = [&](int width, int height, int fitted_w, int fitted_h) {
+        return "Requested display " + text(width, height) + " is larger than the screen (" + text(w, h) + "), using " +
+               text(fitted_w, fitted_h) + ".";
+    };
+    struct Request {
+        const char* mode;
+        int width, height, flags;  // flags besides OpenGL and windowed
+        std::string shown, said;
+    };
+    const Request requests[] = {
+        {"1.9", 320, 240, 0, "320x240", ""},  // truncated to 1
+        // Full-screen modes at the screen's own size, so the X server can grant them.
+        {"0", w, h, ALLEGRO_FULLSCREEN, text(w, h), ""},
+        {"3", w, h, ALLEGRO_FULLSCREEN, text(w, h), ""},
+        {"-1", w, h, ALLEGRO_FULLSCREEN, text(w, h), ""},
+        {"2.7", w, h, ALLEGRO_FULLSCREEN_WINDOW, text(w, h), ""},
+        // A full-screen mode the screen does not offer, though it would fit.
+        {"0", w - 24, h - 24, 0, "640x480", "Requested Display couldn't be created, defaulting to 640x480 in Windowed Mode."},
+        {"1", 100000, 100000, 0, text(w, h), shrunk(100000, 100000, w, h)},
+        {"1", 40000, 600, 0, text(w, 600), shrunk(40000, 600, w, 600)},
+        {"2", 100000, 100000, ALLEGRO_FULLSCREEN_WINDOW, text(w, h), shrunk(100000, 100000, w, h)},
+        {"0", 123456, 98765, ALLEGRO_FULLSCREEN, text(w, h), shrunk(123456, 98765, w, h)}};
+    for (const Request& r : requests) {
+        std::string config = Display_Config(r.mode, r.width, r.height);
         Write_File("game_config.ini", config);
         EXPECT_EQ(Run_Game(), 0) << config;
         ALLEGRO_DISPLAY* display = al_get_current_display();
         ASSERT_NE(display, nullptr);
-        EXPECT_EQ(text(al_get_display_width(display), al_get_display_height(display)), text(fitted_w, fitted_h));
-        EXPECT_EQ(Times_Logged("Requested display " + text(width, height) + " is larger than the screen (" +
-                               text(w, h) + "), using " + text(fitted_w, fitted_h) + "."),
-                  1)
-            << config;
+        EXPECT_EQ(al_get_new_display_flags(), GL_WINDOWED | r.flags) << config;
+        EXPECT_EQ(text(al_get_display_width(display), al_get_display_height(display)), r.shown) << config;
+        EXPECT_GE(al_get_display_option(display, ALLEGRO_DEPTH_SIZE), 16) << "per-pixel occlusion needs depth";
+        EXPECT_EQ(Log_Messages(0, "Requested"), r.said.empty() ? std::vector<std::string>{} : std::vector{r.said});
         EXPECT_EQ(Read_File("game_config.ini"), config + "[Game]\nFPS=60\n") << "the file keeps the request";
     }
 }
