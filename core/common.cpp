@@ -1,15 +1,66 @@
 #include "core/common.h"
 
-#include <allegro5/allegro.h>  // Required for: al_filename_exists()
+#include <allegro5/allegro.h>  // Required for: al_filename_exists(), al_fopen_fd()
 
-#include <cstdio>   // Required for: fprintf()
-#include <cstdlib>  // Required for: abort()
+#include <fcntl.h>     // Required for: open(), to hold the descriptor that fsync() needs
+#include <sys/stat.h>  // Required for: stat(), fchmod(), to keep a replaced file's permissions
+#include <unistd.h>    // Required for: fsync(), getpid(), access()
+
+#include <cstdio>      // Required for: fprintf(), rename(), remove()
+#include <cstdlib>     // Required for: abort()
+#include <filesystem>  // Required for: following a symbolic link before replacing its file
 #include <locale>
 
 namespace Kelvane {
 
+namespace {
+
+// A link is followed one step, so that replacing the file keeps the user's
+// link (and a link into a missing folder fails rather than being replaced).
+std::string Link_Target(const std::string& path) {
+    std::error_code error;
+    std::filesystem::path link(path);
+    if (!std::filesystem::is_symlink(link, error)) return path;
+    std::filesystem::path target = std::filesystem::read_symlink(link, error);
+    if (error) return path;
+    return (target.is_absolute() ? target : link.parent_path() / target).string();
+}
+
+// Writes and flushes to the disk, with the permissions given (none: the
+// defaults for a new file); the file is closed whatever happens.
+bool Write_Durably(const std::string& path, const struct stat* permissions,
+                   const std::function<bool(ALLEGRO_FILE*)>& write) {
+    int descriptor = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    if (descriptor < 0) return false;
+    if (permissions) fchmod(descriptor, permissions->st_mode & 07777);
+    ALLEGRO_FILE* file = al_fopen_fd(descriptor, "wb");
+    if (!file) {
+        close(descriptor);
+        return false;
+    }
+    bool written = write(file) && al_fflush(file) && fsync(descriptor) == 0;
+    return al_fclose(file) && written;
+}
+
+}  // namespace
+
 bool File_Exists(std::string path) {
     return al_filename_exists(path.c_str());
+}
+
+bool Write_File_Whole(std::string path, const std::function<bool(ALLEGRO_FILE*)>& write) {
+    std::string target = Link_Target(path);
+    struct stat existing;
+    bool exists = stat(target.c_str(), &existing) == 0;
+    // A file made read-only stays as it is, as it would for a write in place.
+    if (exists && access(target.c_str(), W_OK) != 0) return false;
+    // The process id keeps two instances writing the same file apart.
+    std::string temporary = target + "." + ToString(getpid()) + ".tmp";
+    if (Write_Durably(temporary, exists ? &existing : nullptr, write) &&
+        std::rename(temporary.c_str(), target.c_str()) == 0)
+        return true;
+    std::remove(temporary.c_str());
+    return false;
 }
 
 void Assertion_Failed(const char* expression, const char* file, int line, const char* message) {

@@ -2,8 +2,11 @@
 // Engine constants, debug flags, the file test, text/number conversions and
 // the Vec2D pair: the one header every module may include.
 
-#include <sstream>  // Required for: ToString(), ToFloat()
+#include <functional>  // Required for: Write_File_Whole()
+#include <sstream>     // Required for: ToString(), ToFloat()
 #include <string>
+
+struct ALLEGRO_FILE;
 
 namespace Kelvane {
 
@@ -33,6 +36,14 @@ inline const std::string DEFAULT_LOG_PATH = "game.log";
 
 // True when a file or directory of that name exists (no other check).
 bool File_Exists(std::string path);
+
+// Replaces a file whole or not at all: `write` fills a temporary file in the
+// same folder, which is renamed over the path only once every byte is on the
+// disk, so a crash, a full disk or a second instance never sees half a file.
+// A symbolic link is written through and the old file's permissions are kept;
+// a file that may not be written is not replaced. False, with no temporary file
+// left, on any failure (the old file then stays as it was).
+bool Write_File_Whole(std::string path, const std::function<bool(ALLEGRO_FILE*)>& write);
 
 // Always-on precondition check: names the source file and what the caller did wrong.
 [[noreturn]] void Assertion_Failed(const char* expression, const char* file, int line, const char* message);

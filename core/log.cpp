@@ -1,11 +1,14 @@
 #include "core/log.h"
 
-#include <ctime>  // Required for: time(), ctime()
+#include <ctime>     // Required for: time(), ctime()
+#include <iostream>  // Required for: std::cerr, where entries go without a file
 
 namespace Kelvane {
 
 Log::Log(std::string path) : path(path) {
     file.open(path, std::ios::out);
+    if (!file.is_open())
+        std::cerr << "The log file " << path << " couldn't be opened; its messages follow here.\n";
 }
 
 Log::~Log() {
@@ -13,10 +16,10 @@ Log::~Log() {
 }
 
 void Log::Write(std::string message) {
-    if (!file.is_open()) return;
+    std::ostream& out = file.is_open() ? static_cast<std::ostream&>(file) : std::cerr;
     std::time_t now = std::time(nullptr);
-    file << std::ctime(&now) << "--> " << message << "\n";
-    file.flush();
+    out << std::ctime(&now) << "--> " << message << "\n";
+    out.flush();
 }
 
 }  // namespace Kelvane

@@ -4,6 +4,7 @@
 #include <allegro5/allegro_font.h>    // Required for: al_load_font()
 #include <allegro5/allegro_opengl.h>  // Required for: glReadPixels(), glDrawPixels(), glWindowPos2i()
 
+#include <string>
 #include <vector>
 
 #include "core/common.h"
@@ -14,6 +15,7 @@
 #include "render/vobject_complex.h"
 #include "world/camera.h"
 #include "world/light.h"
+#include "world/scene_file.h"
 
 using Kelvane::Bitmap_Manager;
 using Kelvane::Camera;
@@ -54,6 +56,11 @@ const Prop PROPS[] = {
     {"robot", 600.0f, 1750.0f, 1.0f}, {"pilar", 1300.0f, 1850.0f, 1.0f},
 };
 
+// The floor tiles' folder: the latest object built that is not a tile becomes `pilar`.
+const char* const FLOOR_FOLDER = "tiles";
+// Built at start: the tiles, the props and the lamp.
+const int WORLD_OBJECTS = TILE_ROWS * TILE_ROWS + static_cast<int>(std::size(PROPS)) + 1;
+
 // Every lamp is a "light" object at this height carrying a warm point light.
 const char* const LAMP_FOLDER = "light";
 const float LAMP_HEIGHT = 300.0f;
@@ -67,6 +74,12 @@ const float FIRST_LIGHT_Y = 50.0f;
 const float FIRST_LIGHT_Z = 10.0f;
 const float FIRST_LAMP_X = 100.0f;
 const float FIRST_LAMP_Y = 800.0f;
+
+// Written by Ctrl+S in editor mode; loaded at start, when it exists, instead of the built-in world.
+const char* const SCENE_PATH = "scenes/main.ini";
+
+// The game font, loaded at start; nothing draws with it yet.
+const char* const FONT_PATH = "assets/font/GameFont.ttf";
 
 const float CAMERA_STEP = 5.0f;  // screen units per tick while an arrow is held
 
@@ -115,10 +128,11 @@ void Add_Lamp_Object(Bitmap_Manager* store, float x, float y, Light* light) {
     vobjects.push_back(pilar);
 }
 
-// Creates the point light of the start-up lamp and the directional light; returns the former.
-Light* Create_Lights() {
-    Light* lamp_light = New_Lamp_Light(FIRST_LIGHT_X, FIRST_LIGHT_Y, FIRST_LIGHT_Z);
-    lights.push_back(lamp_light);
+// Creates the directional light and, for the built-in world, the start-up lamp's
+// point light, which it returns (a scene file brings its own point lights).
+Light* Create_Lights(bool built_in) {
+    Light* lamp_light = built_in ? New_Lamp_Light(FIRST_LIGHT_X, FIRST_LIGHT_Y, FIRST_LIGHT_Z) : nullptr;
+    if (lamp_light) lights.push_back(lamp_light);
     directional = new Light(5.0f, 1.5f, 1.0f, 300.0f, 1.3f, 1.2f, 1.0f, 0);
     directional->Normalize();
     directional->Set_Strength(1.0f);
@@ -133,16 +147,47 @@ void Create_Camera() {
     cam->Set_Map_Tall(MAP_TALL);
 }
 
-void Create_Objects(Bitmap_Manager* store, Light* lamp_light) {
+// Shows the object about to be built (loading or cooking can take a while);
+// false once the user asked to quit.
+bool Keep_Loading(Game* game, std::string name, int built) {
+    return !game->Show_Loading(VObject_Complex::Folder_Of(name), static_cast<float>(built) / WORLD_OBJECTS);
+}
+
+// False when the user quit while it was building: the world is left half built.
+bool Create_Objects(Game* game, Light* lamp_light) {
+    Bitmap_Manager* store = game->Get_Bitmap_Manager();
+    int built = 0;
     for (int i = 0; i < TILE_ROWS; i++)
-        for (int j = 0; j < TILE_ROWS; j++)
-            vobjects.push_back(new VObject_Complex(store, cam, "tiles", static_cast<float>(TILE_SIZE * i),
+        for (int j = 0; j < TILE_ROWS; j++) {
+            if (!Keep_Loading(game, FLOOR_FOLDER, built++)) return false;
+            vobjects.push_back(new VObject_Complex(store, cam, FLOOR_FOLDER, static_cast<float>(TILE_SIZE * i),
                                                    static_cast<float>(TILE_SIZE * j), 0.0f, 1.0f, true));
+        }
     for (const Prop& prop : PROPS) {
+        if (!Keep_Loading(game, prop.name, built++)) return false;
         pilar = new VObject_Complex(store, cam, prop.name, prop.x, prop.y, 0.0f, prop.scale, true);
         vobjects.push_back(pilar);
     }
+    if (!Keep_Loading(game, LAMP_FOLDER, built++)) return false;
     Add_Lamp_Object(store, FIRST_LAMP_X, FIRST_LAMP_Y, lamp_light);
+    return true;
+}
+
+// False when the user quit while it was building. `pilar` ends up where building
+// the same objects in the file's order would leave it.
+bool Load_Scene(Game* game, Kelvane::Scene_File& scene) {
+    auto keep_loading = [game](std::string folder, float progress) { return !game->Show_Loading(folder, progress); };
+    bool done = scene.Load(game->Get_Bitmap_Manager(), cam, directional, &vobjects, &lights, keep_loading);
+    For_Each_Complex([](VObject_Complex* object) {
+        if (object->Get_Name() != FLOOR_FOLDER) pilar = object;
+    });
+    return done;
+}
+
+// Ctrl+S (either Ctrl) writes the world to the scene file; S alone does nothing.
+void Save_If_Asked(Kelvane::Log* log) {
+    if (!KB_Input[ALLEGRO_KEY_S] || !(KB_Active[ALLEGRO_KEY_LCTRL] || KB_Active[ALLEGRO_KEY_RCTRL])) return;
+    Kelvane::Scene_File(SCENE_PATH, log).Save(cam, directional, &vobjects, &lights);
 }
 
 // The floor point (height 0) drawn under the pointer.
@@ -212,10 +257,11 @@ void Scale_By_Pointer(VObject_Complex* object, float dt) {
 }
 
 // The upper limit is applied last, so it wins when the object is taller than the map.
+// The object's height setting is in screen pixels; heights are in world units.
 void Raise_By_Pointer(VObject_Complex* object, float dt) {
     float height = object->Get_Z() + (-mick_y) * dt;
     if (height < MIN_HEIGHT) height = MIN_HEIGHT;
-    float top = cam->Get_Map_Tall() - object->Get_Tall();
+    float top = cam->Get_Map_Tall() - object->Get_Tall() / cam->Get_Height_Factor();
     if (height >= top) height = top;
     object->Set_Z(height);
 }
@@ -274,13 +320,15 @@ void Toggle_Debug_Flags() {
 void MainGame_Start(void* game) {
     Kelvane::Log* log = As_Game(game)->Get_Log();
     log->Write("Starting Game Scene.");
-    Light* lamp_light = Create_Lights();
+    Kelvane::Scene_File scene(SCENE_PATH, log);
+    bool from_file = scene.Read();
+    Light* lamp_light = Create_Lights(!from_file);
     log->Write("Lights created.");
-    font = al_load_font("assets/font/GameFont.ttf", 16, 0);
-    log->Write("Game Font loaded.");
+    font = al_load_font(FONT_PATH, 16, 0);
+    log->Write(font ? "Game Font loaded." : std::string("Game Font couldn't be loaded from ") + FONT_PATH + ".");
     Create_Camera();
     log->Write("Camera created");
-    Create_Objects(As_Game(game)->Get_Bitmap_Manager(), lamp_light);
+    if (!(from_file ? Load_Scene(As_Game(game), scene) : Create_Objects(As_Game(game), lamp_light))) return;
     b1 = al_load_bitmap("b1.png");
     b2 = al_load_bitmap("b2.png");
     log->Write("Objects created");
@@ -292,7 +340,10 @@ void MainGame_Update(void* game, float dt) {
     // No scene has the empty name: the loop ends after this tick is drawn.
     if (KB_Input[ALLEGRO_KEY_ESCAPE]) As_Game(game)->Set_Scene("");
     // Read before the debug keys: a flip of editor mode counts from the next tick.
-    if (debug_mode & Kelvane::DEBUG_EDITOR) Edit_World(renderer, dt);
+    if (debug_mode & Kelvane::DEBUG_EDITOR) {
+        Edit_World(renderer, dt);
+        Save_If_Asked(As_Game(game)->Get_Log());
+    }
     Advance_World(dt);
     Move_View(dt);
     if (KB_Input[ALLEGRO_KEY_L]) Add_Lamp(As_Game(game)->Get_Bitmap_Manager(), Pointer_Floor_Point(renderer));

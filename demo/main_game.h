@@ -1,6 +1,7 @@
 #pragma once
 // The demonstration scene "MainGame": a 3 x 3 floor of tiles, five props and a
-// lamp, lit by a point light and a directional light, with the editor controls.
+// lamp, lit by a point light and a directional light, with the editor controls;
+// or the world saved in scenes/main.ini with Ctrl+S in editor mode.
 
 #include <list>
 

@@ -1,13 +1,16 @@
 #include "game/game.h"
 
 #include <allegro5/allegro.h>
-#include <allegro5/allegro_font.h>        // Required for: al_init_font_addon()
+#include <allegro5/allegro_font.h>        // Required for: al_init_font_addon(), al_create_builtin_font()
 #include <allegro5/allegro_image.h>       // Required for: al_init_image_addon()
 #include <allegro5/allegro_opengl.h>      // Required for: al_have_opengl_extension()
-#include <allegro5/allegro_primitives.h>  // Required for: al_init_primitives_addon()
+#include <allegro5/allegro_primitives.h>  // Required for: al_init_primitives_addon(), al_draw_rectangle()
 #include <allegro5/allegro_ttf.h>         // Required for: al_init_ttf_addon()
 
-#include <cstdlib>  // Required for: atexit()
+#include <algorithm>   // Required for: std::min()
+#include <cstdlib>     // Required for: atexit()
+#include <filesystem>  // Required for: finding the folder that holds the assets
+#include <iostream>    // Required for: std::cerr, where set-up failures also go
 
 #include "core/common.h"
 #include "core/config.h"
@@ -22,15 +25,87 @@ namespace Kelvane {
 
 namespace {
 
+// The loading picture: white text and a bar over most of the window's width.
+const float LOADING_BAR_MARGIN = 0.2f;  // of the window's width, left and right
+const float LOADING_BAR_HEIGHT = 16.0f;
+const float LOADING_TEXT_GAP = 24.0f;  // between the text lines and the bar
+const float LOADING_BAR_BORDER = 2.0f;
+
+// The loading picture on a w x h target: what is loaded, the bar, the way out.
+void Draw_Loading_Picture(ALLEGRO_FONT* font, float w, float h, const std::string& what, float progress) {
+    ALLEGRO_COLOR white = al_map_rgb(255, 255, 255);
+    al_clear_to_color(al_map_rgb(0, 0, 0));
+    float left = w * LOADING_BAR_MARGIN, right = w * (1.0f - LOADING_BAR_MARGIN), top = h / 2.0f;
+    al_draw_text(font, white, w / 2.0f, top - 2.0f * LOADING_TEXT_GAP, ALLEGRO_ALIGN_CENTRE,
+                 ("Loading " + what).c_str());
+    al_draw_rectangle(left, top, right, top + LOADING_BAR_HEIGHT, white, LOADING_BAR_BORDER);
+    al_draw_filled_rectangle(left, top, left + (right - left) * progress, top + LOADING_BAR_HEIGHT, white);
+    al_draw_text(font, white, w / 2.0f, top + LOADING_BAR_HEIGHT + LOADING_TEXT_GAP, ALLEGRO_ALIGN_CENTRE,
+                 "Escape quits");
+}
+
 const int FALLBACK_DISPLAY_W = 640;
 const int FALLBACK_DISPLAY_H = 480;
 // The renderer's per-pixel occlusion needs a depth buffer, and some drivers
 // give none by default; asked as a suggestion so a window still opens without.
 const int REQUESTED_DEPTH_BITS = 24;
 
+// Every file the program reads lies under this folder of its run directory.
+const char* const ASSETS_FOLDER = "assets";
+// The running program's own file, a link the Linux kernel provides.
+const char* const OWN_EXECUTABLE = "/proc/self/exe";
+
 // Or-s one flag into the new-display flags, read back from the library.
 void Add_Display_Flag(int flag) {
     al_set_new_display_flags(al_get_new_display_flags() | flag);
+}
+
+std::string Size_Text(int width, int height) {
+    return ToString(width) + "x" + ToString(height);
+}
+
+// The size of the monitor new displays open on; false when the library knows none.
+bool Monitor_Size(int* width, int* height) {
+    int adapter = al_get_new_display_adapter();
+    ALLEGRO_MONITOR_INFO info;
+    if (!al_get_monitor_info(adapter == ALLEGRO_DEFAULT_DISPLAY_ADAPTER ? 0 : adapter, &info)) return false;
+    *width = info.x2 - info.x1;
+    *height = info.y2 - info.y1;
+    return true;
+}
+
+// Missing images are replaced by this one, and the bitmap store ends the
+// process when it cannot be had: checked before any window opens, and reported.
+bool Fallback_Image_Loads() {
+    ALLEGRO_BITMAP* image = al_load_bitmap(DEFAULT_MISSING_BITMAP.c_str());
+    if (!image) return false;
+    al_destroy_bitmap(image);
+    return true;
+}
+
+// Whether the folder holding the assets was found, and what to log about it.
+struct Run_Directory {
+    bool found;
+    std::string note;
+};
+
+// The run directory is the one that holds the assets: the working directory,
+// or else the program's own folder, which then becomes the working directory,
+// so the log and the configuration are kept beside the assets they belong to.
+Run_Directory Enter_Run_Directory() {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    if (fs::is_directory(ASSETS_FOLDER, error)) return {true, ""};
+    std::string here = fs::current_path(error).string();
+    fs::path beside = fs::read_symlink(OWN_EXECUTABLE, error).parent_path();
+    if (!beside.empty() && fs::is_directory(beside / ASSETS_FOLDER, error)) {
+        fs::current_path(beside, error);
+        if (!error)
+            return {true, "No " + std::string(ASSETS_FOLDER) + " folder in " + here +
+                              ": running in the program's folder " + beside.string() + "."};
+    }
+    return {false, "No " + std::string(ASSETS_FOLDER) + " folder in the working directory " + here +
+                       " nor beside the program in " + beside.string() + "; nothing to run with."};
 }
 
 }  // namespace
@@ -38,7 +113,7 @@ void Add_Display_Flag(int flag) {
 Game::Game(std::string name)
     : name(name), config(nullptr), log(nullptr), current_scene(nullptr), next_scene(nullptr),
       display(nullptr), timer(nullptr), event_queue(nullptr), shader_manager(nullptr),
-      bitmap_manager(nullptr), last_time(0.0), fps(DEFAULT_FPS), delta(1.0f) {}
+      bitmap_manager(nullptr), loading_font(nullptr), last_time(0.0), fps(DEFAULT_FPS), delta(1.0f) {}
 
 int Game::Main(int argc, char** argv) {
     if (!Setup(argc, argv)) {
@@ -49,20 +124,22 @@ int Game::Main(int argc, char** argv) {
     al_start_timer(timer);
     Reset_Delta();
     log->Write("Timer Started and Delta Reset");
+    // Loading may have been cancelled in the first scene's start: no tick then.
+    Switch_Pending_Scene();
     while (current_scene) {
         ALLEGRO_EVENT event;
         al_wait_for_event(event_queue, &event);
-        if (event.type == ALLEGRO_EVENT_TIMER && !Is_Stale(event)) Run_Tick();
+        Handle_Event(event);
         Switch_Pending_Scene();
     }
     return 0;
 }
 
 int Game::Setup(int, char**) {
-    log = new Log(DEFAULT_LOG_PATH);
+    if (!Open_Log()) return 0;
     config = new Config(DEFAULT_CONFIGURATION_PATH);
     if (!al_install_system(ALLEGRO_VERSION_INT, atexit)) {
-        log->Write("Error when initializing Allegro.");
+        Report_Failure("Error when initializing Allegro.");
         return 0;
     }
     al_init_image_addon();
@@ -74,15 +151,37 @@ int Game::Setup(int, char**) {
     log->Write("Allegro initialized.");
     Init_Mapping();
     log->Write("Keyboard Mapping initialized.");
+    if (!Fallback_Image_Loads()) {
+        Report_Failure("The fallback image " + DEFAULT_MISSING_BITMAP + " couldn't be loaded.");
+        return 0;
+    }
     event_queue = al_create_event_queue();
     if (!Setup_Display()) return 0;
     log->Write("Display Created.");
+    Register_Event_Sources();
     Setup_Timer();
     log->Write("Timer set-up");
     Reset_Delta();
     config->Save();
     log->Write("Saved Configuration file");
     return Start_First_Scene();
+}
+
+bool Game::Open_Log() {
+    Run_Directory run_directory = Enter_Run_Directory();
+    log = new Log(DEFAULT_LOG_PATH);
+    if (!run_directory.found) {
+        Report_Failure(run_directory.note);
+        return false;
+    }
+    if (!run_directory.note.empty()) log->Write(run_directory.note);
+    return true;
+}
+
+// Whoever started the program learns why set-up stopped without opening the log.
+void Game::Report_Failure(std::string message) {
+    log->Write(message);
+    if (log->Is_Open()) std::cerr << message << "\n";
 }
 
 int Game::Start_First_Scene() {
@@ -114,6 +213,8 @@ bool Game::Create_Display() {
     log->Write("Set Window Mode Display flags");
     int height = Truncate_To_Int(config->Get_Float("Display", "Height", 600.0f));
     int width = Truncate_To_Int(config->Get_Float("Display", "Width", 800.0f));
+    int screen_w = 0, screen_h = 0;
+    if (Monitor_Size(&screen_w, &screen_h)) Fit_Display_Size(&width, &height, screen_w, screen_h, "the screen");
     al_set_new_display_option(ALLEGRO_DEPTH_SIZE, REQUESTED_DEPTH_BITS, ALLEGRO_SUGGEST);
     display = al_create_display(width, height);
     if (!display) {
@@ -122,23 +223,48 @@ bool Game::Create_Display() {
         display = al_create_display(FALLBACK_DISPLAY_W, FALLBACK_DISPLAY_H);
         log->Write("Asserting new display");
         if (!display) {
-            log->Write("The 640x480 fallback display couldn't be created either.");
+            Report_Failure("The 640x480 fallback display couldn't be created either.");
             return false;
         }
     }
+    Fit_Display_To_Largest_Texture();
     log->Write("Display was created");
     return true;
+}
+
+// A display larger than the screen or the GL's textures breaks inside the
+// driver; the requested size is shrunk instead (the configuration keeps the
+// user's values). True when it was.
+bool Game::Fit_Display_Size(int* width, int* height, int limit_w, int limit_h, std::string limit) {
+    if (*width <= limit_w && *height <= limit_h) return false;
+    int fitted_w = std::min(*width, limit_w);
+    int fitted_h = std::min(*height, limit_h);
+    log->Write("Requested display " + Size_Text(*width, *height) + " is larger than " + limit + " (" +
+               Size_Text(limit_w, limit_h) + "), using " + Size_Text(fitted_w, fitted_h) + ".");
+    *width = fitted_w;
+    *height = fitted_h;
+    return true;
+}
+
+// The GL's texture limit is known only once a display exists; 0 when it gave none.
+void Game::Fit_Display_To_Largest_Texture() {
+    int largest = al_get_display_option(display, ALLEGRO_MAX_BITMAP_SIZE);
+    if (largest <= 0) return;
+    int width = al_get_display_width(display);
+    int height = al_get_display_height(display);
+    if (Fit_Display_Size(&width, &height, largest, largest, "the largest texture"))
+        al_resize_display(display, width, height);
 }
 
 bool Game::Setup_Display() {
     log->Write("Starting display setup.");
     if (!Create_Display()) return false;
     if (!al_have_opengl_extension("GL_EXT_framebuffer_object")) {
-        log->Write("System doesn't support FBOs");
+        Report_Failure("System doesn't support FBOs");
         return false;
     }
     if (!al_have_opengl_extension("GL_ARB_fragment_shader")) {
-        log->Write("System doesn't support Pixel shader 2.0");
+        Report_Failure("System doesn't support Pixel shader 2.0");
         return false;
     }
     shader_manager = new Shader_Manager();
@@ -155,11 +281,13 @@ bool Game::Setup_Display() {
 
 void Game::Setup_Timer() {
     fps = Truncate_To_Int(config->Get_Float("Game", "FPS", static_cast<float>(DEFAULT_FPS)));
+    auto use_instead = [this](int usable) {
+        log->Write("FPS " + ToString(fps) + " is not a usable tick rate, using " + ToString(usable) + ".");
+        fps = usable;
+    };
     // A rate below 1 would make the timer period endless or negative.
-    if (fps < 1) {
-        log->Write("FPS " + ToString(fps) + " is not a usable tick rate, using " + ToString(DEFAULT_FPS) + ".");
-        fps = DEFAULT_FPS;
-    }
+    if (fps < 1) use_instead(DEFAULT_FPS);
+    if (fps > MAX_FPS) use_instead(MAX_FPS);
     timer = al_create_timer(1.0 / fps);
     al_register_event_source(event_queue, al_get_timer_event_source(timer));
 }
@@ -206,11 +334,64 @@ bool Game::Is_Stale(const ALLEGRO_EVENT& event) {
     return al_get_timer_count(timer) - event.timer.count > MAX_TICK_BACKLOG;
 }
 
+void Game::Handle_Event(const ALLEGRO_EVENT& event) {
+    if (event.type == ALLEGRO_EVENT_TIMER) {
+        if (!Is_Stale(event)) Run_Tick();
+    } else if (event.type == ALLEGRO_EVENT_DISPLAY_CLOSE) {
+        next_scene = nullptr;  // like a scene asking for no scene
+    } else {
+        Handle_Input_Event(event);
+    }
+}
+
+// A scene that asks for another while it starts (its loading cancelled) is
+// left at once, before any tick.
 void Game::Switch_Pending_Scene() {
-    if (next_scene == current_scene) return;
-    current_scene->Close(this);
-    current_scene = next_scene;
-    if (current_scene) current_scene->Start(this);
+    while (next_scene != current_scene) {
+        current_scene->Close(this);
+        current_scene = next_scene;
+        if (current_scene) current_scene->Start(this);
+    }
+}
+
+void Game::Register_Event_Sources() {
+    if (al_is_keyboard_installed()) al_register_event_source(event_queue, al_get_keyboard_event_source());
+    if (al_is_mouse_installed()) al_register_event_source(event_queue, al_get_mouse_event_source());
+    al_register_event_source(event_queue, al_get_display_event_source(display));
+}
+
+bool Game::Show_Loading(std::string what, float progress) {
+    KELVANE_ASSERT(progress >= 0.0f && progress <= 1.0f, "loading progress must lie between 0 and 1");
+    bool quitting = !next_scene;
+    Draw_Loading(what, progress);
+    Render();
+    Take_Loading_Events();
+    if (!next_scene && !quitting) log->Write("Loading cancelled.");
+    return !next_scene;
+}
+
+void Game::Take_Loading_Events() {
+    ALLEGRO_EVENT event;
+    while (al_get_next_event(event_queue, &event)) {
+        if (event.type == ALLEGRO_EVENT_TIMER) continue;
+        if (event.type == ALLEGRO_EVENT_KEY_DOWN && event.keyboard.keycode == ALLEGRO_KEY_ESCAPE) next_scene = nullptr;
+        Handle_Event(event);
+    }
+}
+
+// Drawn in window pixels on the back buffer, whatever the caller's target and transform.
+void Game::Draw_Loading(std::string what, float progress) {
+    if (!loading_font) loading_font = al_create_builtin_font();
+    ALLEGRO_BITMAP* target = al_get_target_bitmap();
+    al_set_target_backbuffer(display);
+    ALLEGRO_TRANSFORM caller_transform, identity;
+    al_copy_transform(&caller_transform, al_get_current_transform());
+    al_identity_transform(&identity);
+    al_use_transform(&identity);
+    Draw_Loading_Picture(loading_font, static_cast<float>(al_get_display_width(display)),
+                         static_cast<float>(al_get_display_height(display)), what, progress);
+    al_use_transform(&caller_transform);
+    al_set_target_bitmap(target);
 }
 
 }  // namespace Kelvane

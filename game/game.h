@@ -9,6 +9,7 @@
 struct ALLEGRO_DISPLAY;
 union ALLEGRO_EVENT;
 struct ALLEGRO_EVENT_QUEUE;
+struct ALLEGRO_FONT;
 struct ALLEGRO_TIMER;
 
 namespace Kelvane {
@@ -22,6 +23,9 @@ class Shader_Manager;
 
 // The tick rate used when "FPS" is missing, not a number, or below 1.
 const int DEFAULT_FPS = 60;
+// The highest tick rate used: far beyond any display's rate, yet slow enough
+// that the timer cannot post events faster than the loop takes them out.
+const int MAX_FPS = 1000;
 // A frame delta never exceeds two ticks, so a stall moves things at most that far.
 const float MAX_DELTA = 2.0f;
 // Queued ticks further behind the timer than this are dropped: a frame slower
@@ -47,6 +51,12 @@ public:
     void Set_Scene(std::string name);
     void Render();
     void Set_Scene_List(std::list<Scene*> list);
+    // For a scene that builds its world in its start callback, between two
+    // steps: shows a loading picture naming `what` with a bar at `progress`
+    // (0 to 1) and takes the queued events. True once the user asked to quit
+    // (Escape or the window's close button); the scene should then stop
+    // building and return, and it is closed before any tick runs.
+    bool Show_Loading(std::string what, float progress);
 
     ALLEGRO_DISPLAY* Get_Display() { return display; }
     Bitmap_Manager* Get_Bitmap_Manager() { return bitmap_manager; }
@@ -60,12 +70,26 @@ private:
     int Start_First_Scene();
     // One tick: delta, input, the scene's update and draw, present.
     void Run_Tick();
+    // Any event of the loop: ticks, the close button, input.
+    void Handle_Event(const ALLEGRO_EVENT& event);
+    // While a scene loads: no ticks, and Escape asks to quit as well.
+    void Take_Loading_Events();
+    void Draw_Loading(std::string what, float progress);
+    // Keyboard, mouse and display events, besides the timer's.
+    void Register_Event_Sources();
     // True for a timer event that fell more than MAX_TICK_BACKLOG ticks behind.
     bool Is_Stale(const ALLEGRO_EVENT& event);
     // Between events: closes the old scene and starts the new one.
     void Switch_Pending_Scene();
+    // Set-up's first step: finds the run directory, opens the log there, logs the finding.
+    bool Open_Log();
+    // A set-up failure: to the log and to standard error.
+    void Report_Failure(std::string message);
     // Creates the display the configuration asks for, or the 640 x 480 fallback.
     bool Create_Display();
+    // Shrinks the size to fit the limit named `limit`, logging it; true when it did.
+    bool Fit_Display_Size(int* width, int* height, int limit_w, int limit_h, std::string limit);
+    void Fit_Display_To_Largest_Texture();
 
     std::string name;
     Config* config;
@@ -79,6 +103,7 @@ private:
     ALLEGRO_EVENT_QUEUE* event_queue;
     Shader_Manager* shader_manager;
     Bitmap_Manager* bitmap_manager;
+    ALLEGRO_FONT* loading_font;
     double last_time;
     int fps;
     float delta;

@@ -12,6 +12,8 @@ bool KB_DoublePressed[INPUT_ENTRIES];
 int KB_TimePressed[INPUT_ENTRIES];
 int Keyboard_Last_Pressed[INPUT_ENTRIES];
 int Keyboard_To_Double_Press[INPUT_ENTRIES];
+bool Keyboard_Pressed_Since_Poll[INPUT_ENTRIES];
+bool Keyboard_Held_Before_Focus[INPUT_ENTRIES];
 float mouse_x, mouse_y, mouse_z;
 float last_mouse_x, last_mouse_y, last_mouse_z;
 float mick_x, mick_y, mick_z;
@@ -27,6 +29,25 @@ bool Is_Down(int index) {
     return al_mouse_button_down(&mous, index - INPUT_MOUSE_FIRST + 1);
 }
 
+// The library keeps a key down that was let go in another window, so after a
+// focus change a key reported down is not trusted until it is pressed again.
+void Distrust_Held_Keys() {
+    for (int i = 0; i < INPUT_MOUSE_FIRST; i++)
+        if (Keys_To_Check[i]) Keyboard_Held_Before_Focus[i] = true;
+}
+
+bool Is_Keyboard_Key(int code) {
+    return code > 0 && code < INPUT_MOUSE_FIRST;
+}
+
+// A press the next poll must show even if the input is up again by then; one
+// the last poll already saw down is no new press (its event came late).
+void Note_Press(int i) {
+    if (!Keys_To_Check[i]) return;
+    Keyboard_Held_Before_Focus[i] = false;
+    if (Keyboard_Last_Pressed[i] == 0) Keyboard_Pressed_Since_Poll[i] = true;
+}
+
 }  // namespace
 
 void Init_Mapping() {
@@ -36,7 +57,10 @@ void Init_Mapping() {
     for (int i = 0; i < MOUSE_BUTTONS; i++) Keys_To_Check[INPUT_MOUSE_FIRST + i] = true;
 }
 
-void Update_Input_Entry(int i, bool down) {
+void Update_Input_Entry(int i, bool sampled) {
+    if (!sampled) Keyboard_Held_Before_Focus[i] = false;
+    bool down = (sampled && !Keyboard_Held_Before_Focus[i]) || Keyboard_Pressed_Since_Poll[i];
+    Keyboard_Pressed_Since_Poll[i] = false;
     KB_Active[i] = down;
     KB_Input[i] = false;
     KB_Released[i] = false;
@@ -94,5 +118,30 @@ void Clear_Keyboard() {
         KB_Released[i] = false;
         KB_Input[i] = false;
         Keyboard_Last_Pressed[i] = 0;
+        Keyboard_Pressed_Since_Poll[i] = false;
+    }
+    Distrust_Held_Keys();
+}
+
+void Handle_Input_Event(const ALLEGRO_EVENT& event) {
+    switch (event.type) {
+        case ALLEGRO_EVENT_KEY_DOWN:
+            if (Is_Keyboard_Key(event.keyboard.keycode)) Note_Press(event.keyboard.keycode);
+            break;
+        case ALLEGRO_EVENT_KEY_CHAR:
+            // A key pressed again while the library still has it down from before
+            // a focus change comes as a character only, never as a key-down.
+            if (Is_Keyboard_Key(event.keyboard.keycode) && Keyboard_Held_Before_Focus[event.keyboard.keycode])
+                Note_Press(event.keyboard.keycode);
+            break;
+        case ALLEGRO_EVENT_MOUSE_BUTTON_DOWN:
+            if (event.mouse.button >= 1 && event.mouse.button <= MOUSE_BUTTONS)
+                Note_Press(INPUT_MOUSE_FIRST + static_cast<int>(event.mouse.button) - 1);
+            break;
+        case ALLEGRO_EVENT_DISPLAY_SWITCH_IN:
+            Distrust_Held_Keys();
+            break;
+        default:
+            break;
     }
 }

@@ -37,6 +37,7 @@ public:
     int Get_Flags() { return flags; }
     ALLEGRO_BITMAP* Get_Actual_Bit() { return actual_bit; }
     bool Is_Visible() { return visible; }
+    void Set_Visible(bool value) { visible = value; }
 
 protected:
     // For subclasses that fill every field themselves.

@@ -2,9 +2,11 @@
 
 #include <allegro5/allegro.h>
 
-#include <cstddef>  // Required for: ptrdiff_t
+#include <algorithm>  // Required for: max()
+#include <cstddef>    // Required for: ptrdiff_t
 #include <cstdint>
-#include <cstdio>  // Required for: printf()
+#include <cstdio>      // Required for: printf()
+#include <filesystem>  // Required for: last_write_time(), to tell a stale cache
 #include <vector>
 
 #include "core/common.h"
@@ -133,41 +135,60 @@ void Clean_Shadow(Column_Grid& grid, int width, int rows) {
         for (int j = 0; j < rows; j++) Clean_Shadow_Pixel(grid, width, rows, i, j);
 }
 
-void Store_Grid(const Column_Grid& grid, ALLEGRO_BITMAP* image) {
+// False when the image cannot be locked.
+bool Store_Grid(const Column_Grid& grid, ALLEGRO_BITMAP* image) {
     int width = al_get_bitmap_width(image);
     int rows = al_get_bitmap_height(image);
     ALLEGRO_LOCKED_REGION* lock = Lock_Words(image, ALLEGRO_LOCK_WRITEONLY);
+    if (!lock) return false;
     for (int y = 0; y < rows; y++) {
         uint32_t* row = Row_Of(lock, y);
         for (int x = 0; x < width; x++) row[x] = grid[Cell(x, y, rows)];
     }
     al_unlock_bitmap(image);
+    return true;
 }
 
 // Loads through the store with the given new-bitmap flags, restoring the caller's.
-ALLEGRO_BITMAP* Load_With_Flags(Bitmap_Manager* store, std::string path, int flags) {
-    int previous = al_get_new_bitmap_flags();
-    al_set_new_bitmap_flags(flags);
-    ALLEGRO_BITMAP* image = store->Get_Bitmap(path)->Get_Bit();
-    al_set_new_bitmap_flags(previous);
-    return image;
-}
-
 // Cooked and source data images keep their raw channels: premultiplying on load
 // would scale the normal by the height and make a cached map differ from a fresh one.
-ALLEGRO_BITMAP* Load_Raw(Bitmap_Manager* store, std::string path, int flags) {
-    return Load_With_Flags(store, path, flags | ALLEGRO_NO_PREMULTIPLIED_ALPHA);
+Bitmap* Load_Raw(Bitmap_Manager* store, std::string path, int flags, Bitmap* (Bitmap_Manager::*load)(std::string)) {
+    int previous = al_get_new_bitmap_flags();
+    al_set_new_bitmap_flags(flags | ALLEGRO_NO_PREMULTIPLIED_ALPHA);
+    Bitmap* entry = (store->*load)(path);
+    al_set_new_bitmap_flags(previous);
+    return entry;
 }
 
-void Save_And_Register(Bitmap_Manager* store, std::string path, ALLEGRO_BITMAP* image) {
-    if (!image) return;
-    al_save_bitmap(path.c_str(), image);  // a read-only folder just means cooking again next time
-    store->Add_Bitmap(path, image);
+// Written whole or not at all; a read-only folder or a full disk just means
+// cooking again next time.
+void Save_Cache(const std::string& path, ALLEGRO_BITMAP* image) {
+    bool saved = Write_File_Whole(path, [image](ALLEGRO_FILE* file) {
+        bool written = al_save_bitmap_f(file, ".png", image);
+        // NOTE: Allegro's PNG writer leaves the image locked when a write fails.
+        if (al_is_bitmap_locked(image)) al_unlock_bitmap(image);
+        return written;
+    });
+    if (!saved) std::printf("Cache %s couldn't be written; it will be cooked again next time.\n", path.c_str());
+}
+
+// A texture copy of a memory image, or null when the GL cannot hold it.
+ALLEGRO_BITMAP* Upload(ALLEGRO_BITMAP* image) {
+    ALLEGRO_BITMAP* texture = al_clone_bitmap(image);
+    if (texture && Bitmap::Is_Refused_Texture(texture)) {
+        al_destroy_bitmap(texture);
+        return nullptr;
+    }
+    return texture;
+}
+
+void Unlock_If_Locked(ALLEGRO_BITMAP* image, ALLEGRO_LOCKED_REGION* lock) {
+    if (lock) al_unlock_bitmap(image);
 }
 
 // Copies normal RGB and height red (as alpha) over the normal image's extent,
-// clipped to the result; missing height reads as 0.
-void Pack_Normal_And_Height(ALLEGRO_BITMAP* normal, ALLEGRO_BITMAP* height, ALLEGRO_BITMAP* result) {
+// clipped to the result; missing height reads as 0. False when an image cannot be locked.
+bool Pack_Normal_And_Height(ALLEGRO_BITMAP* normal, ALLEGRO_BITMAP* height, ALLEGRO_BITMAP* result) {
     int normal_w = al_get_bitmap_width(normal);
     int normal_h = al_get_bitmap_height(normal);
     int height_w = al_get_bitmap_width(height);
@@ -175,8 +196,9 @@ void Pack_Normal_And_Height(ALLEGRO_BITMAP* normal, ALLEGRO_BITMAP* height, ALLE
     ALLEGRO_LOCKED_REGION* normal_lock = Lock_Words(normal, ALLEGRO_LOCK_READONLY);
     ALLEGRO_LOCKED_REGION* height_lock = Lock_Words(height, ALLEGRO_LOCK_READONLY);
     ALLEGRO_LOCKED_REGION* result_lock = Lock_Words(result, ALLEGRO_LOCK_WRITEONLY);
+    bool locked = normal_lock && height_lock && result_lock;
     int width = al_get_bitmap_width(result);
-    int rows = al_get_bitmap_height(result);
+    int rows = locked ? al_get_bitmap_height(result) : 0;
     for (int y = 0; y < rows; y++) {
         uint32_t* row = Row_Of(result_lock, y);
         for (int x = 0; x < width; x++) {
@@ -189,9 +211,16 @@ void Pack_Normal_And_Height(ALLEGRO_BITMAP* normal, ALLEGRO_BITMAP* height, ALLE
             row[x] = Word_Of(Red_Of(n), Green_Of(n), Blue_Of(n), height_byte);
         }
     }
-    al_unlock_bitmap(result);
-    al_unlock_bitmap(height);
-    al_unlock_bitmap(normal);
+    Unlock_If_Locked(result, result_lock);
+    Unlock_If_Locked(height, height_lock);
+    Unlock_If_Locked(normal, normal_lock);
+    return locked;
+}
+
+std::filesystem::file_time_type Write_Time(const std::string& path) {
+    std::error_code missing;
+    std::filesystem::file_time_type time = std::filesystem::last_write_time(path, missing);
+    return missing ? std::filesystem::file_time_type::min() : time;
 }
 
 }  // namespace
@@ -199,9 +228,14 @@ void Pack_Normal_And_Height(ALLEGRO_BITMAP* normal, ALLEGRO_BITMAP* height, ALLE
 VObject_Complex::VObject_Complex(Bitmap_Manager* store, Camera* camera, std::string name, float x, float y,
                                  float z, float scale, bool shadow)
     : actual_bit_normal(nullptr), actual_bit_shadow(nullptr), tall(0.0f), scale(scale), has_shadow(shadow),
-      folder(OBJECTS_FOLDER + name + "/"), selected(false), hover(false), light(nullptr) {
-    actual_bit = store->Get_Bitmap(folder + DIFFUSE_FILE)->Get_Bit();
+      name(name), folder(Folder_Of(name)), fallback_sources(false), selected(false), hover(false), light(nullptr) {
     Read_Settings();
+    // After the settings: a settings.ini completed just now makes the caches stale
+    // at once, rather than on the next start.
+    bool refresh = Caches_Stale();
+    Bitmap* diffuse = store->Get_Bitmap(folder + DIFFUSE_FILE);
+    actual_bit = diffuse->Get_Bit();
+    fallback_sources = diffuse->Is_Fallback();
     type = VOBJECT_TYPE_COMPLEX;
     this->x = x;
     this->y = y;
@@ -212,8 +246,16 @@ VObject_Complex::VObject_Complex(Bitmap_Manager* store, Camera* camera, std::str
     angle = 0.0f;
     flags = 0;
     visible = true;
-    Load_Or_Cook_Normal_Map(store);
-    if (has_shadow) Load_Or_Cast_Shadow(store, camera);
+    Load_Or_Cook_Normal_Map(store, refresh);
+    if (!has_shadow) return;
+    actual_bit_shadow = Load_Or_Make(store, SHADOW_CACHE_FILE, refresh, [this, camera] {
+        Generate_Shadow_Bit(camera);
+        return actual_bit_shadow;
+    });
+}
+
+std::string VObject_Complex::Folder_Of(std::string name) {
+    return OBJECTS_FOLDER + name + "/";
 }
 
 void VObject_Complex::Update(float) {
@@ -231,42 +273,67 @@ void VObject_Complex::Read_Settings() {
     settings.Save();
 }
 
-void VObject_Complex::Load_Or_Cook_Normal_Map(Bitmap_Manager* store) {
-    std::string cache = folder + NORMAL_CACHE_FILE;
-    if (File_Exists(cache)) {
-        actual_bit_normal = Load_Raw(store, cache, al_get_new_bitmap_flags());
-        return;
+bool VObject_Complex::Caches_Stale() {
+    std::filesystem::file_time_type newest_source = std::filesystem::file_time_type::min();
+    for (const std::string& source : {DIFFUSE_FILE, NORMAL_FILE, HEIGHT_FILE, SETTINGS_FILE})
+        newest_source = std::max(newest_source, Write_Time(folder + source));
+    for (const std::string& cache : {NORMAL_CACHE_FILE, SHADOW_CACHE_FILE}) {
+        if (cache == SHADOW_CACHE_FILE && !has_shadow) continue;
+        std::filesystem::file_time_type made = Write_Time(folder + cache);
+        if (made == std::filesystem::file_time_type::min() || made >= newest_source) continue;
+        std::printf("Object %s: caches older than their sources; cooking them again.\n", folder.c_str());
+        return true;
     }
-    Generate_Normal_Map(store);
-    Save_And_Register(store, cache, actual_bit_normal);
+    return false;
 }
 
-void VObject_Complex::Load_Or_Cast_Shadow(Bitmap_Manager* store, Camera* camera) {
-    std::string cache = folder + SHADOW_CACHE_FILE;
-    if (File_Exists(cache)) {
-        actual_bit_shadow = store->Get_Bitmap(cache)->Get_Bit();
-        return;
+void VObject_Complex::Load_Or_Cook_Normal_Map(Bitmap_Manager* store, bool refresh) {
+    actual_bit_normal = Load_Or_Make(store, NORMAL_CACHE_FILE, refresh, [this, store] {
+        Generate_Normal_Map(store);
+        return actual_bit_normal;
+    });
+    if (actual_bit_normal) return;
+    // The renderer binds every object's normal map: the checker is better than nothing.
+    std::printf("Object %s: its normal map couldn't be made. Using the missing image.\n", folder.c_str());
+    actual_bit_normal = store->Get_Bitmap(DEFAULT_MISSING_BITMAP)->Get_Bit();
+    fallback_sources = true;
+}
+
+ALLEGRO_BITMAP* VObject_Complex::Load_Or_Make(Bitmap_Manager* store, const std::string& file, bool refresh,
+                                              const std::function<ALLEGRO_BITMAP*()>& make) {
+    std::string cache = folder + file;
+    if (!refresh && File_Exists(cache)) {
+        // Textures whatever the caller's flags: the shaders draw them.
+        int flags = al_get_new_bitmap_flags() & ~ALLEGRO_MEMORY_BITMAP;
+        Bitmap* cached = Load_Raw(store, cache, flags, &Bitmap_Manager::Get_Usable_Bitmap);
+        if (cached) return cached->Get_Bit();
+        std::printf("Cache %s can't be used; cooking it again.\n", cache.c_str());
     }
-    Generate_Shadow_Bit(camera);
-    Save_And_Register(store, cache, actual_bit_shadow);
+    ALLEGRO_BITMAP* image = make();
+    if (!image) return nullptr;
+    if (!fallback_sources) Save_Cache(cache, image);
+    store->Replace_Bitmap(cache, image);  // objects built after this one share it
+    return image;
 }
 
 void VObject_Complex::Generate_Normal_Map(Bitmap_Manager* store) {
     std::string normal_path = folder + NORMAL_FILE;
     std::string height_path = folder + HEIGHT_FILE;
-    // Memory images: the packing runs on the CPU and the result is uploaded once.
-    ALLEGRO_BITMAP* normal = Load_Raw(store, normal_path, ALLEGRO_MEMORY_BITMAP);
-    ALLEGRO_BITMAP* height = Load_Raw(store, height_path, ALLEGRO_MEMORY_BITMAP);
+    // Memory images, as large as they come: the packing runs on the CPU and the
+    // result is uploaded once.
+    Bitmap* normal = Load_Raw(store, normal_path, ALLEGRO_MEMORY_BITMAP, &Bitmap_Manager::Get_Bitmap);
+    Bitmap* height = Load_Raw(store, height_path, ALLEGRO_MEMORY_BITMAP, &Bitmap_Manager::Get_Bitmap);
+    if (normal->Is_Fallback() || height->Is_Fallback()) fallback_sources = true;
     al_set_new_bitmap_flags(ALLEGRO_MEMORY_BITMAP);
     ALLEGRO_BITMAP* result = al_create_bitmap(Truncate_To_Int(w), Truncate_To_Int(h));
-    Pack_Normal_And_Height(normal, height, result);
+    bool packed = result && Pack_Normal_And_Height(normal->Get_Bit(), height->Get_Bit(), result);
     // The sources are not needed again; dropping their entries makes a second
     // cook (after a failed save) reload them instead of meeting dead images.
     store->Release_Bitmap(normal_path);
     store->Release_Bitmap(height_path);
     al_set_new_bitmap_flags(0);
-    actual_bit_normal = al_clone_bitmap(result);  // a video image the renderer can bind
-    al_destroy_bitmap(result);
+    actual_bit_normal = packed ? Upload(result) : nullptr;
+    if (result) al_destroy_bitmap(result);
 }
 
 void VObject_Complex::Generate_Shadow_Bit(Camera* camera) {
@@ -276,8 +343,13 @@ void VObject_Complex::Generate_Shadow_Bit(Camera* camera) {
     actual_bit_shadow = nullptr;
     if (!Cast_Footprint(camera, grid)) return;
     Clean_Shadow(grid, width, rows);
-    actual_bit_shadow = al_create_bitmap(width, rows);
-    Store_Grid(grid, actual_bit_shadow);
+    ALLEGRO_BITMAP* sprite = al_create_bitmap(width, rows);
+    if (sprite && Store_Grid(grid, sprite)) {
+        actual_bit_shadow = sprite;
+        return;
+    }
+    std::printf("Object %s: its shadow sprite couldn't be made; it casts no shadow.\n", folder.c_str());
+    if (sprite) al_destroy_bitmap(sprite);
 }
 
 bool VObject_Complex::Cast_Footprint(Camera* camera, std::vector<uint32_t>& grid) {
@@ -288,7 +360,7 @@ bool VObject_Complex::Cast_Footprint(Camera* camera, std::vector<uint32_t>& grid
     int normal_h = al_get_bitmap_height(actual_bit_normal);
     ALLEGRO_LOCKED_REGION* diffuse_lock = Lock_Words(actual_bit, ALLEGRO_LOCK_READONLY);
     ALLEGRO_LOCKED_REGION* normal_lock = Lock_Words(actual_bit_normal, ALLEGRO_LOCK_READONLY);
-    bool fits = true;
+    bool fits = diffuse_lock && normal_lock;
     for (int i = 0; fits && i < width; i++) {
         for (int j = 0; fits && j < rows; j++) {
             if (Alpha_Of(Word_At(diffuse_lock, i, j)) < CASTING_ALPHA) continue;
@@ -296,8 +368,10 @@ bool VObject_Complex::Cast_Footprint(Camera* camera, std::vector<uint32_t>& grid
             fits = Cast_Pixel(camera, i, j, hb, grid);
         }
     }
-    al_unlock_bitmap(actual_bit_normal);
-    al_unlock_bitmap(actual_bit);
+    Unlock_If_Locked(actual_bit_normal, normal_lock);
+    Unlock_If_Locked(actual_bit, diffuse_lock);
+    if (!diffuse_lock || !normal_lock)
+        std::printf("Object %s: its images couldn't be read; it casts no shadow.\n", folder.c_str());
     return fits;
 }
 

@@ -7,32 +7,52 @@
 namespace Kelvane {
 
 Bitmap_Manager::~Bitmap_Manager() {
-    for (Bitmap* bitmap : bitmaps) {
-        al_destroy_bitmap(bitmap->Get_Bit());
-        delete bitmap;
+    for (std::list<Bitmap*>* entries : {&bitmaps, &replaced}) {
+        for (Bitmap* bitmap : *entries) {
+            al_destroy_bitmap(bitmap->Get_Bit());
+            delete bitmap;
+        }
     }
 }
 
+std::list<Bitmap*>::iterator Bitmap_Manager::Find(const std::string& name) {
+    auto entry = bitmaps.begin();
+    while (entry != bitmaps.end() && (*entry)->Get_Name() != name) ++entry;
+    return entry;
+}
+
 Bitmap* Bitmap_Manager::Get_Bitmap(std::string name) {
-    for (Bitmap* bitmap : bitmaps)
-        if (bitmap->Get_Name() == name) return bitmap;
-    Bitmap* bitmap = new Bitmap(name);
-    bitmaps.push_back(bitmap);
-    return bitmap;
+    auto entry = Find(name);
+    if (entry != bitmaps.end()) return *entry;
+    bitmaps.push_back(new Bitmap(name));
+    return bitmaps.back();
+}
+
+Bitmap* Bitmap_Manager::Get_Usable_Bitmap(std::string name) {
+    auto entry = Find(name);
+    if (entry != bitmaps.end()) return (*entry)->Is_Fallback() ? nullptr : *entry;
+    ALLEGRO_BITMAP* image = Bitmap::Load_Usable(name);
+    if (!image) return nullptr;
+    bitmaps.push_back(new Bitmap(name, image));
+    return bitmaps.back();
 }
 
 void Bitmap_Manager::Add_Bitmap(std::string name, ALLEGRO_BITMAP* image) {
     bitmaps.push_back(new Bitmap(name, image));
 }
 
+void Bitmap_Manager::Replace_Bitmap(std::string name, ALLEGRO_BITMAP* image) {
+    for (auto entry = Find(name); entry != bitmaps.end(); entry = Find(name))
+        replaced.splice(replaced.end(), bitmaps, entry);
+    Add_Bitmap(name, image);
+}
+
 void Bitmap_Manager::Release_Bitmap(std::string name) {
-    for (auto entry = bitmaps.begin(); entry != bitmaps.end(); ++entry) {
-        if ((*entry)->Get_Name() != name) continue;
-        al_destroy_bitmap((*entry)->Get_Bit());
-        delete *entry;
-        bitmaps.erase(entry);
-        return;
-    }
+    auto entry = Find(name);
+    if (entry == bitmaps.end()) return;
+    al_destroy_bitmap((*entry)->Get_Bit());
+    delete *entry;
+    bitmaps.erase(entry);
 }
 
 }  // namespace Kelvane

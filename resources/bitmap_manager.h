@@ -22,15 +22,25 @@ public:
 
     // The cached entry, loading it on first request; never null.
     Bitmap* Get_Bitmap(std::string name);
+    // The cached entry unless it holds the fallback image, else the file loaded
+    // into a new entry; null, with nothing stored or printed, when the file is
+    // missing, undecodable or too large for a texture.
+    Bitmap* Get_Usable_Bitmap(std::string name);
     // Appends an entry for an image made by the caller; the store takes ownership.
     // An entry already stored under that name keeps being the one Get_Bitmap finds.
     void Add_Bitmap(std::string name, ALLEGRO_BITMAP* image);
+    // Like Add_Bitmap, but the new entry is the one found from now on. The
+    // entry it replaces is kept, image and all, for whoever still draws it.
+    void Replace_Bitmap(std::string name, ALLEGRO_BITMAP* image);
     // Destroys the first entry of that name and its image, so the next
     // Get_Bitmap loads the file afresh instead of handing out a dead image.
     void Release_Bitmap(std::string name);
 
 private:
+    std::list<Bitmap*>::iterator Find(const std::string& name);
+
     std::list<Bitmap*> bitmaps;
+    std::list<Bitmap*> replaced;  // no longer found, still owned
 };
 
 }  // namespace Kelvane

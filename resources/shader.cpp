@@ -14,14 +14,16 @@ namespace {
 const int LINE_BUFFER_SIZE = 512;
 
 // The whole file as one string, read in pieces of at most 511 characters;
-// false when the file cannot be opened for reading and update.
+// false when it cannot be opened for reading (the program may only read its
+// shaders) or not read to its end (a directory of that name, for one).
 bool Read_Source(const std::string& path, std::string* source) {
-    ALLEGRO_FILE* file = al_fopen(path.c_str(), "r+");
+    ALLEGRO_FILE* file = al_fopen(path.c_str(), "r");
     if (!file) return false;
     char buffer[LINE_BUFFER_SIZE];
     while (al_fgets(file, buffer, LINE_BUFFER_SIZE)) source->append(buffer);
+    bool read_whole = !al_ferror(file);
     al_fclose(file);
-    return true;
+    return read_whole;
 }
 
 // A variant's lines go after the #version line, which must stay first; a #line

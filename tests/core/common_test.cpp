@@ -9,37 +9,27 @@
 
 #include "support/scratch_dir.h"
 
-TEST(Common, ToString_Uses_Six_Significant_Digits_Without_Trailing_Zeros) {
-    EXPECT_EQ(ToString(0.61138f), "0.61138");
-    EXPECT_EQ(ToString(2.0f), "2");
-    EXPECT_EQ(ToString(0.25f), "0.25");
-    EXPECT_EQ(ToString(1920.0f), "1920");
-    EXPECT_EQ(ToString(1000000.0f), "1e+06");
-    EXPECT_EQ(ToString(0.00001f), "1e-05");
-    EXPECT_EQ(ToString(-7), "-7");
+TEST(Common, ToString_Uses_Six_Significant_Digits_Without_Trailing_Zeros_And_ToFloat_Reads_It_Back) {
+    const std::pair<float, const char*> written[] = {{0.61138f, "0.61138"}, {2.0f, "2"},     {0.25f, "0.25"},
+                                                     {1920.0f, "1920"},     {1e6f, "1e+06"}, {0.00001f, "1e-05"},
+                                                     {-7.0f, "-7"},         {-0.5f, "-0.5"}};
+    for (const auto& [value, text] : written) {
+        EXPECT_EQ(ToString(value), text);
+        EXPECT_FLOAT_EQ(ToFloat(text), value) << "what ToString writes must read back, or the config store drifts";
+    }
 }
 
 TEST(Common, ToFloat_Reads_The_Longest_Numeric_Prefix_Else_Zero) {
-    EXPECT_FLOAT_EQ(ToFloat("-2"), -2.0f);
-    EXPECT_FLOAT_EQ(ToFloat("  42"), 42.0f);
-    EXPECT_FLOAT_EQ(ToFloat("1e3"), 1000.0f);
-    EXPECT_FLOAT_EQ(ToFloat("7abc"), 7.0f);
-    EXPECT_FLOAT_EQ(ToFloat(" 75 units"), 75.0f);
-    EXPECT_EQ(ToFloat("0x10"), 0.0f);
-    EXPECT_EQ(ToFloat(""), 0.0f);
-    EXPECT_EQ(ToFloat("abc"), 0.0f);
-    EXPECT_EQ(ToFloat("7e"), 0.0f);  // an exponent with no digits spoils the number
-    // Whatever ToString writes must read back, or the config store drifts.
-    for (float value : {0.61138f, 1e+06f, 1e-05f, -0.5f}) EXPECT_FLOAT_EQ(ToFloat(ToString(value)), value);
+    const std::pair<const char*, float> read[] = {{"  42", 42.0f},      {"1e3", 1000.0f}, {"7abc", 7.0f},
+                                                  {" 75 units", 75.0f}, {"0x10", 0.0f},   {"", 0.0f},
+                                                  {"abc", 0.0f},        {"7e", 0.0f}};
+    for (const auto& [text, value] : read) EXPECT_EQ(ToFloat(text), value) << text;  // "7e": no exponent digits
 }
 
 TEST(Common, Truncate_To_Int_Truncates_Toward_Zero_And_Clamps) {
-    EXPECT_EQ(Truncate_To_Int(1.7f), 1);
-    EXPECT_EQ(Truncate_To_Int(-1.7f), -1);
-    EXPECT_EQ(Truncate_To_Int(NAN), 0);
-    EXPECT_EQ(Truncate_To_Int(1e10f), INT_MAX);
-    EXPECT_EQ(Truncate_To_Int(INFINITY), INT_MAX);
-    EXPECT_EQ(Truncate_To_Int(-1e10f), INT_MIN);
+    const std::pair<float, int> cases[] = {{1.7f, 1},        {-1.7f, -1},         {NAN, 0},
+                                           {1e10f, INT_MAX}, {INFINITY, INT_MAX}, {-1e10f, INT_MIN}};
+    for (const auto& [value, truncated] : cases) EXPECT_EQ(Truncate_To_Int(value), truncated) << value;
 }
 
 TEST(Common, File_Exists_Accepts_Files_And_Directories) {
@@ -47,15 +37,12 @@ TEST(Common, File_Exists_Accepts_Files_And_Directories) {
     Kelvane_Test::Scratch_Dir scratch;
     Kelvane_Test::Write_File("present.txt", "x");
     std::filesystem::create_directory("folder");
-    EXPECT_TRUE(Kelvane::File_Exists("present.txt"));
-    EXPECT_TRUE(Kelvane::File_Exists("folder"));
-    EXPECT_FALSE(Kelvane::File_Exists("absent.txt"));
-    EXPECT_FALSE(Kelvane::File_Exists("folder/absent.txt"));
+    for (const char* present : {"present.txt", "folder"}) EXPECT_TRUE(Kelvane::File_Exists(present)) << present;
+    for (const char* absent : {"absent.txt", "folder/absent.txt"}) EXPECT_FALSE(Kelvane::File_Exists(absent)) << absent;
 }
 
 TEST(Common, Vec2D_Scales_Both_Fields_In_Place) {
     Vec2D v(3.0f, -4.0f);
     v *= 0.5f;
-    EXPECT_FLOAT_EQ(v.x, 1.5f);
-    EXPECT_FLOAT_EQ(v.y, -2.0f);
+    EXPECT_TRUE(v.x == 1.5f && v.y == -2.0f);
 }

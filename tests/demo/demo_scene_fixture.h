@@ -24,7 +24,8 @@ const int DISPLAY_W = 960, DISPLAY_H = 540;  // half the internal picture
 const int SPHERE = 11, ROBOT = 12, LAMP = 14, WORLD_SIZE = 15;
 
 // The demonstration scene's game, run from a copy of what the program reads, in the small window.
-inline Kelvane::Game* New_Demo_Game(const std::string& stage, Kelvane::Scene::Update_Callback update = MainGame_Update,
+inline Kelvane::Game* New_Demo_Game(const std::string& stage, Kelvane::Scene::Callback start = MainGame_Start,
+                                    Kelvane::Scene::Update_Callback update = MainGame_Update,
                                     Kelvane::Scene::Callback draw = MainGame_Draw,
                                     Kelvane::Scene::Callback close = MainGame_Close) {
     namespace fs = std::filesystem;
@@ -33,7 +34,7 @@ inline Kelvane::Game* New_Demo_Game(const std::string& stage, Kelvane::Scene::Up
         if (fs::exists(fs::path(stage) / image)) fs::copy_file(fs::path(stage) / image, image);
     Write_File("game_config.ini", "[Display]\nMode = 1\nWidth = 960\nHeight = 540\n");
     Kelvane::Game* game = new Kelvane::Game("Kelvane");
-    game->Set_Scene_List({new Kelvane::Scene("MainGame", MainGame_Start, update, draw, close)});
+    game->Set_Scene_List({new Kelvane::Scene("MainGame", start, update, draw, close)});
     return game;
 }
 
@@ -67,7 +68,7 @@ protected:
         for (Kelvane::Light* light : lights) delete light;
         vobjects.clear(), lights.clear();
         delete directional, delete cam, al_destroy_font(font), al_destroy_bitmap(b1), al_destroy_bitmap(b2);
-        directional = nullptr, cam = nullptr, font = nullptr, b1 = b2 = nullptr;
+        directional = nullptr, cam = nullptr, pilar = nullptr, font = nullptr, b1 = b2 = nullptr;
     }
 
     void Tick(float dt = 1.0f) { MainGame_Update(game, dt); }

@@ -95,8 +95,10 @@ TEST_F(Demo_Scene_Editor_Test, Dragging_Moves_Raises_Within_The_Map_Or_With_Left
     KB_Active[ALLEGRO_KEY_LCTRL] = false;
     EXPECT_EQ(drag(-10.0f, 2.0f), 120.0f);
     EXPECT_EQ(drag(1e6f, 1.0f), 0.01f);
-    EXPECT_EQ(drag(-1e6f, 1.0f), 2400.0f - sphere->Get_Tall());
-    cam->Set_Map_Tall(sphere->Get_Tall() - 5.0f);  // taller than the map: the upper limit wins over 0.01
+    // The height setting is in screen pixels: as a height, tall / height factor.
+    float tall = sphere->Get_Tall() / cam->Get_Height_Factor();
+    EXPECT_FLOAT_EQ(drag(-1e6f, 1.0f), 2400.0f - tall);
+    cam->Set_Map_Tall(tall - 5.0f);  // taller than the map: the upper limit wins over 0.01
     EXPECT_FLOAT_EQ(drag(1e6f, 1.0f), -5.0f);
 }
 

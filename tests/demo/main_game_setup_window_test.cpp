@@ -1,6 +1,6 @@
 // The demonstration scene's start: log lines, world, lights and flags.
+#include <array>
 #include <cmath>
-#include <sstream>
 
 #include "demo_scene_fixture.h"
 
@@ -9,24 +9,27 @@ namespace {
 
 using Demo_Scene_Setup_Test = Demo_Scene_Test;
 
-TEST_F(Demo_Scene_Setup_Test, Start_Logs_Five_Lines_In_Order_Loads_Its_Files_And_Clears_The_Debug_Flags) {
-    std::string before = Read_File("game.log");
-    debug_mode = Kelvane::DEBUG_EDITOR | Kelvane::DEBUG_LIGHTS;
-    Free_World();
-    MainGame_Start(game);
-    std::string text = Read_File("game.log");
-    ASSERT_EQ(text.compare(0, before.size(), before), 0) << "the log was rewritten instead of appended to";
-    std::vector<std::string> messages;  // each "--> " line follows a time line
-    std::istringstream lines(text.substr(before.size()));
-    for (std::string line; std::getline(lines, line);)
-        if (line.rfind("--> ", 0) == 0) messages.push_back(line.substr(4));
-    EXPECT_EQ(messages, (std::vector<std::string>{"Starting Game Scene.", "Lights created.", "Game Font loaded.",
-                                                  "Camera created", "Objects created"}));
-    EXPECT_EQ(debug_mode, 0);
-    EXPECT_TRUE(font && b1 && b2) << "the font, b1.png or b2.png did not load";
+TEST_F(Demo_Scene_Setup_Test, Start_Logs_Five_Lines_In_Order_Says_Whether_The_Font_Loaded_And_Clears_The_Debug_Flags) {
+    for (bool font_there : {true, false}) {
+        std::string before = Read_File("game.log");
+        debug_mode = Kelvane::DEBUG_EDITOR | Kelvane::DEBUG_LIGHTS;
+        if (!font_there) std::filesystem::rename("assets/font/GameFont.ttf", "away.ttf");
+        Free_World(), MainGame_Start(game);
+        if (!font_there) std::filesystem::rename("away.ttf", "assets/font/GameFont.ttf");
+        ASSERT_EQ(Read_File("game.log").compare(0, before.size(), before), 0)
+            << "the log was rewritten, not appended to";
+        std::string font_line =
+            font_there ? "Game Font loaded." : "Game Font couldn't be loaded from assets/font/GameFont.ttf.";
+        EXPECT_EQ(Log_Messages(before.size()),
+                  (std::vector<std::string>{"Starting Game Scene.", "Lights created.", font_line, "Camera created",
+                                            "Objects created"}));
+        EXPECT_EQ(debug_mode, 0);
+        EXPECT_TRUE(font_there ? font && b1 && b2 : !font) << "the font, b1.png or b2.png did not load";
+    }
 }
 
-TEST_F(Demo_Scene_Setup_Test, The_World_Holds_Nine_Tiles_Five_Props_And_The_Lamp_In_Creation_Order) {
+TEST_F(Demo_Scene_Setup_Test,
+       The_World_Holds_Nine_Tiles_Five_Props_And_The_Lamp_Whose_Light_Follows_It_Under_A_Unit_Sun) {
     // x, y, z, scale, casts a shadow: nine tiles (i outside, j inside), five props and the lamp.
     std::vector<std::vector<float>> world;
     for (float i : {0, 1080, 2160})
@@ -45,20 +48,14 @@ TEST_F(Demo_Scene_Setup_Test, The_World_Holds_Nine_Tiles_Five_Props_And_The_Lamp
     }
     EXPECT_EQ(pilar, Object(LAMP)) << "pilar must end up as the lamp object";
     EXPECT_EQ(cam->Get_Map_Tall(), 2400.0f);
-}
 
-TEST_F(Demo_Scene_Setup_Test, The_Lamps_Point_Light_Moves_To_It_On_The_First_Update_And_The_Sun_Is_A_Unit_Vector) {
     ASSERT_EQ(lights.size(), 1u);
-    Kelvane::Light* light = lights.front();
-    EXPECT_EQ(Position(light), (std::vector<float>{0, 50, 10}));
+    EXPECT_EQ(Position(lights.front()), (std::vector<float>{0, 50, 10}));
     Tick();
-    EXPECT_EQ(Position(light), (std::vector<float>{100, 800, 300}));
-
-    ASSERT_NE(directional, nullptr);
+    EXPECT_EQ(Position(lights.front()), (std::vector<float>{100, 800, 300})) << "moved to the lamp on the first update";
     const double length = std::sqrt(5.0 * 5.0 + 1.5 * 1.5 + 1.0 * 1.0), sun[] = {5.0, 1.5, 1.0};
     for (int k = 0; k < 3; k++) EXPECT_NEAR(Position(directional)[k], sun[k] / length, 1e-6) << "axis " << k;
-    EXPECT_FLOAT_EQ(directional->Get_Strength(), 1.0f);
-    EXPECT_FLOAT_EQ(directional->Get_Ambience(), 0.3f);
+    EXPECT_EQ((std::array{directional->Get_Strength(), directional->Get_Ambience()}), (std::array{1.0f, 0.3f}));
 }
 
 }  // namespace

@@ -5,9 +5,10 @@ Runs the staged `kelvane` twice in one fresh working directory on the X display
 in $DISPLAY: first with no configuration file (defaults written, caches cooked,
 Escape quits with status 0, the log holds every start-up line), then windowed
 at 800 x 600 (caches reused) while xdotool drives it like a user: a lamp under
-the pointer, editor selection, dragging and raising, the debug views, the depth
-view and the arrow keys. Results are read from screenshots by pixels that must
-change or keep their colour. Prints one line per check and "N passed, M failed".
+the pointer, editor selection, dragging and raising, the debug views (the first
+by a quick tap), the depth view, a key let go in another window and the arrow
+keys. Results are read from screenshots by pixels that must change or keep
+their colour. Prints one line per check and "N passed, M failed".
 
 Usage: e2e_program.py <stage_dir>   (KELVANE_E2E_KEEP=1 keeps the working directory)
 """
@@ -299,8 +300,7 @@ class Program:
 
     def hold_until(self, down, up, condition, timeout=CHANGE_TIMEOUT):
         """Holds a key or button (xdotool `down` / `up` arguments) until the
-        condition holds: the program samples the input state once per tick, so
-        a quick tap could fall between two ticks."""
+        condition holds, as a user does who waits to see the effect."""
         self.focus()
         xdotool(*down)
         try:
@@ -310,6 +310,11 @@ class Program:
 
     def hold_key_until(self, key, condition, timeout=CHANGE_TIMEOUT):
         return self.hold_until(("keydown", key), ("keyup", key), condition, timeout)
+
+    def tap_key(self, key):
+        """Down and up at once, most likely between two ticks."""
+        self.focus()
+        xdotool("key", "--delay", "0", key)
 
     def hold_key_for(self, key, seconds):
         self.hold_key_until(key, lambda: time.sleep(seconds) or True)
@@ -430,6 +435,7 @@ def second_run(checks, directory, cooked):
             return
         check_lamp_and_editor(checks, program, lamp, still)
         check_debug_views(checks, program)
+        check_focus_change(checks, program)
         check_arrows(checks, program)
         status = program.quit_with_escape()
         checks.check("run 2: Escape ends the program with status 0", status == 0, f"status {status}")
@@ -545,7 +551,9 @@ def check_debug_views(checks, program):
 
 def check_markers_and_normals(checks, program, plain):
     markers_before = len(plain.matching(LAMP_MARKER))
-    program.hold_key_until("F1", program.changed_from(plain))
+    program.tap_key("F1")
+    checks.check("F1 tapped quickly: the tap is not lost between two ticks",
+                 wait_for(program.changed_from(plain), CHANGE_TIMEOUT))
     marked = program.stable_shot()
     program.save_shot("lights.png")
     markers = len(marked.matching(LAMP_MARKER))
@@ -564,11 +572,14 @@ def check_markers_and_normals(checks, program, plain):
     checks.check("F3 again: the lit picture comes back", program.stable_shot().difference(plain) < 0.001)
 
 
+def depth_shown(program):
+    """The picture, when it shows the depth buffer; else None."""
+    picture = program.shot()
+    return picture if picture.grey_fraction() > 0.99 else None
+
+
 def check_depth_view(checks, program, plain):
-    def depth_shown():
-        picture = program.shot()
-        return picture if picture.grey_fraction() > 0.99 else None
-    depth = program.hold_key_until("d", depth_shown)
+    depth = program.hold_key_until("d", lambda: depth_shown(program))
     if depth:
         program.save_shot("depth.png")
     checks.check("D held: the whole picture shows the depth buffer in grey levels",
@@ -587,6 +598,29 @@ def check_arrows(checks, program):
         moved = before.shift(after, axis)
         checks.check(f"{key} arrow: the view moves {key.lower()} (the picture shifts the other way)", moved >= 5,
                      f"picture shifted {moved} px")
+
+
+def check_focus_change(checks, program):
+    """D held, focus to another window, D let go there, focus back: the depth
+    view must go; pressing D again shows it again."""
+    other = subprocess.Popen(["xmessage", "-geometry", "-0-0", "another window"], stderr=subprocess.DEVNULL)
+    try:
+        window = wait_for(lambda: xdotool("search", "--onlyvisible", "--name", "^xmessage$").split("\n")[0],
+                          START_TIMEOUT)
+        plain = program.stable_shot()
+        program.focus()
+        xdotool("keydown", "d")
+        shown = wait_for(lambda: depth_shown(program), CHANGE_TIMEOUT)
+        xdotool("windowfocus", "--sync", window)
+        xdotool("keyup", "d")
+        program.focus()
+        checks.check("focus: D let go in another window, the depth view goes when focus returns",
+                     window and shown and wait_for(lambda: program.shot().difference(plain) < 0.001, CHANGE_TIMEOUT))
+        checks.check("focus: D pressed again shows the depth view",
+                     program.hold_key_until("d", lambda: depth_shown(program)) is not None)
+    finally:
+        other.kill()
+        other.wait()
 
 
 def main():

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -15,7 +16,7 @@
 #include <vector>
 
 #include "core/common.h"
-#include "core/config.h"
+#include "resources/bitmap.h"
 #include "resources/bitmap_manager.h"
 #include "support/scratch_dir.h"
 #include "support/window.h"
@@ -24,30 +25,22 @@
 
 namespace {
 
+using Kelvane_Test::Write_Image;
 using Rgba = std::array<int, 4>;
 using Byte_Rule = std::function<int(int x, int y)>;
 using Image = std::vector<std::vector<Rgba>>;  // pixels by row
 
 const Rgba CLEAR{0, 0, 0, 0}, SHADOW_AT_FLOOR{0, 0, 0, 255};
+const Rgba COOKED{128, 128, 255, 200};  // Make_Folder's flat normal and height 200
 
 Byte_Rule Constant(int value) { return [value](int, int) { return value; }; }
 Byte_Rule Block(int left, int top, int right, int bottom, int alpha = 255) {  // inclusive bounds
     return [=](int x, int y) { return x >= left && x <= right && y >= top && y <= bottom ? alpha : 0; };
 }
 std::string Folder(const std::string& name) { return "assets/objects/" + name + "/"; }
-
-void Write_Image(const std::string& path, int w, int h, const std::function<ALLEGRO_COLOR(int, int)>& rule) {
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    al_set_new_bitmap_flags(ALLEGRO_MEMORY_BITMAP);
-    ALLEGRO_BITMAP* image = al_create_bitmap(w, h);
-    al_set_new_bitmap_flags(0);
-    ALLEGRO_BITMAP* target = al_get_target_bitmap();
-    al_set_target_bitmap(image);
-    for (int i = 0; i < w * h; i++) al_put_pixel(i % w, i / w, rule(i % w, i / w));
-    al_set_target_bitmap(target);
-    ASSERT_TRUE(al_save_bitmap(path.c_str(), image)) << path;
-    al_destroy_bitmap(image);
-}
+const std::array<std::string, 4> SOURCES{"diffuse.png", "normal.png", "height.png", "settings.ini"};
+const std::array<std::string, 2> CACHES{"normal_cooked.png", "shadow.png"};
+const std::string FULL_SETTINGS = "Height=500\nCenter_X=100\nCenter_Y=100";
 
 // Flat normals, diffuse alpha and height red per pixel, and settings.ini lines if any.
 void Make_Folder(const std::string& name, int w, int h, const Byte_Rule& alpha = Constant(255),
@@ -60,6 +53,12 @@ void Make_Folder(const std::string& name, int w, int h, const Byte_Rule& alpha =
 }
 
 Rgba Of(Kelvane_Test::Pixel p) { return {p.r, p.g, p.b, p.a}; }
+
+std::array<ALLEGRO_BITMAP*, 3> Images(Kelvane::VObject_Complex* o) {
+    return {o->Get_Actual_Bit(), o->Get_Actual_Bit_Normal(), o->Get_Actual_Bit_Shadow()};
+}
+
+bool Is_Texture(ALLEGRO_BITMAP* bitmap) { return bitmap && !(al_get_bitmap_flags(bitmap) & ALLEGRO_MEMORY_BITMAP); }
 
 Image Snapshot(ALLEGRO_BITMAP* bitmap) {
     Image rows(static_cast<size_t>(al_get_bitmap_height(bitmap)));
@@ -81,16 +80,24 @@ std::string Mask(const Image& image, int first_row, int last_row) {
 
 class Complex_Object_Test : public Kelvane_Test::Window_Test {
 protected:
+    void SetUp() override {
+        Window_Test::SetUp();
+        std::filesystem::create_directories("assets");
+        std::filesystem::copy_file(scratch.Previous() + "/" + Kelvane::DEFAULT_MISSING_BITMAP,
+                                   Kelvane::DEFAULT_MISSING_BITMAP);
+    }
     Kelvane::VObject_Complex* Build(const std::string& name, bool shadow = true) {
         built.push_back(
             std::make_unique<Kelvane::VObject_Complex>(&store, &camera, name, 10.0f, 20.0f, 30.0f, 0.5f, shadow));
         return built.back().get();
     }
-    std::string Settings(const std::string& name) {  // Height, Center_X and Center_Y as saved
-        Kelvane::Config ini(Folder(name) + "settings.ini");
-        std::string text;
-        for (const char* key : {"Height", "Center_X", "Center_Y"}) text += ini.Get_String("General", key, "-") + " ";
-        return text;
+    // Another run of the program building one object of the folder: what it printed, its normal map and shadow.
+    std::tuple<std::string, Image, Image> Start_Again(const std::string& name) {
+        Kelvane::Bitmap_Manager next_run;
+        testing::internal::CaptureStdout();
+        Kelvane::VObject_Complex object(&next_run, &camera, name, 0.0f, 0.0f, 0.0f, 1.0f, true);
+        std::string said = testing::internal::GetCapturedStdout();
+        return {said, Snapshot(object.Get_Actual_Bit_Normal()), Snapshot(object.Get_Actual_Bit_Shadow())};
     }
     Image Cast(const std::string& name, int w, int h, const Byte_Rule& alpha, const Byte_Rule& height, float tall) {
         Make_Folder(name, w, h, alpha, height, "Height=" + ToString(tall));
@@ -105,51 +112,29 @@ protected:
 };
 using Shadow_Sprite_Test = Complex_Object_Test;
 
-TEST_F(Complex_Object_Test, First_Object_Completes_The_Folder_Unless_Its_Shadow_Is_Off) {
+TEST_F(Complex_Object_Test, First_Object_Completes_The_Folder_Unless_Its_Shadow_Is_Off_And_Carries_Its_Light) {
     Make_Folder("rock", 40, 30);
     al_set_new_bitmap_flags(ALLEGRO_MEMORY_BITMAP | ALLEGRO_MIN_LINEAR);
     Kelvane::VObject_Complex* rock = Build("rock");
     EXPECT_EQ(al_get_new_bitmap_flags(), 0);
-    EXPECT_EQ(Settings("rock"), "500 100 100 ");
-    for (std::string f : {"normal_cooked.png", "shadow.png"}) EXPECT_TRUE(Kelvane::File_Exists(Folder("rock") + f));
-    EXPECT_FALSE(al_get_bitmap_flags(rock->Get_Actual_Bit_Normal()) & ALLEGRO_MEMORY_BITMAP);  // bound as a texture
+    EXPECT_EQ(Kelvane_Test::Read_File(Folder("rock") + "settings.ini"), "[General]\n" + FULL_SETTINGS + "\n");
+    for (const std::string& cache : CACHES) EXPECT_TRUE(Kelvane::File_Exists(Folder("rock") + cache));
+    EXPECT_TRUE(Is_Texture(rock->Get_Actual_Bit_Normal()));
+    Kelvane::Light light(0.0f, 0.0f, 0.0f, 300.0f, 1.0f, 1.0f, 1.0f, 0);
+    rock->Attach_Light(&light), rock->Update(1.0f);                       // carried to the object
+    rock->Attach_Light(nullptr), rock->Set_X(99.0f), rock->Update(1.0f);  // and left there
+    EXPECT_EQ((std::array{light.Get_X(), light.Get_Y(), light.Get_Z()}), (std::array{10.0f, 20.0f, 30.0f}));
+    rock->Select_Toggle(), rock->Select_Toggle();
+    EXPECT_FALSE(rock->Is_Selected()) << "a second toggle deselects";
 
     Make_Folder("pillar", 8, 8, Constant(255), Constant(200), "Height=300");
     EXPECT_EQ(Build("pillar", false)->Get_Actual_Bit_Shadow(), nullptr);
-    EXPECT_EQ(Settings("pillar"), "300 100 100 ");
+    EXPECT_EQ(Kelvane_Test::Read_File(Folder("pillar") + "settings.ini"),
+              "[General]\nHeight=300\nCenter_X=100\nCenter_Y=100\n");
     EXPECT_FALSE(Kelvane::File_Exists(Folder("pillar") + "shadow.png"));
     Kelvane_Test::Write_File(Folder("pillar") + "shadow.png", "not an image");  // neither written nor read
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(Build("pillar", false)->Get_Actual_Bit_Shadow(), nullptr);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(Kelvane_Test::Printed([&] { EXPECT_EQ(Build("pillar", false)->Get_Actual_Bit_Shadow(), nullptr); }), "");
     EXPECT_EQ(Kelvane_Test::Read_File(Folder("pillar") + "shadow.png"), "not an image");
-}
-
-TEST_F(Complex_Object_Test, Objects_Share_One_Cook_And_A_Later_Run_Uses_The_Caches_As_They_Are) {
-    Make_Folder("rock", 8, 8);
-    auto images = [](Kelvane::VObject_Complex* o) {
-        return std::array{o->Get_Actual_Bit(), o->Get_Actual_Bit_Normal(), o->Get_Actual_Bit_Shadow()};
-    };
-    Kelvane::VObject_Complex* first = Build("rock");
-    for (int i = 1; i < 9; i++) EXPECT_EQ(images(Build("rock")), images(first));
-    Write_Image(Folder("rock") + "normal_cooked.png", 8, 8, [](int, int) { return al_map_rgba(10, 20, 30, 40); });
-    Write_Image(Folder("rock") + "shadow.png", 8, 8, [](int, int) { return al_map_rgba(7, 1, 0, 255); });
-    Kelvane::Bitmap_Manager next_run;  // hand-edited caches come back as they are, not premultiplied
-    Kelvane::VObject_Complex rock(&next_run, &camera, "rock", 0.0f, 0.0f, 0.0f, 1.0f, true);
-    EXPECT_EQ(Snapshot(rock.Get_Actual_Bit_Normal())[5][5], (Rgba{10, 20, 30, 40}));
-    EXPECT_EQ(Snapshot(rock.Get_Actual_Bit_Shadow())[4][4], (Rgba{7, 1, 0, 255}));
-}
-
-TEST_F(Complex_Object_Test, A_Cache_That_Cannot_Be_Written_Is_Cooked_Again_From_Reloaded_Sources) {
-    Make_Folder("rock", 8, 8);
-    for (std::string cache : {"normal_cooked.png", "shadow.png"})  // dangling links: absent, uncreatable even by root
-        std::filesystem::create_symlink("no_such_folder/" + cache, Folder("rock") + cache);
-    Kelvane::VObject_Complex* first = Build("rock");
-    Kelvane::VObject_Complex* second = Build("rock");
-    EXPECT_NE(second->Get_Actual_Bit_Normal(), first->Get_Actual_Bit_Normal());
-    EXPECT_NE(second->Get_Actual_Bit_Shadow(), nullptr);
-    for (Kelvane::VObject_Complex* rock : {first, second})
-        EXPECT_EQ(Snapshot(rock->Get_Actual_Bit_Normal())[4][4], (Rgba{128, 128, 255, 200}));
 }
 
 TEST_F(Complex_Object_Test, Cooking_Packs_Normal_Rgb_With_Height_Red_Over_The_Diffuse_Size) {
@@ -162,26 +147,6 @@ TEST_F(Complex_Object_Test, Cooking_Packs_Normal_Rgb_With_Height_Red_Over_The_Di
     // Normal alpha and height g, b, a play no part; (2, 1) is beyond the height image, (3, 1) and (2, 2) the normal.
     EXPECT_EQ((std::array{cooked[0][0], cooked[1][1], cooked[1][2], cooked[1][3], cooked[2][2]}),
               (std::array<Rgba, 5>{Rgba{10, 20, 30, 120}, {11, 21, 30, 121}, {12, 21, 30, 0}, CLEAR, CLEAR}));
-}
-
-TEST_F(Complex_Object_Test, Update_Carries_An_Attached_Light_And_Selection_Toggles) {
-    Make_Folder("lamp", 4, 4);
-    Kelvane::VObject_Complex* lamp = Build("lamp", false);
-    Kelvane::Light light(0.0f, 0.0f, 0.0f, 300.0f, 1.0f, 1.0f, 1.0f, 0);
-    lamp->Attach_Light(&light);
-    lamp->Update(1.0f);
-    EXPECT_EQ((std::array{light.Get_X(), light.Get_Y(), light.Get_Z()}), (std::array{10.0f, 20.0f, 30.0f}));
-    lamp->Attach_Light(nullptr);
-    lamp->Set_X(99.0f);
-    lamp->Update(1.0f);
-    EXPECT_EQ(light.Get_X(), 10.0f);
-
-    for (bool selected : {true, false, true}) {
-        lamp->Select_Toggle();
-        EXPECT_EQ(lamp->Is_Selected(), selected);
-    }
-    lamp->Deselect();
-    EXPECT_FALSE(lamp->Is_Selected());
 }
 
 // 9-wide masks: a 3 x 3 block's five-pixel crosses grow it to 5 x 5 without that square's corners.
@@ -217,12 +182,125 @@ TEST_F(Shadow_Sprite_Test, Heights_Are_Stored_In_Base_255_Where_Each_Pixel_Meets
         "shared", 9, 60, two_blocks, [](int, int y) { return y < 20 ? 40 : 20; }, 255);
     for (int y = 49; y <= 53; y++) EXPECT_EQ(shared[y][4], (Rgba{65, 0, 0, 255})) << "row " << y;
     // 40000 tall gives z about 65426, so hi would be 256: no sprite, one message; 39900 (hi 255) fits.
-    testing::internal::CaptureStdout();
-    EXPECT_TRUE(Cast("giant", 3, 3, Constant(255), Constant(255), 40000).empty());
-    std::string output = testing::internal::GetCapturedStdout();
-    EXPECT_NE(output.find(Folder("giant")), std::string::npos) << output;
-    EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), 1) << output;
+    EXPECT_EQ(
+        Kelvane_Test::Printed([&] { EXPECT_TRUE(Cast("giant", 3, 3, Constant(255), Constant(255), 40000).empty()); }),
+        "Object " + Folder("giant") +
+            ": height 65425.8 is beyond what shadow.png can hold (0 to 65279); it casts no shadow.\n");
     EXPECT_EQ(Cast("fits", 3, 3, Constant(255), Constant(255), 39900).size(), 3u);
+}
+
+TEST_F(Complex_Object_Test, Broken_Caches_Are_Cooked_Again_And_Written_Whole) {
+    Make_Folder("rock", 8, 8, Constant(255), Constant(200), FULL_SETTINGS);
+    Image shadow = Snapshot(Build("rock")->Get_Actual_Bit_Shadow());
+    std::string cooked = Kelvane_Test::Read_File(Folder("rock") + CACHES[0]);
+    // What a crash, a full disk or a second instance used to leave behind.
+    Kelvane_Test::Write_File(Folder("rock") + CACHES[0], cooked.substr(0, cooked.size() / 2));
+    Kelvane_Test::Write_File(Folder("rock") + CACHES[1], "");
+    std::string again = " can't be used; cooking it again.\n";
+    for (std::string said : {"Cache " + Folder("rock") + CACHES[0] + again + "Cache " + Folder("rock") + CACHES[1] + again,
+                             std::string()}) {
+        auto [output, normal, cast] = Start_Again("rock");
+        EXPECT_EQ(output, said);
+        EXPECT_EQ(normal[4][4], COOKED);
+        EXPECT_EQ(cast, shadow) << "cast from the real heights, not the checker";
+    }
+    EXPECT_EQ(Kelvane_Test::Folder_Entries(Folder("rock")).size(), 6u) << "no temporary file is left";
+}
+
+TEST_F(Complex_Object_Test, A_Full_Disk_Leaves_No_Partial_Cache_And_Each_Object_Cooks_Again_From_Reloaded_Sources) {
+    // Noisy normals make a cooked map too large for Allegro's write buffer, so the write fails mid-image.
+    Make_Folder("rock", 64, 64, Constant(255), Constant(200), FULL_SETTINGS);
+    auto noise = [](int x, int y) {
+        unsigned v = static_cast<unsigned>(x) * 374761393u + static_cast<unsigned>(y) * 668265263u;
+        v = (v ^ (v >> 13)) * 1274126177u;
+        return static_cast<int>((v ^ (v >> 16)) & 0xFF);
+    };
+    Write_Image(Folder("rock") + "normal.png", 64, 64,
+                [&](int x, int y) { return al_map_rgba(noise(x, y), noise(y, x), 255, 255); });
+    std::vector<Kelvane::VObject_Complex*> rocks;
+    {
+        Kelvane_Test::File_Size_Limit full_disk(1);
+        rocks = {Build("rock"), Build("rock")};
+    }
+    EXPECT_EQ(Kelvane_Test::Folder_Entries(Folder("rock")).size(), SOURCES.size()) << "no cache, no temporary file";
+    EXPECT_NE(rocks[0]->Get_Actual_Bit_Normal(), rocks[1]->Get_Actual_Bit_Normal());
+    for (Kelvane::VObject_Complex* rock : rocks) {
+        EXPECT_EQ(Snapshot(rock->Get_Actual_Bit_Normal())[3][5], (Rgba{noise(5, 3), noise(3, 5), 255, 200}));
+        EXPECT_NE(rock->Get_Actual_Bit_Shadow(), nullptr);
+    }
+}
+
+TEST_F(Complex_Object_Test, Unusable_Sources_And_Settings_Are_Shown_But_Never_Cached) {
+    Make_Folder("rock", 8, 8);
+    std::filesystem::create_directory(Folder("rock") + "settings.ini");
+    Kelvane::VObject_Complex* rock = Build("rock");
+    EXPECT_EQ((std::array{rock->Get_Tall(), rock->Get_CX(), rock->Get_CY()}), (std::array{500.0f, 100.0f, 100.0f}));
+    EXPECT_TRUE(std::filesystem::is_empty(Folder("rock") + "settings.ini"));
+
+    int largest = al_get_display_option(display, ALLEGRO_MAX_BITMAP_SIZE);
+    auto too_wide = [largest](const std::string& path) {
+        Write_Image(path, largest + 1, 1, [](int, int) { return al_map_rgba(200, 100, 50, 255); });
+    };
+    auto missing = [](const std::string& path) { std::filesystem::remove(path); };
+    auto locked = [this](const std::string& path) {  // as Allegro leaves an image whose saving failed
+        al_lock_bitmap(store.Get_Bitmap(path)->Get_Bit(), ALLEGRO_PIXEL_FORMAT_ANY, ALLEGRO_LOCK_READONLY);
+    };
+    const std::vector<std::pair<std::string, std::function<void(const std::string&)>>> spoilers{
+        {"diffuse.png", missing}, {"height.png", missing}, {"diffuse.png", too_wide}, {"normal.png", locked}};
+    for (size_t i = 0; i < spoilers.size(); i++) {
+        std::string name = "spoilt" + std::to_string(i);
+        auto [file, spoil] = spoilers[i];
+        Make_Folder(name, 8, 8);
+        spoil(Folder(name) + file);
+        Kelvane::VObject_Complex* spoilt = nullptr;
+        std::string said = Kelvane_Test::Printed([&] { spoilt = Build(name); });
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+        EXPECT_NE(said.find(Folder(name)), std::string::npos) << said;
+        EXPECT_TRUE(Is_Texture(spoilt->Get_Actual_Bit()) && Is_Texture(spoilt->Get_Actual_Bit_Normal())) << i;
+        EXPECT_NE(spoilt->Get_Actual_Bit_Shadow(), nullptr) << i;
+        EXPECT_FALSE(Kelvane::File_Exists(Folder(name) + CACHES[0]) || Kelvane::File_Exists(Folder(name) + CACHES[1]))
+            << "nothing outlives the user putting the file back";
+    }
+}
+
+TEST_F(Complex_Object_Test, Caches_Are_Used_As_They_Are_Until_A_Source_Is_Newer_Then_Cooked_Again_Once) {
+    Make_Folder("rock", 8, 8, Constant(255), Constant(200), FULL_SETTINGS);
+    Kelvane::VObject_Complex* first = Build("rock");
+    // Hand-edited caches come back as they are, not premultiplied.
+    Write_Image(Folder("rock") + CACHES[0], 8, 8, [](int, int) { return al_map_rgba(10, 20, 30, 40); });
+    Write_Image(Folder("rock") + CACHES[1], 8, 8, [](int, int) { return al_map_rgba(7, 1, 0, 255); });
+    auto base = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
+    auto made = base + std::chrono::seconds(10);
+    auto age_folder = [&] {
+        for (const std::string& source : SOURCES) std::filesystem::last_write_time(Folder("rock") + source, base);
+        for (const std::string& cache : CACHES) std::filesystem::last_write_time(Folder("rock") + cache, made);
+    };
+    auto next_start = [&] { return std::get<0>(Start_Again("rock")); };
+    auto time_of = [](const std::string& file) { return std::filesystem::last_write_time(Folder("rock") + file); };
+    const std::string stale = "Object " + Folder("rock") + ": caches older than their sources; cooking them again.\n";
+    age_folder();
+    auto [said, normal, shadow] = Start_Again("rock");
+    EXPECT_EQ((std::tuple{said, normal[5][5], shadow[4][4]}),
+              (std::tuple{"", Rgba{10, 20, 30, 40}, Rgba{7, 1, 0, 255}}));
+    EXPECT_EQ((std::array{time_of(SOURCES[3]), time_of(CACHES[0]), time_of(CACHES[1])}), (std::array{base, made, made}))
+        << "a complete settings.ini is not written, and fresh caches are used as they are";
+    for (const std::string& source : SOURCES) {
+        std::filesystem::last_write_time(Folder("rock") + source, made + std::chrono::seconds(10));
+        EXPECT_EQ(next_start(), stale) << source;
+        EXPECT_GT(std::min(time_of(CACHES[0]), time_of(CACHES[1])), time_of(source));
+        EXPECT_EQ(next_start(), "") << "a second start cooks nothing";
+        age_folder();
+    }
+
+    // Nine objects of one folder, one cook, in a run whose store still holds the old images.
+    Write_Image(Folder("rock") + "height.png", 8, 8, [](int, int) { return al_map_rgba(100, 0, 0, 255); });
+    std::vector<Kelvane::VObject_Complex*> tiles;
+    testing::internal::CaptureStdout();
+    for (int i = 0; i < 9; i++) tiles.push_back(Build("rock"));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), stale);
+    for (Kelvane::VObject_Complex* tile : tiles) EXPECT_EQ(Images(tile), Images(tiles[0]));
+    EXPECT_EQ(Snapshot(tiles[0]->Get_Actual_Bit_Normal())[4][4], (Rgba{128, 128, 255, 100}));
+    EXPECT_EQ(Snapshot(first->Get_Actual_Bit_Normal())[4][4], COOKED) << "objects built earlier keep their images";
 }
 
 }  // namespace

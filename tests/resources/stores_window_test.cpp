@@ -7,8 +7,11 @@
 #include <allegro5/allegro.h>
 #include <allegro5/allegro_opengl.h>
 
-#include <cstdio>   // Required for: freopen()
-#include <cstdlib>  // Required for: abort(), getenv(), setenv()
+#include <grp.h>     // Required for: setgroups()
+#include <unistd.h>  // Required for: getuid(), setgid(), setuid()
+
+#include <cstdio>   // Required for: freopen(), fprintf()
+#include <cstdlib>  // Required for: abort(), getenv(), setenv(), _Exit()
 #include <filesystem>
 #include <string>
 
@@ -20,7 +23,7 @@
 #include "support/window.h"
 
 using namespace Kelvane;
-using Kelvane_Test::Scratch_Dir;
+using Kelvane_Test::Printed;
 using Kelvane_Test::Write_File;
 
 namespace {
@@ -31,59 +34,59 @@ protected:
         Window_Test::SetUp();
         std::filesystem::create_directories("assets");
         std::filesystem::copy_file(scratch.Previous() + "/assets/missing.png", "assets/missing.png");
-        ALLEGRO_BITMAP* image = al_create_bitmap(3, 2);
-        al_set_target_bitmap(image);
-        al_clear_to_color(al_map_rgb(10, 200, 30));
-        al_save_bitmap("green.png", image);
-        al_destroy_bitmap(image);
-        al_set_target_backbuffer(display);
+        Kelvane_Test::Write_Image("green.png", 3, 2, [](int, int) { return al_map_rgb(10, 200, 30); });
     }
-    Scratch_Dir scratch;
+    Kelvane_Test::Scratch_Dir scratch;
 };
 
 int Width(Bitmap* bitmap) { return al_get_bitmap_width(bitmap->Get_Bit()); }
+
+GLint Gl_Integer(GLenum name) {
+    GLint value = -1;
+    glGetIntegerv(name, &value);
+    return value;
+}
 
 const char* VALID_SHADER = "uniform float level;\nvoid main() { gl_FragColor = vec4(level); }\n";
 
 }  // namespace
 
-TEST_F(Store_Test, Bitmaps_Are_Cached_By_Exact_Name) {
+TEST_F(Store_Test, Bitmaps_Are_Cached_By_Exact_Name_And_Unloadable_Or_Too_Large_Ones_Get_A_Fallback_Copy_With_One_Message) {
     Bitmap_Manager store;
     Bitmap* first = store.Get_Bitmap("green.png");
     EXPECT_EQ(store.Get_Bitmap("green.png"), first);
     EXPECT_NE(store.Get_Bitmap("./green.png"), first) << "another spelling is another entry";
-    EXPECT_EQ(Width(first), 3);
     EXPECT_EQ(Kelvane_Test::Read_Pixel(first->Get_Bit(), 1, 1).g, 200);
-
     store.Add_Bitmap("green.png", al_create_bitmap(5, 5));
     EXPECT_EQ(store.Get_Bitmap("green.png"), first) << "the older entry keeps being found";
     ALLEGRO_BITMAP* made = al_create_bitmap(5, 5);
     store.Add_Bitmap("made", made);
     EXPECT_EQ(store.Get_Bitmap("made")->Get_Bit(), made);
-
     store.Release_Bitmap("./green.png");  // destroyed with its entry: the next request loads afresh
     Bitmap* again = store.Get_Bitmap("./green.png");
     EXPECT_EQ(Kelvane_Test::Read_Pixel(again->Get_Bit(), 0, 0).r, 10);
     EXPECT_EQ(store.Get_Bitmap("./green.png"), again);
-}
 
-TEST_F(Store_Test, Missing_Or_Corrupt_Files_Get_The_Fallback_With_One_Message) {
+    int largest = al_get_display_option(display, ALLEGRO_MAX_BITMAP_SIZE);
+    Kelvane_Test::Write_Image("wide.png", largest + 1, 1, [](int, int) { return al_map_rgb(0, 0, 0); });
     Write_File("corrupt.png", "not a png at all");
-    Bitmap_Manager store;
-    int fallback_w = al_get_bitmap_width(al_load_bitmap("assets/missing.png"));
-    testing::internal::CaptureStdout();
-    Bitmap* corrupt = store.Get_Bitmap("corrupt.png");
-    Bitmap* missing = store.Get_Bitmap("nowhere.png");
-    store.Get_Bitmap("corrupt.png");
-    std::string said = testing::internal::GetCapturedStdout();
-    ASSERT_NE(corrupt->Get_Bit(), nullptr);
-    ASSERT_NE(missing->Get_Bit(), nullptr);
-    EXPECT_EQ(Width(corrupt), fallback_w);
-    EXPECT_EQ(Width(missing), fallback_w);
+    Bitmap *corrupt = nullptr, *missing = nullptr, *wide = nullptr;
+    EXPECT_EQ(Printed([&] {
+                  corrupt = store.Get_Bitmap("corrupt.png"), missing = store.Get_Bitmap("nowhere.png");
+                  wide = store.Get_Bitmap("wide.png"), store.Get_Bitmap("corrupt.png");  // cached: said once
+              }),
+              "Bitmap corrupt.png couldn't be loaded. Is the file valid?\n"
+              "Bitmap nowhere.png doesn't exist. Using the missing image.\n"
+              "Bitmap wide.png is larger than the largest texture (" + std::to_string(largest) + " x " +
+                  std::to_string(largest) + "). Using the missing image.\n");
+    int fallback_w = al_get_bitmap_width(store.Get_Bitmap("assets/missing.png")->Get_Bit());
+    for (Bitmap* fallback : {corrupt, missing, wide})
+        EXPECT_TRUE(fallback->Is_Fallback() && Width(fallback) == fallback_w &&
+                    !(al_get_bitmap_flags(fallback->Get_Bit()) & ALLEGRO_MEMORY_BITMAP));
     EXPECT_NE(corrupt->Get_Bit(), missing->Get_Bit()) << "each entry owns its own copy";
-    EXPECT_EQ(said.find("Bitmap corrupt.png couldn't be loaded. Is the file valid?\n"), 0u);
-    EXPECT_EQ(said.find("corrupt.png", 20), std::string::npos) << "said once, not on the cached request";
-    EXPECT_NE(said.find("nowhere.png"), std::string::npos);
+    al_set_new_bitmap_flags(ALLEGRO_MEMORY_BITMAP);  // cooking sources are read on the CPU, however large
+    EXPECT_EQ(Width(store.Get_Bitmap("./wide.png")), largest + 1);
+    al_set_new_bitmap_flags(0);
 }
 
 TEST_F(Store_Test, No_Fallback_Image_Ends_The_Process_With_Status_1) {
@@ -99,22 +102,20 @@ TEST_F(Store_Test, No_Fallback_Image_Ends_The_Process_With_Status_1) {
             if (!freopen(getenv("KELVANE_TEST_STDOUT"), "w", stdout)) std::abort();
             Bitmap bitmap("corrupt.png");
         },
-        testing::ExitedWithCode(1), "");
+        testing::ExitedWithCode(1), "The default missing bitmap couldn't be loaded either\\.");
     EXPECT_EQ(Kelvane_Test::Read_File(output),
               "Bitmap corrupt.png couldn't be loaded. Is the file valid?\n"
               "The default missing bitmap couldn't be loaded either.");
 }
 
-TEST_F(Store_Test, A_Valid_Shader_Builds_Applies_And_Clears) {
+TEST_F(Store_Test, A_Valid_Shader_Builds_Applies_Takes_Values_And_Textures_And_Clears) {
     Write_File("ok.glsl", VALID_SHADER);
     Shader_Manager store;
     Shader* shader = store.Get_Shader("ok.glsl");
     EXPECT_EQ(store.Get_Shader("ok.glsl"), shader) << "one program per path";
     ASSERT_TRUE(shader->Is_Usable()) << shader->Get_Error();
     shader->Apply();
-    GLint current = 0;
-    glGetIntegerv(GL_CURRENT_PROGRAM, &current);
-    EXPECT_EQ(static_cast<GLuint>(current), shader->Get_Program());
+    EXPECT_EQ(static_cast<GLuint>(Gl_Integer(GL_CURRENT_PROGRAM)), shader->Get_Program());
     shader->Set_Float("level", 0.25f);
     GLfloat level = 0;
     glGetUniformfv(shader->Get_Program(), glGetUniformLocation(shader->Get_Program(), "level"), &level);
@@ -122,51 +123,60 @@ TEST_F(Store_Test, A_Valid_Shader_Builds_Applies_And_Clears) {
 
     ALLEGRO_BITMAP* image = al_create_bitmap(4, 4);
     shader->Set_Texture("level", 1, image);
-    GLint unit = 0;
-    glGetIntegerv(GL_ACTIVE_TEXTURE, &unit);
-    EXPECT_EQ(unit, GL_TEXTURE0 + 1) << "the bound unit stays active";
-    GLint bound = 0;
-    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
-    EXPECT_EQ(static_cast<GLuint>(bound), al_get_opengl_texture(image));
+    EXPECT_EQ(Gl_Integer(GL_ACTIVE_TEXTURE), GL_TEXTURE0 + 1) << "the bound unit stays active";
+    EXPECT_EQ(static_cast<GLuint>(Gl_Integer(GL_TEXTURE_BINDING_2D)), al_get_opengl_texture(image));
     glActiveTexture(GL_TEXTURE0);
-
-    Shader other("nothing-here.glsl");
-    other.Clear();
-    glGetIntegerv(GL_CURRENT_PROGRAM, &current);
-    EXPECT_EQ(current, 0) << "Clear works whichever shader it is called on";
     al_destroy_bitmap(image);
+    Shader("nothing-here.glsl").Clear();
+    EXPECT_EQ(Gl_Integer(GL_CURRENT_PROGRAM), 0) << "Clear works whichever shader it is called on";
 }
 
 TEST_F(Store_Test, A_Broken_Or_Missing_Shader_Is_Unusable_And_Says_Why) {
     Write_File("broken.glsl", "void main() { gl_FragColor = vec4(1.0) }\n");
     Shader broken("broken.glsl");
     EXPECT_FALSE(broken.Is_Usable());
-    EXPECT_NE(broken.Get_Error().find("broken.glsl"), std::string::npos);
-    EXPECT_GT(broken.Get_Error().size(), std::string("Shader broken.glsl didn't compile:\n").size())
-        << "the compiler's own message is kept";
+    const std::string heading = "Shader broken.glsl didn't compile:\n";
+    EXPECT_EQ(broken.Get_Error().rfind(heading, 0), 0u) << broken.Get_Error();
+    EXPECT_GT(broken.Get_Error().size(), heading.size()) << "the compiler's own message is kept";
+    Write_File("ok.glsl", VALID_SHADER);
+    Shader("ok.glsl").Apply();
     broken.Apply();
-    GLint current = -1;
-    glGetIntegerv(GL_CURRENT_PROGRAM, &current);
-    EXPECT_EQ(current, 0) << "applying an unusable program amounts to Clear";
+    EXPECT_EQ(Gl_Integer(GL_CURRENT_PROGRAM), 0) << "applying an unusable program amounts to Clear";
 
     Shader missing("missing.glsl");
-    EXPECT_FALSE(missing.Is_Usable());
-    EXPECT_EQ(missing.Get_Program(), 0u);
+    EXPECT_TRUE(!missing.Is_Usable() && missing.Get_Program() == 0u);
+    std::filesystem::create_directory("folder.glsl");
+    EXPECT_EQ(Shader("folder.glsl").Get_Error(), "Shader folder.glsl couldn't be read.");
 }
 
-TEST_F(Store_Test, Long_Source_Lines_Arrive_Whole) {
+TEST_F(Store_Test, A_Shader_File_The_Program_May_Only_Read_Builds_With_Long_Lines_Whole) {
     // A 700-character comment line is read in two pieces and must be joined unchanged.
     std::string source = "// " + std::string(700, 'x') + "\n" + VALID_SHADER;
     Write_File("long.glsl", source);
     Shader shader("long.glsl");
     ASSERT_TRUE(shader.Is_Usable()) << shader.Get_Error();
     GLhandleARB attached = 0;
-    GLsizei count = 0;
+    GLsizei count = 0, length = 0;
     glGetAttachedObjectsARB(shader.Get_Program(), 1, &count, &attached);
     ASSERT_EQ(count, 1);
     std::string compiled(source.size() + 16, '\0');
-    GLsizei length = 0;
     glGetShaderSourceARB(attached, static_cast<GLsizei>(compiled.size()), &length, compiled.data());
-    compiled.resize(length);
-    EXPECT_EQ(compiled, source);
+    EXPECT_EQ(compiled.substr(0, length), source);
+
+    // Root may write any file, so the shader is built as "nobody", in a fresh run
+    // of this test: a forked copy of this process could not use the window.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    namespace fs = std::filesystem;
+    fs::permissions("long.glsl", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    fs::permissions(scratch.Path(), fs::perms::others_exec, fs::perm_options::add);  // mkdtemp made it 0700
+    const unsigned int NOBODY = 65534;  // the unprivileged user and its group
+    EXPECT_EXIT(
+        {
+            if (getuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(NOBODY) != 0 || setuid(NOBODY) != 0))
+                std::abort();
+            Shader read_only("long.glsl");
+            std::fprintf(stderr, "%s", read_only.Get_Error().c_str());
+            std::_Exit(read_only.Is_Usable() ? 0 : 2);
+        },
+        testing::ExitedWithCode(0), "");
 }

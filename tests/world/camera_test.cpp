@@ -25,21 +25,14 @@ TEST(Camera, Projection_Maps_Floor_And_Height_Obliquely_And_Back) {
     }
 }
 
-TEST(Camera, Projection_Offset_Is_The_Floor_Point_At_The_Eased_View_Corner) {
-    Camera camera;
-    Expect_Near(camera.Get_Projection_Offset(), 0, 0);
-    camera.Move_Target_X(300);
-    camera.Move_Target_Y(-120);
-    camera.Update(1.0f);
-    Vec2D offset = camera.Get_Projection_Offset();
-    Expect_Near(camera.Proj_To_Screen(offset.x, offset.y, 0), 30, -12, 0.01f);
-}
-
 TEST(Camera, Update_Eases_A_Tenth_Per_Tick_Snaps_When_Close_And_Never_Overshoots) {
     Camera camera;
+    Expect_Near(camera.Get_Projection_Offset(), 0, 0);
     camera.Move_Target_X(1.0f);
     camera.Update(1.0f);
     Expect_Near(Vec2D(camera.Get_X(), camera.Get_Y()), 0.1f, 0);  // the axes are independent
+    Vec2D offset = camera.Get_Projection_Offset();  // the floor point at the eased view corner
+    Expect_Near(camera.Proj_To_Screen(offset.x, offset.y, 0), 0.1f, 0, 0.01f);
     int ticks = 1;
     while (camera.Get_X() != 1.0f && ticks < 1000) {
         camera.Update(1.0f);
@@ -48,9 +41,11 @@ TEST(Camera, Update_Eases_A_Tenth_Per_Tick_Snaps_When_Close_And_Never_Overshoots
     EXPECT_EQ(ticks, 52) << "0.9^n first drops below 0.005 at n = 51; the next tick snaps";
 
     Camera slow;
-    slow.Move_Target_Y(10.0f);
+    slow.Move_Target_Y(-10.0f);
     slow.Update(2.0f);
-    EXPECT_FLOAT_EQ(slow.Get_Y(), 2.0f) << "a delta of 2 takes a fifth";
+    EXPECT_FLOAT_EQ(slow.Get_Y(), -2.0f) << "a delta of 2 takes a fifth";
+    offset = slow.Get_Projection_Offset();
+    Expect_Near(slow.Proj_To_Screen(offset.x, offset.y, 0), 0, -2, 0.01f);
     for (float dt : {9.99f, 5.0f}) {
         Camera far;
         far.Move_Target_X(-1000.0f);
