@@ -592,7 +592,8 @@ def check_depth_view(checks, program, plain):
 def check_arrows(checks, program):
     for key, axis in (("Right", "x"), ("Down", "y")):
         before = program.stable_shot()
-        program.hold_key_for(key, 2.0)
+        # At full tick rate a second pans about half the window: well within what shift() searches.
+        program.hold_key_for(key, 1.0)
         after = program.stable_shot()
         program.save_shot(f"arrow_{key}.png")
         moved = before.shift(after, axis)

@@ -1,0 +1,135 @@
+// What the fast path leaves out: lights, casters, marches and hidden-surface tests
+// that cannot change a pixel, on the demo's floor tile with its house standing on it.
+
+#include "render/draw_plan.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <iterator>
+#include <list>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "render/vobject_complex.h"
+#include "resources/bitmap_manager.h"
+#include "support/scratch_dir.h"
+#include "support/window.h"
+#include "world/camera.h"
+#include "world/light.h"
+
+namespace {
+
+using Kelvane::Cell;
+using Kelvane::Draw_Plan;
+using Kelvane::Light;
+using Kelvane::Planned_Object;
+using Kelvane::Rect;
+
+const Kelvane::March_Rules RULES{1600.0f, 12.0f, 6.0f, 0.1f};
+const Rect OUTPUT{0.0f, 0.0f, 1920.0f, 1080.0f};
+
+class Draw_Plan_Test : public Kelvane_Test::Window_Test {
+protected:
+    void SetUp() override {
+        Window_Test::SetUp();
+        std::filesystem::copy(scratch.Previous() + "/assets", "assets", std::filesystem::copy_options::recursive);
+        camera.Set_Map_Width(3000.0f);
+        sun.Normalize();
+        floor = Place("tiles", 960.0f, 200.0f, 1.0f);  // output x 419-1501, y 199-744
+        house = Place("house", 850.0f, 550.0f, 0.3f);  // x 709-992, y 364-616
+    }
+
+    void TearDown() override {
+        for (Kelvane::VObject* object : objects) delete object;
+        for (Light* light : lights) delete light;
+    }
+
+    Kelvane::VObject_Complex* Place(const std::string& name, float sx, float sy, float scale) {
+        Vec2D at = camera.Screen_To_Proj(sx, sy, 0.0f);
+        objects.push_back(new Kelvane::VObject_Complex(&store, &camera, name, at.x, at.y, 0.0f, scale, true));
+        return static_cast<Kelvane::VObject_Complex*>(objects.back());
+    }
+
+    void Add_Light(float sx, float sy, float z, float range) {
+        Vec2D at = camera.Screen_To_Proj(sx, sy, 0.0f);
+        lights.push_back(new Light(at.x, at.y, z, range, 1.0f, 1.0f, 1.0f, 0));
+    }
+
+    // Output pixels are screen units here: the view at the origin, no zoom.
+    Draw_Plan Plan() {
+        Draw_Plan plan(&camera, camera.Get_Projection_Offset(), &sun, RULES, Vec2D(1.0f, 1.0f), OUTPUT,
+                       Vec2D(1.0f, 1.0f));
+        plan.Plan_Casters(&objects);
+        plan.Plan_Objects(&objects, &lights);
+        return plan;
+    }
+
+    static const Planned_Object& Planned(const Draw_Plan& plan, Kelvane::VObject_Complex* object) {
+        for (const Planned_Object& planned : plan.Get_Objects())
+            if (planned.object == object) return planned;
+        throw std::runtime_error("object not planned");
+    }
+
+    // The floor's cell that holds an output point.
+    static const Cell& Floor_Cell(const Draw_Plan& plan, Kelvane::VObject_Complex* floor, float x, float y) {
+        for (const Cell& cell : Planned(plan, floor).cells)
+            if (cell.area.left <= x && x < cell.area.right && cell.area.top <= y && y < cell.area.bottom) return cell;
+        throw std::runtime_error("no floor cell at " + ToString(x) + ", " + ToString(y));
+    }
+
+    Kelvane_Test::Scratch_Dir scratch;
+    Kelvane::Bitmap_Manager store;
+    Kelvane::Camera camera;
+    Light sun{5.0f, 1.5f, 1.0f, 0.0f, 1.0f, 1.0f, 1.0f, 0};  // the demo's sun: rays climb toward screen right
+    std::list<Kelvane::VObject*> objects;
+    std::list<Light*> lights;
+    Kelvane::VObject_Complex* floor = nullptr;
+    Kelvane::VObject_Complex* house = nullptr;
+};
+
+TEST_F(Draw_Plan_Test, A_Cell_Gets_Only_The_Lights_That_Reach_It_The_First_24_In_List_Order) {
+    Add_Light(500.0f, 250.0f, 50.0f, 150.0f);  // near the floor's top-left part only
+    Add_Light(1400.0f, 700.0f, 50.0f, 0.0f);   // no range: lights nothing
+    for (int i = 0; i < 30; i++) Add_Light(960.0f, 540.0f, 100.0f, 5000.0f);  // everywhere
+    Draw_Plan plan = Plan();
+    const Cell& near = Floor_Cell(plan, floor, 500.0f, 250.0f);
+    const Cell& far = Floor_Cell(plan, floor, 1400.0f, 700.0f);
+    std::vector<Light*> everywhere(std::next(lights.begin(), 2), lights.end());
+    ASSERT_EQ(near.lights.size(), 24u);
+    EXPECT_EQ(near.lights.front(), lights.front());
+    EXPECT_EQ(std::vector<Light*>(near.lights.begin() + 1, near.lights.end()),
+              std::vector<Light*>(everywhere.begin(), everywhere.begin() + 23));
+    EXPECT_EQ(far.lights, std::vector<Light*>(everywhere.begin(), everywhere.begin() + 24));
+}
+
+TEST_F(Draw_Plan_Test, The_Flat_Floor_Casts_Nothing_And_Only_The_House_Lee_Marches) {
+    Draw_Plan plan = Plan();
+    ASSERT_EQ(plan.Get_Casters().size(), 1u);
+    EXPECT_EQ(plan.Get_Casters().front().object, house);
+    const Rect& shadow = plan.Get_Casters().front().area;
+    float middle = 0.5f * (shadow.top + shadow.bottom);
+    EXPECT_TRUE(Floor_Cell(plan, floor, shadow.left - 100.0f, middle).march) << "a ray from here crosses the house";
+    EXPECT_FALSE(Floor_Cell(plan, floor, shadow.right + 160.0f, middle).march) << "rays from here leave the house";
+
+    house->Set_Visible(false);
+    for (const Cell& cell : Planned(Plan(), floor).cells) EXPECT_FALSE(cell.march) << "no caster left";
+}
+
+TEST_F(Draw_Plan_Test, Only_The_Floor_Under_The_House_Waits_For_The_Depth_Pass) {
+    Draw_Plan plan = Plan();
+    EXPECT_FALSE(Planned(plan, floor).occluder);
+    EXPECT_TRUE(Planned(plan, house).occluder);
+    const Rect& walls = Planned(plan, house).area;
+    EXPECT_TRUE(Floor_Cell(plan, floor, 0.5f * (walls.left + walls.right), 0.5f * (walls.top + walls.bottom))
+                    .hidden_test);
+    EXPECT_FALSE(Floor_Cell(plan, floor, walls.right + 150.0f, walls.top).hidden_test);
+    for (const Cell& cell : Planned(plan, house).cells) EXPECT_FALSE(cell.hidden_test) << "nothing stands before it";
+    EXPECT_TRUE(plan.Needs_Depth_Pass());
+
+    house->Set_Visible(false);
+    EXPECT_FALSE(Plan().Needs_Depth_Pass());
+}
+
+}  // namespace
