@@ -17,9 +17,6 @@ const float CASTER_ROUNDING = 0.5f * 1024.0f / 255.0f;
 // Rounding of positions in the lighting program: a light this much beyond a
 // cell's box, or a caster this much beyond a march's reach, is surely out.
 const float WORLD_SLACK = 1.0f;
-// An object is worth laying down in the depth pass when it rises this far above
-// something it overlaps: a flat floor hides no more than slivers of what stands on it.
-const float OCCLUDER_MIN_RISE = 8.0f;
 
 // A projection-space box around every surface point the lighting program can
 // rebuild from a part of an object's quad, heights up to its full height.
@@ -102,10 +99,6 @@ float Top_Of(const Placement& placed) {
 
 }  // namespace
 
-bool Rect::Overlaps(const Rect& other) const {
-    return left < other.right && other.left < right && top < other.bottom && other.top < bottom;
-}
-
 Draw_Plan::Draw_Plan(Camera* camera, Vec2D proj_offset, Light* directional, const March_Rules& rules,
                      Vec2D pixels_per_unit, Rect output, Vec2D map_texel)
     : camera(camera), proj_offset(proj_offset), directional(directional), rules(rules),
@@ -132,30 +125,14 @@ void Draw_Plan::Plan_Objects(std::list<VObject*>* objects, std::list<Light*>* li
         if (!Is_Drawn_Complex(object)) continue;
         VObject_Complex* complex = static_cast<VObject_Complex*>(object);
         Placement placed = Placement::Of(complex, camera, proj_offset);
-        planned.push_back(Planned_Object{complex, placed, Quad_Area(placed), false, {}});
+        planned.push_back(Planned_Object{complex, placed, Quad_Area(placed), {}});
     }
-    Mark_Occluders();
     for (Planned_Object& object : planned) Cut_Into_Cells(object, lights);
-}
-
-bool Draw_Plan::Needs_Depth_Pass() const {
-    for (const Planned_Object& object : planned)
-        for (const Cell& cell : object.cells)
-            if (cell.hidden_test) return true;
-    return false;
 }
 
 Rect Draw_Plan::Quad_Area(const Placement& placed) const {
     return Rect{pixels_per_unit.x * placed.quad.x, pixels_per_unit.y * placed.quad.y,
                 pixels_per_unit.x * (placed.size.x + placed.quad.x), pixels_per_unit.y * (placed.size.y + placed.quad.y)};
-}
-
-void Draw_Plan::Mark_Occluders() {
-    for (Planned_Object& object : planned)
-        for (const Planned_Object& other : planned)
-            if (&other != &object && other.area.Overlaps(object.area) &&
-                other.placed.z < Top_Of(object.placed) - OCCLUDER_MIN_RISE)
-                object.occluder = true;
 }
 
 void Draw_Plan::Cut_Into_Cells(Planned_Object& object, std::list<Light*>* lights) const {
@@ -182,7 +159,6 @@ void Draw_Plan::Cut_Into_Cells(Planned_Object& object, std::list<Light*>* lights
             cell.v1 = std::min(1.0f, (cell.area.bottom - quad.top) / height);
             cell.lights = Reaching_Lights(lights, Cell_Box(object.placed, camera, cell));
             cell.march = May_Be_Shaded(object.placed, cell);
-            cell.hidden_test = May_Be_Covered(object.object, object.placed.z, cell.area);
             object.cells.push_back(cell);
         }
     }
@@ -212,13 +188,6 @@ bool Draw_Plan::May_Be_Shaded(const Placement& placed, const Cell& cell) const {
                        caster.area.right + map_texel.x - starts.left, caster.area.bottom + map_texel.y - starts.top};
         if (Segment_Meets(sweep, reachable)) return true;
     }
-    return false;
-}
-
-bool Draw_Plan::May_Be_Covered(VObject_Complex* object, float base, const Rect& area) const {
-    for (const Planned_Object& other : planned)
-        if (other.object != object && other.occluder && Top_Of(other.placed) > base && other.area.Overlaps(area))
-            return true;
     return false;
 }
 

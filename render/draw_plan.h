@@ -2,9 +2,8 @@
 // What the renderer's fast path decides before it draws a frame. The output is
 // cut into square cells of CELL_PIXELS, and each visible complex object into the
 // cells its quad covers;
-// for each cell the plan keeps the point lights that reach it, whether any
-// shadow caster stands where its shadow march can look, and whether a nearer
-// opaque object may cover it. Every decision only leaves out work that would
+// for each cell the plan keeps the point lights that reach it and whether any
+// shadow caster stands where its shadow march can look. Every decision only leaves out work that would
 // add exactly nothing to the picture, so the fast path draws what the exact
 // reference path draws.
 //
@@ -32,8 +31,6 @@ struct Rect {
     float top;
     float right;
     float bottom;
-
-    bool Overlaps(const Rect& other) const;
 };
 
 // How the lighting program marches toward the sun; the renderer passes the
@@ -54,14 +51,12 @@ struct Cell {
     Rect area;                   // output pixels, whole ones
     std::vector<Light*> lights;  // the first 24 of the list that reach the cell, in list order
     bool march;                  // a caster may shade part of it
-    bool hidden_test;            // a nearer opaque object may cover part of it
 };
 
 struct Planned_Object {
     VObject_Complex* object;
     Placement placed;
     Rect area;                // the whole quad, output pixels
-    bool occluder;            // its opaque pixels go into the depth pass
     std::vector<Cell> cells;  // only those inside the output, row by row
 };
 
@@ -93,8 +88,6 @@ public:
 
     const std::vector<Caster>& Get_Casters() const { return casters; }
     const std::vector<Planned_Object>& Get_Objects() const { return planned; }
-    // True when some cell needs the depth pass's depth.
-    bool Needs_Depth_Pass() const;
 
 private:
     Rect Quad_Area(const Placement& placed) const;
@@ -102,9 +95,6 @@ private:
     void Cut_Into_Cells(Planned_Object& object, std::list<Light*>* lights) const;
     // False only when no caster of this frame can shade any pixel of the cell.
     bool May_Be_Shaded(const Placement& placed, const Cell& cell) const;
-    // True when a nearer opaque object's quad overlaps the area and stands above `base`.
-    bool May_Be_Covered(VObject_Complex* object, float base, const Rect& area) const;
-    void Mark_Occluders();
 
     Camera* camera;
     Vec2D proj_offset;

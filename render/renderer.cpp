@@ -51,8 +51,6 @@ const float LIGHT_STALK_WIDTH = 3.0f;    // screen units
 const int LIGHT_BLOCK_VARIANTS[] = {0, 1, 2, 4, 8, 16, Draw_Plan::MAX_POINT_LIGHTS};
 // The fast path never shows the normal view, so its variants skip that test.
 const char* const FAST_DEFINES = "#define NO_NORMAL_VIEW\n";
-// The colour pass reads the depth pass's depth here; units 0-2 hold the object's images and the shadow map.
-const int DEPTH_TEXTURE_UNIT = 3;
 
 // There is no log here: standard output, and standard error for whoever watches that.
 void Report(const char* message) {
@@ -112,7 +110,6 @@ std::string Lit_Defines(const Cell& cell) {
     std::string defines = FAST_DEFINES;
     defines += "#define POINT_LIGHTS " + ToString(Blocks_For(cell.lights.size())) + "\n";
     if (!cell.march) defines += "#define SHADOW_MARCH 0\n";
-    if (cell.hidden_test) defines += "#define HIDDEN_TEST\n";
     return defines;
 }
 
@@ -229,8 +226,7 @@ void Renderer::Render(Log* log, std::list<VObject*>* objects, std::list<Light*>*
     al_set_target_bitmap(target);
     Clear_Border(shadow_map);
     if (fast) plan.Plan_Objects(objects, lights);
-    bool planned = fast && (!plan.Needs_Depth_Pass() || Depth_Pass(plan, frame));
-    Colour_Pass(objects, planned ? &plan : nullptr, lighting, frame);
+    Colour_Pass(objects, fast ? &plan : nullptr, lighting, frame);
     al_set_target_bitmap(target);
 
     if (debug_flags & DEBUG_EDITOR) Draw_Editor_Marks(objects, frame);
@@ -271,8 +267,6 @@ void Renderer::Set_Frame_Uniforms(Shader* lighting, const Frame& frame) {
     lighting->Set_Float("march_offset", MARCH_RULES.offset);
     lighting->Set_Float("shadow_bias", MARCH_RULES.bias);
     lighting->Set_Float("shadow_shift", MARCH_RULES.shift);
-    lighting->Set_Float("depth_w", static_cast<float>(depth_copy.Get_Width()));
-    lighting->Set_Float("depth_h", static_cast<float>(depth_copy.Get_Height()));
 }
 
 std::vector<VObject_Complex*> Renderer::All_Casters(std::list<VObject*>* objects) {
@@ -323,35 +317,6 @@ void Renderer::Draw_Shadow(Shader* shadow, VObject_Complex* object, const Frame&
     shadow->Clear();
 }
 
-bool Renderer::Depth_Pass(const Draw_Plan& plan, const Frame& frame) {
-    Shader* depth = shader_manager->Get_Shader(LIGHTING_SHADER_PATH, std::string(FAST_DEFINES) + "#define DEPTH_ONLY\n");
-    GLint depth_bits = 0;
-    glGetIntegerv(GL_DEPTH_BITS, &depth_bits);
-    if (!depth->Is_Usable() || depth_bits == 0) return false;
-    // Drawn into the target itself: a buffer of another orientation would round
-    // the quads' coordinates differently, and a pixel's coverage could disagree.
-    glClear(GL_DEPTH_BUFFER_BIT);
-    GLboolean colour_mask[4];
-    glGetBooleanv(GL_COLOR_WRITEMASK, colour_mask);
-    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
-    // The pass writes no colour, so no alpha reaches the fixed alpha test: the program tests coverage.
-    glDisable(GL_ALPHA_TEST);
-    glEnable(GL_DEPTH_TEST);
-    depth->Apply();
-    Set_Frame_Uniforms(depth, frame);
-    for (const Planned_Object& object : plan.Get_Objects()) {
-        if (!object.occluder) continue;
-        Set_Object_Uniforms(depth, object, frame);
-        Draw_Quad(object.area);
-    }
-    Shader::Clear();
-    glDisable(GL_DEPTH_TEST);
-    glColorMask(colour_mask[0], colour_mask[1], colour_mask[2], colour_mask[3]);
-    glActiveTexture(GL_TEXTURE0);
-    ALLEGRO_BITMAP* target = al_get_target_bitmap();
-    return depth_copy.Capture(al_get_bitmap_width(target), al_get_bitmap_height(target));
-}
-
 void Renderer::Colour_Pass(std::list<VObject*>* objects, const Draw_Plan* plan, Shader* reference,
                            const Frame& frame) {
     glClear(GL_DEPTH_BUFFER_BIT);
@@ -391,7 +356,7 @@ void Renderer::Draw_Sprite(VObject* object, const Frame& frame) {
 
 void Renderer::Draw_Exact(Shader* lighting, VObject_Complex* object, const Frame& frame) {
     Placement placed = Placement::Of(object, frame.camera, frame.proj_offset);
-    Planned_Object whole{object, placed, Quad_Area(placed), false, {}};
+    Planned_Object whole{object, placed, Quad_Area(placed), {}};
     lighting->Apply();
     Set_Object_Uniforms(lighting, whole, frame);
     Draw_Quad(whole.area);
@@ -419,10 +384,7 @@ Shader* Renderer::Prepared_Variant(const std::string& defines, const Frame& fram
     if (!Usable_Or_Reported(frame.log, variant, "Lighting Shader couldn't be loaded"))
         variant = shader_manager->Get_Shader(LIGHTING_SHADER_PATH);
     variant->Apply();
-    if (prepared_programs.insert(variant).second) {
-        Set_Frame_Uniforms(variant, frame);
-        variant->Set_GL_Texture("texture_depth", DEPTH_TEXTURE_UNIT, depth_copy.Get_Texture());
-    }
+    if (prepared_programs.insert(variant).second) Set_Frame_Uniforms(variant, frame);
     return variant;
 }
 

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "core/common.h"  // Required for: Vec2D
-#include "render/depth_texture.h"
 #include "render/draw_plan.h"
 #include "render/scissor.h"
 
@@ -65,7 +64,7 @@ public:
     // for: the whole visible picture at any aspect ratio and map size.
     Vec2D Get_Shadow_Extent();
     // The exact reference path: every object lit through the plain program with
-    // the first 24 lights of the list and no depth pass. Slower; for comparisons.
+    // the first 24 lights of the list and every caster. Slower; for comparisons.
     void Set_Reference_Path(bool on) { reference_path = on; }
     float Get_Width() { return width; }
     float Get_Height() { return height; }
@@ -85,16 +84,12 @@ private:
     // False, with `failure` and the GL's reason logged the first time only, when the program didn't build.
     bool Usable_Or_Reported(Log* log, Shader* program, const std::string& failure);
     Draw_Plan Plan_Frame(const Frame& frame, ALLEGRO_BITMAP* target);
-    // The camera's factors, the sun, the sky, the march and the depth pass's
-    // size: the same for every object of a frame.
+    // The camera's factors, the sun, the sky and the march: the same for every object of a frame.
     void Set_Frame_Uniforms(Shader* lighting, const Frame& frame);
     std::vector<VObject_Complex*> All_Casters(std::list<VObject*>* objects);
     std::vector<VObject_Complex*> Planned_Casters(const Draw_Plan& plan);
     void Shadow_Pass(Shader* shadow, const std::vector<VObject_Complex*>& casters, const Frame& frame);
     void Draw_Shadow(Shader* shadow, VObject_Complex* object, const Frame& frame);
-    // Lays down the depth of the occluders' fully opaque pixels and keeps a copy,
-    // so the colour pass lights only what is seen; false when it cannot be done.
-    bool Depth_Pass(const Draw_Plan& plan, const Frame& frame);
     // With a plan, each object's cells as planned; without, every object whole
     // through the exact `reference` program.
     void Colour_Pass(std::list<VObject*>* objects, const Draw_Plan* plan, Shader* reference, const Frame& frame);
@@ -123,7 +118,6 @@ private:
     // A broken program is reported once, not on every frame.
     std::set<std::string> reported_failures;
     bool reference_path = false;
-    Depth_Texture depth_copy;
     // Variants whose frame uniforms are set in the frame being drawn.
     std::set<Shader*> prepared_programs;
     Scissor scissor;

@@ -53,10 +53,6 @@
 // The renderer builds this one file in variants, by lines it puts right after
 // #version (without them the program is the full, exact reference):
 //   POINT_LIGHTS n     point-light blocks compiled in: 0, 1, 2, 4, 8, 16 or 24
-//   DEPTH_ONLY         the depth pass: the depth of fully opaque pixels, no colour
-//   HIDDEN_TEST        drops a fragment behind what the depth pass laid down, before
-//                      any lighting; reads texture_depth, a copy of that pass's
-//                      depth over depth_w x depth_h output pixels
 //   SHADOW_MARCH 0     no shadow march: no caster stands high enough on this
 //                      object's way toward the sun
 //   NO_NORMAL_VIEW     "texture" always holds the colour image
@@ -112,13 +108,8 @@ uniform float march_offset;
 uniform float shadow_bias;
 uniform float shadow_shift;
 
-#ifdef DEPTH_ONLY
-// Only a fully opaque pixel hides what lies behind it: a soft edge shows it through.
-const float ALPHA_CUTOFF = 254.5 / 255.0;
-#else
 // Fragments this transparent or more are dropped by the renderer's alpha test anyway.
 const float ALPHA_CUTOFF = 0.1;
-#endif
 
 // World height units per shadow map channel; object_shadow.glsl encodes with the same value.
 const float SHADOW_SEGMENT = 1024.0;
@@ -266,23 +257,6 @@ bool Is_Normal_View(vec4 colour, vec4 cooked) {
 #endif
 }
 
-#ifdef HIDDEN_TEST
-uniform sampler2D texture_depth;
-uniform float depth_w;
-uniform float depth_h;
-// The depth pass and this program round alike, but the copy keeps 24 bits.
-const float DEPTH_TOLERANCE = 1.0 / 65536.0;
-
-// Behind the nearest fully opaque surface here: never seen, so never lit.
-bool Hidden(float depth) {
-    return depth > texture2D(texture_depth, gl_FragCoord.xy / vec2(depth_w, depth_h)).r + DEPTH_TOLERANCE;
-}
-#else
-bool Hidden(float depth) {
-    return false;
-}
-#endif
-
 vec3 Light_At(vec3 surface, vec2 offset, vec3 normal) {
     vec2 floor_picture = vec2(screen_x, screen_y) + offset + vec2(0.0, height_factor * surface.z);
     vec3 toward_sun = Safe_Normalize(vec3(directional_light[0], directional_light[1], directional_light[2]));
@@ -303,10 +277,6 @@ void main() {
     if (colour.a <= ALPHA_CUTOFF) discard;
     vec2 offset = vec2(st.s * obj_w, (1.0 - st.t) * obj_h) * scale;
     vec3 surface = Surface_Position(offset, cooked.a * obj_t * scale);
-    float depth = View_Depth(surface);
-#ifndef DEPTH_ONLY
-    if (Hidden(depth)) discard;
     gl_FragColor = vec4(colour.rgb * Light_At(surface, offset, Surface_Normal(cooked.rgb)), colour.a);
-#endif
-    gl_FragDepth = depth;
+    gl_FragDepth = View_Depth(surface);
 }

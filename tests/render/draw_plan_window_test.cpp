@@ -1,5 +1,5 @@
-// What the fast path leaves out: lights, casters, marches and hidden-surface tests
-// that cannot change a pixel, on the demo's floor tile with its house standing on it.
+// What the fast path leaves out: lights, casters and marches that cannot change
+// a pixel, on the demo's floor tile with its house standing on it.
 
 #include "render/draw_plan.h"
 
@@ -115,21 +115,6 @@ TEST_F(Draw_Plan_Test, The_Flat_Floor_Casts_Nothing_And_Only_The_House_Lee_March
 
     house->Set_Visible(false);
     for (const Cell& cell : Planned(Plan(), floor).cells) EXPECT_FALSE(cell.march) << "no caster left";
-}
-
-TEST_F(Draw_Plan_Test, Only_The_Floor_Under_The_House_Waits_For_The_Depth_Pass) {
-    Draw_Plan plan = Plan();
-    EXPECT_FALSE(Planned(plan, floor).occluder);
-    EXPECT_TRUE(Planned(plan, house).occluder);
-    const Rect& walls = Planned(plan, house).area;
-    EXPECT_TRUE(Floor_Cell(plan, floor, 0.5f * (walls.left + walls.right), 0.5f * (walls.top + walls.bottom))
-                    .hidden_test);
-    EXPECT_FALSE(Floor_Cell(plan, floor, walls.right + 150.0f, walls.top).hidden_test);
-    for (const Cell& cell : Planned(plan, house).cells) EXPECT_FALSE(cell.hidden_test) << "nothing stands before it";
-    EXPECT_TRUE(plan.Needs_Depth_Pass());
-
-    house->Set_Visible(false);
-    EXPECT_FALSE(Plan().Needs_Depth_Pass());
 }
 
 }  // namespace

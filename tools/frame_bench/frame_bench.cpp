@@ -1,14 +1,17 @@
 // Frame benchmark: renders the demonstration world and a stress world in a
-// real window, timing whole frames (shadow pass, colour pass) through the
-// renderer, then the same quads through a plain textured program: the floor
-// any lighting can reach on this rasterizer. Run it from the staged run
-// directory (assets/shader, assets/objects).
+// real window, timing whole frames (shadow, depth and colour passes) through
+// the renderer's path and its exact reference path, then the same quads
+// through a plain textured program: the floor any lighting can reach on this
+// rasterizer. The paths' frames take turns; it reports their medians, the
+// ratios to the plain floor, and how far the two paths' pictures differ. Run
+// it from the staged run directory (assets/shader, assets/objects).
 //
 //   frame_bench [--size WxH] [--frames F] [--objects N] [--lights L] [--view X,Y] [--flags N]
 //               [--screenshot PREFIX]
 //
 // --view moves the view (screen space) from the demonstration's (0, 0);
-// --flags are the debug flags handed to the renderer (none by default).
+// --flags are the debug flags handed to the renderer (none by default);
+// --screenshot saves PREFIX_<world>.png and PREFIX_<world>_reference.png.
 
 #include <allegro5/allegro.h>
 #include <allegro5/allegro_image.h>
