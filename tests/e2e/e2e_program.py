@@ -246,6 +246,26 @@ class Program:
     def log(self):
         return log_messages(os.path.join(self.directory, "game.log"))
 
+    @staticmethod
+    def start(directory, timeout):
+        """A run whose main loop started, or the failed one. Xvfb now and then
+        refuses a connection made right after another: a run that found no
+        display is started once more."""
+        program = Program(directory)
+        if program.wait_until_looping(timeout) or program.running() or not program.had_no_display():
+            return program
+        program.stop()
+        time.sleep(1.0)
+        program = Program(directory)
+        program.wait_until_looping(timeout)
+        return program
+
+    def had_no_display(self):
+        return any("Display couldn't be created" in message for message in self.log())
+
+    def looping(self):
+        return self.running() and self.window is not None and "Timer Started and Delta Reset" in self.log()
+
     def wait_until_looping(self, timeout):
         """True once the window exists and the main loop has started."""
         def ready():
@@ -253,7 +273,7 @@ class Program:
                 return "ended"
             if not self.window:
                 self.window = xdotool("search", "--onlyvisible", "--name", WINDOW_NAME).split("\n")[0] or None
-            return self.window and "Timer Started and Delta Reset" in self.log()
+            return self.looping()
         return wait_for(ready, timeout) is True
 
     def geometry(self):
@@ -379,10 +399,9 @@ def check_log(checks, program, run):
 
 def first_run(checks, directory):
     """No configuration file: defaults written back, caches cooked, Escape quits."""
-    program = Program(directory)
+    program = Program.start(directory, COOK_TIMEOUT)
     try:
-        looping = program.wait_until_looping(COOK_TIMEOUT)
-        if not checks.check("run 1: the window opens and the main loop starts", looping):
+        if not checks.check("run 1: the window opens and the main loop starts", program.looping()):
             return False
         config = configparser.ConfigParser()
         config.optionxform = str
@@ -419,10 +438,9 @@ def second_run(checks, directory, cooked):
     """Windowed at 800 x 600 with the caches of the first run: the controls."""
     with open(os.path.join(directory, "game_config.ini"), "w") as config:
         config.write(f"[Display]\nMode=1\nWidth={WINDOW_W}\nHeight={WINDOW_H}\n[Game]\nFPS=60\n")
-    program = Program(directory)
+    program = Program.start(directory, START_TIMEOUT)
     try:
-        if not checks.check("run 2: the window opens and the main loop starts",
-                            program.wait_until_looping(START_TIMEOUT)):
+        if not checks.check("run 2: the window opens and the main loop starts", program.looping()):
             return
         checks.check("run 2: the caches of run 1 are reused, not written again", cache_times(directory) == cooked)
         checks.check("run 2: the window is 800 x 600", program.geometry() == (WINDOW_W, WINDOW_H),

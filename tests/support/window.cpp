@@ -25,14 +25,29 @@ void Init_Allegro() {
     al_init_ttf_addon();
 }
 
-ALLEGRO_DISPLAY* Shared_Display() {
-    static ALLEGRO_DISPLAY* display = nullptr;
-    if (display) return display;
+namespace {
+
+ALLEGRO_DISPLAY* Open_Test_Display() {
     Init_Allegro();
     al_set_new_display_flags(ALLEGRO_OPENGL | ALLEGRO_WINDOWED);
     al_set_new_display_option(ALLEGRO_DEPTH_SIZE, 24, ALLEGRO_SUGGEST);
-    display = al_create_display(800, 600);
+    ALLEGRO_DISPLAY* display = al_create_display(800, 600);
     al_set_new_display_flags(0);
+    return display;
+}
+
+}  // namespace
+
+ALLEGRO_DISPLAY* Shared_Display() {
+    static ALLEGRO_DISPLAY* display = nullptr;
+    if (display) return display;
+    display = Open_Test_Display();
+    if (display) return display;
+    // Xvfb now and then refuses a connection made right after another; the
+    // library connects when it starts, so start it again for a second try.
+    al_rest(0.5);
+    al_uninstall_system();
+    display = Open_Test_Display();
     return display;
 }
 
