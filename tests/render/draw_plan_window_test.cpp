@@ -114,7 +114,8 @@ TEST_F(Draw_Plan_Test, The_Flat_Floor_Casts_Nothing_And_Only_The_House_Lee_March
     EXPECT_FALSE(Floor_Cell(plan, floor, shadow.right + 160.0f, middle).march) << "rays from here leave the house";
 
     house->Set_Visible(false);
-    for (const Cell& cell : Planned(Plan(), floor).cells) EXPECT_FALSE(cell.march) << "no caster left";
+    Draw_Plan without_house = Plan();
+    for (const Cell& cell : Planned(without_house, floor).cells) EXPECT_FALSE(cell.march) << "no caster left";
 }
 
 }  // namespace
