@@ -63,11 +63,6 @@ std::vector<Light*> Reaching_Lights(std::list<Light*>* lights, const Box& box) {
     return reaching;
 }
 
-// Screen motion of a floor displacement, as the lighting program computes it.
-Vec2D Floor_Picture(Camera* camera, float dx, float dy) {
-    return Vec2D((dx + dy) * 0.5f, (dy - dx) * camera->Get_Projection_Factor() * 0.5f);
-}
-
 // Whether the segment from the origin to `end` meets the rectangle (slab clipping).
 bool Segment_Meets(Vec2D end, const Rect& rect) {
     float enter = 0.0f;
@@ -114,8 +109,7 @@ void Draw_Plan::Plan_Casters(std::list<VObject*>* objects) {
         // A ray never starts below the floor: a caster no higher than the bias shades nothing.
         if (Top_Of(placed) + CASTER_ROUNDING <= rules.bias) continue;
         Vec2D corner = placed.Shadow_Quad(complex, camera, proj_offset, directional);
-        casters.push_back(Caster{complex, Rect{corner.x, corner.y, corner.x + placed.size.x, corner.y + placed.size.y},
-                                 Top_Of(placed)});
+        casters.push_back(Caster{complex, placed.Area(corner, Vec2D(1.0f, 1.0f)), Top_Of(placed)});
     }
 }
 
@@ -125,14 +119,9 @@ void Draw_Plan::Plan_Objects(std::list<VObject*>* objects, std::list<Light*>* li
         if (!Is_Drawn_Complex(object)) continue;
         VObject_Complex* complex = static_cast<VObject_Complex*>(object);
         Placement placed = Placement::Of(complex, camera, proj_offset);
-        planned.push_back(Planned_Object{complex, placed, Quad_Area(placed), {}});
+        planned.push_back(Planned_Object{complex, placed, placed.Area(placed.quad, pixels_per_unit), {}});
     }
     for (Planned_Object& object : planned) Cut_Into_Cells(object, lights);
-}
-
-Rect Draw_Plan::Quad_Area(const Placement& placed) const {
-    return Rect{pixels_per_unit.x * placed.quad.x, pixels_per_unit.y * placed.quad.y,
-                pixels_per_unit.x * (placed.size.x + placed.quad.x), pixels_per_unit.y * (placed.size.y + placed.quad.y)};
 }
 
 void Draw_Plan::Cut_Into_Cells(Planned_Object& object, std::list<Light*>* lights) const {
@@ -173,14 +162,15 @@ bool Draw_Plan::May_Be_Shaded(const Placement& placed, const Cell& cell) const {
     float rise = placed.tall * placed.scale;
     float lowest_start = std::max(0.0f, placed.z - rules.offset);
     float shift_length = rules.shift * (1.0f - directional->Get_Z()) * placed.tall * hf * placed.scale;
-    Vec2D shift = Floor_Picture(camera, directional->Get_X() * shift_length, directional->Get_Y() * shift_length);
+    Vec2D shift = camera->Proj_To_Screen(directional->Get_X() * shift_length, directional->Get_Y() * shift_length, 0.0f);
     float spread = rules.offset + WORLD_SLACK;
     Rect starts{placed.quad.x + cell.s0 * placed.size.x + shift.x - spread,
                 placed.quad.y + cell.v0 * placed.size.y + hf * placed.z + shift.y - spread,
                 placed.quad.x + cell.s1 * placed.size.x + shift.x + spread,
                 placed.quad.y + cell.v1 * placed.size.y + hf * (placed.z + rise) + shift.y + spread};
     float reach = rules.reach + WORLD_SLACK;
-    Vec2D sweep = Floor_Picture(camera, directional->Get_X() / length * reach, directional->Get_Y() / length * reach);
+    Vec2D sweep =
+        camera->Proj_To_Screen(directional->Get_X() / length * reach, directional->Get_Y() / length * reach, 0.0f);
     for (const Caster& caster : casters) {
         if (caster.top + CASTER_ROUNDING <= lowest_start + rules.bias) continue;
         // The march reads the map's nearest pixel: a caster shows up to one map pixel beyond its quad.

@@ -1,11 +1,10 @@
 #pragma once
 // What the renderer's fast path decides before it draws a frame. The output is
 // cut into square cells of CELL_PIXELS, and each visible complex object into the
-// cells its quad covers;
-// for each cell the plan keeps the point lights that reach it and whether any
-// shadow caster stands where its shadow march can look. Every decision only leaves out work that would
-// add exactly nothing to the picture, so the fast path draws what the exact
-// reference path draws.
+// cells its quad covers; for each cell the plan keeps the point lights that
+// reach it and whether any shadow caster stands where its shadow march can look.
+// Every decision only leaves out work that would add exactly nothing to the
+// picture, so the fast path draws what the exact reference path draws.
 //
 // It relies on the lighting program's contract (assets/shader/object_light.glsl):
 // a point light adds nothing at its range or beyond; the march starts at most
@@ -24,14 +23,6 @@ class Camera;
 class Light;
 class VObject;
 class VObject_Complex;
-
-// An axis-aligned rectangle (x right, y down).
-struct Rect {
-    float left;
-    float top;
-    float right;
-    float bottom;
-};
 
 // How the lighting program marches toward the sun; the renderer passes the
 // same values to the program.
@@ -90,7 +81,6 @@ public:
     const std::vector<Planned_Object>& Get_Objects() const { return planned; }
 
 private:
-    Rect Quad_Area(const Placement& placed) const;
     // The cells of the output that the object's quad covers.
     void Cut_Into_Cells(Planned_Object& object, std::list<Light*>* lights) const;
     // False only when no caster of this frame can shade any pixel of the cell.

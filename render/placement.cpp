@@ -49,4 +49,9 @@ Vec2D Placement::Shadow_Quad(VObject_Complex* object, Camera* camera, Vec2D proj
     return View_Position(camera, proj_offset, x, y, 0.0f);
 }
 
+Rect Placement::Area(Vec2D corner, Vec2D per_unit) const {
+    return Rect{per_unit.x * corner.x, per_unit.y * corner.y, per_unit.x * (size.x + corner.x),
+                per_unit.y * (size.y + corner.y)};
+}
+
 }  // namespace Kelvane

@@ -7,6 +7,14 @@
 
 namespace Kelvane {
 
+// An axis-aligned rectangle (x right, y down).
+struct Rect {
+    float left;
+    float top;
+    float right;
+    float bottom;
+};
+
 class Camera;
 class Light;
 class VObject_Complex;
@@ -26,6 +34,9 @@ struct Placement {
     // The shadow sprite's quad corner: on the floor, moved along the directional
     // light by a share of the object's drawn height (none from straight above).
     Vec2D Shadow_Quad(VObject_Complex* object, Camera* camera, Vec2D proj_offset, Light* directional) const;
+    // The quad with its top-left corner at `corner` (screen units), both scaled
+    // by `per_unit`: into output pixels, shadow-map pixels, or left as it is.
+    Rect Area(Vec2D corner, Vec2D per_unit) const;
 };
 
 }  // namespace Kelvane

@@ -217,7 +217,7 @@ void Renderer::Render(Log* log, std::list<VObject*>* objects, std::list<Light*>*
     // The normal view is a debugging aid: it takes the exact path, as comparisons do.
     bool fast = !reference_path && !(debug_flags & DEBUG_NORMALS);
     Draw_Plan plan = Plan_Frame(frame, target);
-    plan.Plan_Casters(objects);
+    if (fast) plan.Plan_Casters(objects);
     al_set_target_bitmap(shadow_map);
     al_clear_to_color(al_map_rgba(0, 0, 0, 0));
     if (Usable_Or_Reported(log, shadow, "Shadow Shader couldn't be loaded"))
@@ -313,7 +313,7 @@ void Renderer::Draw_Shadow(Shader* shadow, VObject_Complex* object, const Frame&
     // Screen units to map pixels: the map may be smaller or stand for more than 2048 units.
     float to_map_x = al_get_bitmap_width(shadow_map) / frame.shadow_extent.x;
     float to_map_y = al_get_bitmap_height(shadow_map) / frame.shadow_extent.y;
-    Draw_Quad(Rect{q.x * to_map_x, q.y * to_map_y, (placed.size.x + q.x) * to_map_x, (placed.size.y + q.y) * to_map_y});
+    Draw_Quad(placed.Area(q, Vec2D(to_map_x, to_map_y)));
     shadow->Clear();
 }
 
@@ -362,8 +362,8 @@ void Renderer::Draw_Exact(Shader* lighting, VObject_Complex* object, const Frame
     Draw_Quad(whole.area);
 }
 
-// Each cell through the smallest variant that holds its lights, marches only
-// where a caster may shade it and tests depth only where something may cover it.
+// Each cell through the smallest variant that holds its lights, marching only
+// where a caster may shade it.
 // Every cell draws the whole quad, cut to the cell by the scissor, so each pixel
 // gets exactly the coordinates the exact path gives it.
 void Renderer::Draw_Planned(const Planned_Object& object, const Frame& frame) {
@@ -414,8 +414,7 @@ void Renderer::Set_Object_Uniforms(Shader* lighting, const Planned_Object& objec
 }
 
 Rect Renderer::Quad_Area(const Placement& placed) {
-    return Rect{XtoRX(placed.quad.x), YtoRY(placed.quad.y), XtoRX(placed.size.x + placed.quad.x),
-                YtoRY(placed.size.y + placed.quad.y)};
+    return placed.Area(placed.quad, Vec2D(XtoRX(1.0f), YtoRY(1.0f)));
 }
 
 // A translucent copy over the hovered object, a magenta frame around each selected one.

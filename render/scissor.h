@@ -2,7 +2,7 @@
 // Confines drawing to a rectangle of the target with the GL's scissor, within
 // whatever clipping the graphics library had set, and puts that back after.
 
-#include "render/draw_plan.h"  // Required for: Rect
+#include "render/placement.h"  // Required for: Rect
 
 namespace Kelvane {
 
