@@ -1,8 +1,8 @@
 #include "core/config.h"
 
 #include <allegro5/allegro.h>
+#include <grp.h>  // Required for: setgroups()
 #include <gtest/gtest.h>
-#include <grp.h>       // Required for: setgroups()
 #include <sys/wait.h>  // Required for: waitpid(), to run a save as another user
 #include <unistd.h>    // Required for: fork(), setgid(), setuid()
 
@@ -27,26 +27,26 @@ TEST_F(Config_Test, A_Missing_Key_Keeps_The_First_Default_It_Was_Given) {
     config.Get_Float("General", "Height", 500);
     EXPECT_FLOAT_EQ(config.Get_Float("General", "Height", 7), 500.0f);
     config.Get_Float("General", "Scale", 1000000);
-    EXPECT_EQ(config.Get_String("General", "Scale", "x"), "1e+06");
     EXPECT_EQ(config.Get_String("General", "Name", "lamp"), "lamp");
     EXPECT_EQ(config.Get_String("General", "Name", "other"), "lamp");
     config.Set_Float("General", "Height", 0.25f);
-    EXPECT_EQ(config.Get_String("General", "Height", ""), "0.25");
     EXPECT_FALSE(std::filesystem::exists("settings.ini")) << "only Save writes";
     config.Save();
     EXPECT_EQ(Read_File("settings.ini"), "[General]\nHeight=0.25\nScale=1e+06\nName=lamp\n");
 }
 
-TEST_F(Config_Test, Present_Keys_Are_Read_As_Numbers_And_Left_As_They_Were) {
-    Kelvane_Test::Write_File("game_config.ini", "[Display]\nMode=1.7\nWidth= 75 units\nHeight=tall\n");
+TEST_F(Config_Test, Present_Keys_Are_Read_As_Numbers_Past_A_Byte_Order_Mark_And_Left_As_They_Were) {
+    const std::string mark = "\xEF\xBB\xBF";
+    Kelvane_Test::Write_File("game_config.ini", mark + "[Display]\nMode=1.7\nWidth= 75 units\nHeight=tall\n");
     Config config("game_config.ini");
     ASSERT_TRUE(config.Is_Loaded());
     EXPECT_EQ((std::array{config.Get_Float("Display", "Mode", 2), config.Get_Float("Display", "Width", 800),
                           config.Get_Float("Display", "Height", 600), config.Get_Float("Game", "FPS", 60)}),
               (std::array{1.7f, 75.0f, 0.0f, 60.0f}));
     config.Save();
-    // Allegro trims values; otherwise present keys are kept and only the missing one is added.
-    EXPECT_EQ(Read_File("game_config.ini"), "[Display]\nMode=1.7\nWidth=75 units\nHeight=tall\n[Game]\nFPS=60\n");
+    // Allegro trims values; otherwise the mark and present keys are kept and only the missing one is added.
+    EXPECT_EQ(Read_File("game_config.ini"),
+              mark + "[Display]\nMode=1.7\nWidth=75 units\nHeight=tall\n[Game]\nFPS=60\n");
 }
 
 TEST_F(Config_Test, A_Path_That_Cannot_Be_Loaded_Gives_The_Defaults_And_Is_Left_Alone) {
@@ -69,22 +69,10 @@ TEST_F(Config_Test, A_Path_That_Cannot_Be_Loaded_Gives_The_Defaults_And_Is_Left_
     EXPECT_FALSE(std::filesystem::exists("no_such_folder"));
 }
 
-TEST_F(Config_Test, A_Leading_Byte_Order_Mark_Is_Skipped_On_Reading_And_Kept_On_Saving) {
-    const std::string mark = "\xEF\xBB\xBF";
-    Kelvane_Test::Write_File("game_config.ini", mark + "[Display]\nMode=1\nWidth=1024\n");
-    Config config("game_config.ini");
-    EXPECT_EQ((std::array{config.Get_Float("Display", "Mode", 2), config.Get_Float("Display", "Width", 800),
-                          config.Get_Float("Display", "Height", 600)}),
-              (std::array{1.0f, 1024.0f, 600.0f}));
-    config.Save();
-    EXPECT_EQ(Read_File("game_config.ini"), mark + "[Display]\nMode=1\nWidth=1024\nHeight=600\n");
-}
-
 TEST_F(Config_Test, Save_Writes_Only_Additions_And_Never_Half_A_File) {
     const std::string mine = "# mine\n[General]\nHeight = 300\n";
     Kelvane_Test::Write_File("settings.ini", mine);
     Config config("settings.ini");
-    EXPECT_FLOAT_EQ(config.Get_Float("General", "Height", 500), 300.0f);
     config.Set_String("General", "Height", "300");
     config.Save();
     EXPECT_EQ(Read_File("settings.ini"), mine) << "nothing new: the file is not touched";
@@ -119,11 +107,7 @@ TEST_F(Config_Test, A_Replaced_File_Keeps_Its_Link_And_Permissions_And_A_Read_On
     fs::permissions("mine.ini", fs::perms::others_read, fs::perm_options::add);
     const unsigned int NOBODY = 65534;  // the unprivileged user and its group
     pid_t child = fork();
-    if (child == 0) {
-        bool dropped = setgroups(0, nullptr) == 0 && setgid(NOBODY) == 0 && setuid(NOBODY) == 0;
-        if (dropped) add_key("Width");
-        _exit(dropped ? 0 : 2);
-    }
+    if (child == 0) _exit(setgroups(0, nullptr) || setgid(NOBODY) || setuid(NOBODY) ? 2 : (add_key("Width"), 0));
     int status = 0;
     waitpid(child, &status, 0);
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);

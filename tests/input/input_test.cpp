@@ -4,7 +4,10 @@
 
 #include <algorithm>
 #include <array>
+#include <initializer_list>
 #include <set>
+#include <string>
+#include <tuple>
 
 namespace {
 
@@ -23,13 +26,11 @@ protected:
         mouse_x = mouse_y = mouse_z = 0;
         Init_Mapping();
     }
-    // One focused poll in which exactly the inputs in `held` are down.
-    static void Poll(const std::set<int>& held) {
-        for (int i = 0; i < INPUT_ENTRIES; i++)
-            if (Keys_To_Check[i]) Update_Input_Entry(i, held.count(i) > 0);
-    }
-    static void Polls(bool down, int count) {
-        for (int n = 0; n < count; n++) Poll(down ? std::set<int>{KEY} : std::set<int>{});
+    // `count` focused polls in which exactly the inputs in `held` are down.
+    static void Poll(const std::set<int>& held, int count = 1) {
+        for (int n = 0; n < count; n++)
+            for (int i = 0; i < INPUT_ENTRIES; i++)
+                if (Keys_To_Check[i]) Update_Input_Entry(i, held.count(i) > 0);
     }
     // A hand-made event as the game's loop hands it on between polls.
     static void Event(ALLEGRO_EVENT_TYPE type, int key_or_button = 0) {
@@ -41,8 +42,17 @@ protected:
             event.keyboard.keycode = key_or_button;
         Handle_Input_Event(event);
     }
-    static bool Any_Flag(int key) {
-        return KB_Active[key] || KB_Input[key] || KB_Released[key] || KB_DoublePressed[key] || KB_TimePressed[key];
+    // Each input's state, space-separated: A(ctive), I(nput), R(eleased), D(ouble pressed), then the time
+    // pressed if any; "-" for none of them.
+    static std::string Flags(std::initializer_list<int> keys) {
+        std::string all;
+        for (int key : keys) {
+            std::string flags = std::string(KB_Active[key] ? "A" : "") + (KB_Input[key] ? "I" : "") +
+                                (KB_Released[key] ? "R" : "") + (KB_DoublePressed[key] ? "D" : "") +
+                                (KB_TimePressed[key] ? std::to_string(KB_TimePressed[key]) : "");
+            all += (all.empty() ? "" : " ") + (flags.empty() ? "-" : flags);
+        }
+        return all;
     }
 };
 
@@ -54,38 +64,22 @@ TEST_F(Input_Test, Only_The_Mapped_Inputs_Are_Tracked) {
     for (int key : {0, 93, 214, 216, 220, 255, 259, 511}) EXPECT_FALSE(Keys_To_Check[key]) << key;
 }
 
-TEST_F(Input_Test, A_Held_Key_Shows_One_Press_Then_Counts_Polls_Up_To_2000_Then_One_Release) {
-    Polls(true, 1);
-    EXPECT_TRUE(KB_Active[KEY] && KB_Input[KEY] && KB_TimePressed[KEY] == 1);
-    EXPECT_FALSE(KB_DoublePressed[KEY] || KB_Released[KEY]);  // a first press has no window
-    Polls(true, 1);
-    EXPECT_TRUE(KB_Active[KEY] && !KB_Input[KEY] && KB_TimePressed[KEY] == 2);
-    for (auto [polls, time] : {std::array{1997, 1999}, {1, 2000}, {3000, 2000}}) {
-        Polls(true, polls);
-        EXPECT_EQ(KB_TimePressed[KEY], time);
-    }
-    Polls(false, 1);
-    EXPECT_TRUE(KB_Released[KEY]);
-    EXPECT_FALSE(KB_Active[KEY] || KB_Input[KEY] || KB_TimePressed[KEY]);
-    Polls(false, 1);
-    EXPECT_FALSE(Any_Flag(KEY));
-}
-
-TEST_F(Input_Test, A_Press_Within_21_Polls_Of_A_Release_Is_A_Double_Press) {
-    Polls(true, 1);
-    Polls(false, 1 + 20);  // release poll R, then up to R + 20
-    Polls(true, 1);        // R + 21
-    EXPECT_TRUE(KB_Input[KEY] && KB_DoublePressed[KEY]);
-    Polls(true, 1);
-    EXPECT_FALSE(KB_DoublePressed[KEY]) << "the double press closed the window";
-    Polls(false, 1 + 21);
-    Polls(true, 1);  // R + 22
-    EXPECT_TRUE(KB_Input[KEY]);
-    EXPECT_FALSE(KB_DoublePressed[KEY]);
-    for (int tap = 0; tap < 2; tap++) {  // every quick re-press counts again
-        Polls(false, 2);
-        Polls(true, 1);
-        EXPECT_TRUE(KB_DoublePressed[KEY]) << tap;
+TEST_F(Input_Test, A_Key_Shows_One_Press_Counts_Held_Polls_To_2000_Then_One_Release_And_Quick_Presses_Are_Double) {
+    // Each step holds the key down or up for some polls.
+    const std::tuple<bool, int, const char*> steps[] = {
+        {true, 1, "AI1"},  // a first press has no double-press window
+        {true, 1, "A2"},       {true, 1997, "A1999"}, {true, 1, "A2000"},
+        {true, 3000, "A2000"}, {false, 1, "R"},    // the release poll R
+        {false, 1, "-"},       {false, 19, "-"},   // up to R + 20
+        {true, 1, "AID1"},                         // R + 21 is still a double press
+        {true, 1, "A2"},                           // which closed the window
+        {false, 22, "-"},      {true, 1, "AI1"},   // R + 22 is not
+        {false, 2, "-"},       {true, 1, "AID1"},  // every quick re-press counts again
+        {false, 2, "-"},       {true, 1, "AID1"}};
+    int step = 0;
+    for (const auto& [down, polls, flags] : steps) {
+        Poll(down ? std::set<int>{KEY} : std::set<int>{}, polls);
+        EXPECT_EQ(Flags({KEY}), flags) << "step " << step++;
     }
 }
 
@@ -97,43 +91,39 @@ TEST_F(Input_Test, A_Tap_Between_Two_Polls_Is_Down_For_One_Poll_And_Released_On_
     Event(ALLEGRO_EVENT_MOUSE_BUTTON_DOWN, 4);
     Event(ALLEGRO_EVENT_MOUSE_AXES);
     Poll({});
-    for (int input : {KEY, MIDDLE})
-        EXPECT_TRUE(KB_Input[input] && KB_Active[input] && KB_TimePressed[input] == 1) << input;
-    EXPECT_FALSE(Any_Flag(ALLEGRO_KEY_RSHIFT) || Any_Flag(INPUT_MOUSE_FIRST + 3));
+    EXPECT_EQ(Flags({KEY, MIDDLE, ALLEGRO_KEY_RSHIFT, INPUT_MOUSE_FIRST + 3}), "AI1 AI1 - -");
     Poll({});
-    for (int input : {KEY, MIDDLE}) EXPECT_TRUE(KB_Released[input] && !KB_Active[input]) << input;
-    Polls(true, 1);
+    EXPECT_EQ(Flags({KEY, MIDDLE}), "R R");
+    Poll({KEY});
     Event(ALLEGRO_EVENT_KEY_DOWN, KEY);  // the event of the press this poll saw, come late
-    Polls(false, 1);
-    EXPECT_TRUE(KB_Released[KEY]) << "the press is not held one poll longer";
+    Poll({});
+    EXPECT_EQ(Flags({KEY}), "R") << "the press is not held one poll longer";
 }
 
 TEST_F(Input_Test, Focus_Loss_Silences_Keys_And_A_Key_Still_Reported_Down_Counts_Once_Pressed_Again) {
-    Polls(true, 5);
+    Poll({KEY}, 5);
     Poll({KEY, A});
     Poll({KEY});  // A's release opens its double-press window
     for (int n = 0; n < 3; n++) {
         Clear_Keyboard();  // what every unfocused poll does
-        EXPECT_FALSE(Any_Flag(KEY) || Any_Flag(A));
+        EXPECT_EQ(Flags({KEY, A}), "- -");
     }
-    // Back in focus, the library still reports both keys down, though both
-    // may have been let go in the other window.
+    // Back in focus, the library still reports both keys down, though both may have been let go in the other window.
     Poll({KEY, A});
-    EXPECT_FALSE(Any_Flag(KEY) || Any_Flag(A));
+    EXPECT_EQ(Flags({KEY, A}), "- -");
     Event(ALLEGRO_EVENT_KEY_CHAR, KEY);  // a key it has down comes back as a character only
     Event(ALLEGRO_EVENT_KEY_DOWN, A);
     Poll({KEY, A});
-    EXPECT_TRUE(KB_Input[KEY] && KB_Active[KEY] && KB_TimePressed[KEY] == 1);
-    EXPECT_TRUE(KB_Input[A] && !KB_DoublePressed[A]) << "the double-press window did not survive the focus loss";
+    EXPECT_EQ(Flags({KEY, A}), "AI1 AI1") << "the double-press window did not survive the focus loss";
 
     // Focus gone and back between two polls: held keys are released at once.
     Event(ALLEGRO_EVENT_DISPLAY_SWITCH_IN);
     Poll({KEY, A});
-    EXPECT_TRUE(KB_Released[KEY] && KB_Released[A]);
+    EXPECT_EQ(Flags({KEY, A}), "R R");
     Poll({KEY});  // A seen up: from now on its level counts again
     Poll({KEY, A});
+    EXPECT_EQ(Flags({KEY}), "-");
     EXPECT_TRUE(KB_Input[A]);
-    EXPECT_FALSE(KB_Active[KEY]);
 }
 
 TEST_F(Input_Test, Mouse_Motion_Is_The_Change_Since_The_Last_Poll) {

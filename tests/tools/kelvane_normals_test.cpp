@@ -51,7 +51,9 @@ Height_Field Field(int w, int h, std::function<double(int, int)> z, std::functio
     return field;
 }
 // Six columns of a height rising `slope` per column.
-Height_Field Ramp(double slope) { return Field(6, 3, [slope](int i, int) { return 100 + slope * i; }); }
+Height_Field Ramp(double slope) {
+    return Field(6, 3, [slope](int i, int) { return 100 + slope * i; });
+}
 
 // Every covered pixel is `expected`, every other one transparent black.
 void Expect_All(const Image& image, uint32_t expected, const std::string& what,
@@ -188,11 +190,11 @@ TEST(Kelvane_Normals, HeightComesFromSettingsAndCoverageFromBothAlphas) {
     EXPECT_EQ(Kelvane_Test::Read_File("obj/settings.ini"), "[General]\nCenter_X=3\nHeight=120\n");
 }
 
-TEST(Kelvane_Normals, BadArgumentsGiveTheUsageAndStatus2AndBadInputAMessageAndStatus1AndChangeNothing) {
+TEST(Kelvane_Normals, BadArgumentsGiveTheUsageBadInputAMessageAndGoodInputNormalPngAndNothingElse) {
     Kelvane_Test::Scratch_Dir scratch;
     Kelvane_Test::Write_File("a_file", "x");
     std::filesystem::create_directory("empty");
-    for (const char* folder : {"garbled", "sizes", "unreadable", "flat", "done", "blocked"}) Make_Object(folder);
+    for (const char* folder : {"garbled", "sizes", "unreadable", "flat", "done", "blocked", "obj"}) Make_Object(folder);
     Kelvane_Test::Write_File("garbled/height.png", "not an image");
     Write_Png("sizes/diffuse.png", 3, 3, [](int, int) { return Rgba{1, 1, 1, 255}; });
     std::filesystem::create_directory("unreadable/settings.ini");
@@ -216,8 +218,7 @@ TEST(Kelvane_Normals, BadArgumentsGiveTheUsageAndStatus2AndBadInputAMessageAndSt
         {"unreadable", 1, "cannot read unreadable/settings.ini"},
         {"flat", 1, "flat/settings.ini: Height must be a number above 0"},
         {"done", 1, "done/normal.png already exists; use --force to replace it"},
-        {"--force blocked", 1, "cannot write blocked/normal.png"},
-    };
+        {"--force blocked", 1, "cannot write blocked/normal.png"}};
     const std::string usage = "usage: kelvane_normals [--strength S] [--radius R] [--force] <folder>\n";
     for (const auto& [arguments, status, reason] : cases) {
         std::string folder = std::string(arguments).substr(std::string(arguments).rfind(' ') + 1);
@@ -229,11 +230,8 @@ TEST(Kelvane_Normals, BadArgumentsGiveTheUsageAndStatus2AndBadInputAMessageAndSt
         EXPECT_EQ(status == 1 ? output : output.substr(0, said.size()), said) << "the usage's option lines follow";
         EXPECT_EQ(std::filesystem::is_directory(folder) ? Snapshot(folder) : Files(), before) << arguments;
     }
-}
 
-TEST(Kelvane_Normals, WritesNormalPngAndNothingElseAndReplacesItOnlyWithForce) {
-    Kelvane_Test::Scratch_Dir scratch;
-    Make_Object("obj");
+    // Good input: normal.png and nothing else, replaced only with --force (the "done" folder above keeps its own).
     Kelvane_Test::Write_File("obj/settings.ini", "[General]\nHeight=255\n");
     Kelvane_Test::Write_File("obj/normal_cooked.png", "stale");
     Files before = Snapshot("obj");
@@ -246,7 +244,6 @@ TEST(Kelvane_Normals, WritesNormalPngAndNothingElseAndReplacesItOnlyWithForce) {
     Files after = Snapshot("obj");
     after.erase("normal.png");
     EXPECT_EQ(after, before);  // settings.ini untouched, no temporary file left
-    // A steeper height replaces it with --force (without, the bad-input test's "done" folder keeps its own).
     Write_Png("obj/height.png", 4, 3, [](int i, int) { return Rgba{uint8_t(40 * i), 0, 0, 255}; });
     EXPECT_EQ(Run_Tool("--strength 0.5 --force obj").first, 0);
     ASSERT_TRUE(Load_Png("obj/normal.png", normals));
