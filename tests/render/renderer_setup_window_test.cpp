@@ -6,7 +6,6 @@
 
 #include <array>
 #include <cmath>
-#include <iterator>
 #include <list>
 #include <utility>
 #include <vector>
@@ -48,8 +47,7 @@ TEST_F(Renderer_Setup_Test, Takes_The_Display_Size_Makes_A_Square_Shadow_Map_And
         {square.YtoRY(1080), 1024}, {square.XtoSX(1920), 1280}, {square.YtoSX(1080), 1024},  // S space stretches each
         {square.GXtoX(square.XtoGX(77)), 77}, {square.GYtoY(square.YtoGY(77)), 77},
         {small.XtoRX(10), 10.0f * 480 / 1080}, {small.RYtoY(small.YtoRY(333)), 333}};
-    for (size_t i = 0; i < std::size(got_wanted); i++)
-        EXPECT_FLOAT_EQ(got_wanted[i].first, got_wanted[i].second) << "entry " << i;
+    for (auto [got, wanted] : got_wanted) EXPECT_FLOAT_EQ(got, wanted);
 }
 
 TEST_F(Renderer_Setup_Test, A_Plain_Object_Takes_Its_Size_And_Pivot_From_The_Image_And_Sorts_Stably_Ascending_In_Z) {
@@ -59,7 +57,6 @@ TEST_F(Renderer_Setup_Test, A_Plain_Object_Takes_Its_Size_And_Pivot_From_The_Ima
               (std::array<float, 4>{101, 60, 50, 30})) << "an odd width rounds the pivot down";
     EXPECT_EQ((std::array{by_caller.Get_W(), by_caller.Get_H(), by_caller.Get_CX()}),
               (std::array<float, 3>{101, 7, 50})) << "the pivot comes from the image, not the size";
-    EXPECT_EQ(by_image.Get_Type(), VOBJECT_TYPE_SPRITE);
     EXPECT_TRUE(std::isnan(VObject(image, 0, 0, NAN, 3).Get_W()));
     EXPECT_DEATH(VObject(nullptr, 0, 0, 0, 0), "render/vobject");
 
