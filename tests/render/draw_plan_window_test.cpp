@@ -21,13 +21,9 @@
 
 namespace {
 
-using Kelvane::Cell;
-using Kelvane::Draw_Plan;
-using Kelvane::Light;
-using Kelvane::Planned_Object;
-using Kelvane::Rect;
+using namespace Kelvane;
 
-const Kelvane::March_Rules RULES{1600.0f, 12.0f, 6.0f, 0.1f};
+const March_Rules RULES{1600.0f, 12.0f, 6.0f, 0.1f};
 const Rect OUTPUT{0.0f, 0.0f, 1920.0f, 1080.0f};
 
 class Draw_Plan_Test : public Kelvane_Test::Window_Test {
@@ -42,14 +38,14 @@ protected:
     }
 
     void TearDown() override {
-        for (Kelvane::VObject* object : objects) delete object;
+        for (VObject* object : objects) delete object;
         for (Light* light : lights) delete light;
     }
 
-    Kelvane::VObject_Complex* Place(const std::string& name, float sx, float sy, float scale) {
+    VObject_Complex* Place(const std::string& name, float sx, float sy, float scale) {
         Vec2D at = camera.Screen_To_Proj(sx, sy, 0.0f);
-        objects.push_back(new Kelvane::VObject_Complex(&store, &camera, name, at.x, at.y, 0.0f, scale, true));
-        return static_cast<Kelvane::VObject_Complex*>(objects.back());
+        objects.push_back(new VObject_Complex(&store, &camera, name, at.x, at.y, 0.0f, scale, true));
+        return static_cast<VObject_Complex*>(objects.back());
     }
 
     void Add_Light(float sx, float sy, float z, float range) {
@@ -66,56 +62,46 @@ protected:
         return plan;
     }
 
-    static const Planned_Object& Planned(const Draw_Plan& plan, Kelvane::VObject_Complex* object) {
+    // The floor's cells, or the one that holds an output point.
+    const std::vector<Cell>& Floor_Cells(const Draw_Plan& plan) {
         for (const Planned_Object& planned : plan.Get_Objects())
-            if (planned.object == object) return planned;
-        throw std::runtime_error("object not planned");
+            if (planned.object == floor) return planned.cells;
+        throw std::runtime_error("floor not planned");
     }
-
-    // The floor's cell that holds an output point.
-    static const Cell& Floor_Cell(const Draw_Plan& plan, Kelvane::VObject_Complex* floor, float x, float y) {
-        for (const Cell& cell : Planned(plan, floor).cells)
+    const Cell& Floor_Cell(const Draw_Plan& plan, float x, float y) {
+        for (const Cell& cell : Floor_Cells(plan))
             if (cell.area.left <= x && x < cell.area.right && cell.area.top <= y && y < cell.area.bottom) return cell;
         throw std::runtime_error("no floor cell at " + ToString(x) + ", " + ToString(y));
     }
 
     Kelvane_Test::Scratch_Dir scratch;
-    Kelvane::Bitmap_Manager store;
-    Kelvane::Camera camera;
+    Bitmap_Manager store;
+    Camera camera;
     Light sun{5.0f, 1.5f, 1.0f, 0.0f, 1.0f, 1.0f, 1.0f, 0};  // the demo's sun: rays climb toward screen right
-    std::list<Kelvane::VObject*> objects;
+    std::list<VObject*> objects;
     std::list<Light*> lights;
-    Kelvane::VObject_Complex* floor = nullptr;
-    Kelvane::VObject_Complex* house = nullptr;
+    VObject_Complex *floor = nullptr, *house = nullptr;
 };
 
-TEST_F(Draw_Plan_Test, A_Cell_Gets_Only_The_Lights_That_Reach_It_The_First_24_In_List_Order) {
-    Add_Light(500.0f, 250.0f, 50.0f, 150.0f);  // near the floor's top-left part only
-    Add_Light(1400.0f, 700.0f, 50.0f, 0.0f);   // no range: lights nothing
-    for (int i = 0; i < 30; i++) Add_Light(960.0f, 540.0f, 100.0f, 5000.0f);  // everywhere
-    Draw_Plan plan = Plan();
-    const Cell& near = Floor_Cell(plan, floor, 500.0f, 250.0f);
-    const Cell& far = Floor_Cell(plan, floor, 1400.0f, 700.0f);
-    std::vector<Light*> everywhere(std::next(lights.begin(), 2), lights.end());
-    ASSERT_EQ(near.lights.size(), 24u);
-    EXPECT_EQ(near.lights.front(), lights.front());
-    EXPECT_EQ(std::vector<Light*>(near.lights.begin() + 1, near.lights.end()),
-              std::vector<Light*>(everywhere.begin(), everywhere.begin() + 23));
-    EXPECT_EQ(far.lights, std::vector<Light*>(everywhere.begin(), everywhere.begin() + 24));
-}
-
-TEST_F(Draw_Plan_Test, The_Flat_Floor_Casts_Nothing_And_Only_The_House_Lee_Marches) {
+TEST_F(Draw_Plan_Test, Only_The_House_Casts_Only_Its_Lee_Marches_And_Cells_Get_The_First_24_Lights_That_Reach) {
     Draw_Plan plan = Plan();
     ASSERT_EQ(plan.Get_Casters().size(), 1u);
     EXPECT_EQ(plan.Get_Casters().front().object, house);
     const Rect& shadow = plan.Get_Casters().front().area;
     float middle = 0.5f * (shadow.top + shadow.bottom);
-    EXPECT_TRUE(Floor_Cell(plan, floor, shadow.left - 100.0f, middle).march) << "a ray from here crosses the house";
-    EXPECT_FALSE(Floor_Cell(plan, floor, shadow.right + 160.0f, middle).march) << "rays from here leave the house";
+    EXPECT_TRUE(Floor_Cell(plan, shadow.left - 100.0f, middle).march) << "a ray from here crosses the house";
+    EXPECT_FALSE(Floor_Cell(plan, shadow.right + 160.0f, middle).march) << "rays from here leave the house";
 
+    Add_Light(500.0f, 250.0f, 50.0f, 150.0f);  // near the floor's top-left part only
+    Add_Light(1400.0f, 700.0f, 50.0f, 0.0f);   // no range: lights nothing
+    for (int i = 0; i < 30; i++) Add_Light(960.0f, 540.0f, 100.0f, 5000.0f);  // everywhere
     house->Set_Visible(false);
-    Draw_Plan without_house = Plan();
-    for (const Cell& cell : Planned(without_house, floor).cells) EXPECT_FALSE(cell.march) << "no caster left";
+    plan = Plan();
+    for (const Cell& cell : Floor_Cells(plan)) EXPECT_FALSE(cell.march) << "no caster left";
+    std::vector<Light*> first_24(std::next(lights.begin(), 2), std::next(lights.begin(), 26));  // of those everywhere
+    EXPECT_EQ(Floor_Cell(plan, 1400.0f, 700.0f).lights, first_24);
+    first_24.insert(first_24.begin(), lights.front()), first_24.pop_back();
+    EXPECT_EQ(Floor_Cell(plan, 500.0f, 250.0f).lights, first_24) << "the near light first";
 }
 
 }  // namespace

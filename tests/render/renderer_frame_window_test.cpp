@@ -31,24 +31,17 @@ using Texel = std::array<Pixel, 3>;  // diffuse, normal, height
 const Pixel GREY{160, 160, 160, 255}, RED{200, 40, 40, 255}, BLUE{40, 40, 200, 255}, BACKGROUND{100, 100, 100, 255};
 const Pixel FLAT{128, 128, 255, 255}, PLUS_X{255, 128, 128, 255}, MINUS_X{0, 128, 128, 255};
 const Pixel TOWARD_VIEWER{37, 218, 128, 255}, GROUND{0, 0, 0, 255}, TOP{255, 0, 0, 255};  // viewer: (-1, 1, 0)
-const Pixel MAGENTA{255, 0, 255, 255}, GREEN{0, 255, 0, 255};
+const Pixel MAGENTA{255, 0, 255, 255}, GREEN{0, 255, 0, 255}, WHITE{255, 255, 255, 255};
 
 ALLEGRO_COLOR Colour(Pixel p) { return al_map_rgba(p.r, p.g, p.b, p.a); }
 
 // `tall`: screen pixels for a full height byte; the pivot is the images' top-left corner.
 void Write_Object(const std::string& name, int w, int h, float tall, Texel (*texel)(int x, int y)) {
     std::string dir = "assets/objects/" + name + "/";
-    std::filesystem::create_directories(dir);
+    for (int i = 0; i < 3; i++)
+        Kelvane_Test::Write_Image(dir + std::array{"diffuse.png", "normal.png", "height.png"}[i], w, h,
+                                  [&](int x, int y) { return Colour(texel(x, y)[i]); });
     Kelvane_Test::Write_File(dir + "settings.ini", "[General]\nHeight=" + ToString(tall) + "\nCenter_X=0\nCenter_Y=0");
-    al_set_new_bitmap_flags(ALLEGRO_MEMORY_BITMAP);
-    for (int i = 0; i < 3; i++) {
-        ALLEGRO_BITMAP* image = al_create_bitmap(w, h);
-        al_set_target_bitmap(image);
-        for (int n = 0; n < w * h; n++) al_put_pixel(n % w, n / w, Colour(texel(n % w, n / w)[i]));
-        EXPECT_TRUE(al_save_bitmap((dir + std::array{"diffuse.png", "normal.png", "height.png"}[i]).c_str(), image));
-        al_destroy_bitmap(image);
-    }
-    al_set_new_bitmap_flags(0);
 }
 
 Texel Roof(int, int y) { return y < 48 ? Texel{GREY, FLAT, TOP} : Texel{Pixel{}, FLAT, GROUND}; }  // flat, raised
@@ -186,19 +179,27 @@ TEST_F(Renderer_Frame_Test, The_Fast_Path_Draws_What_The_Exact_Path_Draws) {
     RecordProperty("worst_channel_difference", difference.worst);
 }
 
-// A roof at (300, 120) shows in rows 120-167 over its footprint: columns 300-427, rows 184-231.
-TEST_F(Renderer_Frame_Test, Shadows_Fall_Away_From_The_Sun_And_The_Map_Keeps_The_Tallest_Caster) {
+// A roof at (300, 120) shows in rows 120-167 over its footprint: columns 300-427, rows 184-231. The roof over
+// a floor from screen x `left` shades the floor's lee on a 21:9 output right of screen x 2048 and with the
+// 1024 x 1024 fallback map as it does on 16:9 with the full map.
+TEST_F(Renderer_Frame_Test, Shadows_Fall_Away_From_The_Sun_At_Any_Aspect_And_Map_Size_And_The_Map_Keeps_The_Tallest_Caster) {
     Write_Object("floor", 512, 256, 10.0f, [](int, int) { return Texel{GREY, FLAT, GROUND}; });
-    Place("floor", 100.0f, 150.0f);
-    sun = Light(0.7071068f, 0.0f, 0.7071068f, 0.0f, 1.0f, 1.0f, 1.0f, 0);  // from +x at 45 degrees
+    const Light from_x_at_45(0.7071068f, 0.0f, 0.7071068f, 0.0f, 1.0f, 1.0f, 1.0f, 0);
+    sun = from_x_at_45;
     const float rows = 15.0f * camera.Get_Projection_Factor();  // 30 units along x off the footprint's edges
-    const Vec2D lee{349.0f, 231.0f + rows}, sunny{379.0f, 184.0f - rows};
-    Render_Frame();
-    Pixel lee_open = At(lee.x, lee.y), sunny_open = At(sunny.x, sunny.y);
-    Place("roof", 300.0f, 120.0f);
-    Render_Frame();
-    EXPECT_LT(At(lee.x, lee.y).r, lee_open.r - 80);
-    Expect({{sunny.x, sunny.y, sunny_open, 3, "on the sun's side of the caster"},
+    Pixel sunny_open;
+    auto lee_shade = [&](float left) {
+        Clear_Objects();
+        Place("floor", left, 150.0f);
+        Render_Frame();
+        int open = At(left + 249.0f, 231.0f + rows).r;
+        sunny_open = At(left + 279.0f, 184.0f - rows);
+        Place("roof", left + 200.0f, 120.0f);
+        Render_Frame();
+        return open - At(left + 249.0f, 231.0f + rows).r;
+    };
+    EXPECT_GT(lee_shade(100.0f), 80);
+    Expect({{379.0f, 184.0f - rows, sunny_open, 3, "on the sun's side of the caster"},
             {364.0f, 144.0f, sunny_open, 4, "the roof does not shade itself"}});
     EXPECT_EQ(al_get_target_bitmap(), al_get_backbuffer(display));  // what a frame leaves behind
     auto gl = [](GLenum name) { float value = -1.0f; return glGetFloatv(name, &value), value; };
@@ -217,23 +218,8 @@ TEST_F(Renderer_Frame_Test, Shadows_Fall_Away_From_The_Sun_And_The_Map_Keeps_The
     Render_Frame();
     EXPECT_NEAR(Shadow_At(364, 220), 157.0f, 3.0f);  // 96 / hf, not 10 + 104 drawn later
     EXPECT_NEAR(Shadow_At(664, 188), 1604.0f, 3.0f);
-}
 
-// The roof over a floor from screen x `left` shades the floor's lee on a 21:9 output right of
-// screen x 2048 and with the 1024 x 1024 fallback map as it does on 16:9 with the full map.
-TEST_F(Renderer_Frame_Test, Shadows_Cover_The_Whole_Picture_At_Any_Aspect_And_Map_Size) {
-    Write_Object("floor", 512, 256, 10.0f, [](int, int) { return Texel{GREY, FLAT, GROUND}; });
-    sun = Light(0.7071068f, 0.0f, 0.7071068f, 0.0f, 1.0f, 1.0f, 1.0f, 0);
-    const float lee_y = 231.0f + 15.0f * camera.Get_Projection_Factor();
-    auto lee_shade = [&](float left) {
-        Clear_Objects();
-        Place("floor", left, 150.0f);
-        Render_Frame();
-        int open = At(left + 249.0f, lee_y).r;
-        Place("roof", left + 200.0f, 120.0f);
-        Render_Frame();
-        return open - At(left + 249.0f, lee_y).r;
-    };
+    sun = from_x_at_45;
     ASSERT_TRUE(renderer->Resize_Shadow_Map(1024));
     EXPECT_GT(lee_shade(100.0f), 80) << "1024 x 1024 map";
     Render_To_Picture(2520, 1080);
@@ -255,8 +241,7 @@ TEST_F(Renderer_Frame_Test, Without_A_Shadow_Program_The_Map_Is_Cleared_Objects_
 
 // Colour images are premultiplied: a half-covered edge pixel is the even mix of its lit colour and what lies behind.
 TEST_F(Renderer_Frame_Test, A_Half_Transparent_Pixel_Mixes_Evenly_With_What_Lies_Behind) {
-    const Pixel WHITE{255, 255, 255, 255};
-    Write_Object("white", 64, 64, 10.0f, [](int, int) { return Texel{Pixel{255, 255, 255, 255}, FLAT, GROUND}; });
+    Write_Object("white", 64, 64, 10.0f, [](int, int) { return Texel{WHITE, FLAT, GROUND}; });
     Write_Object("veil", 32, 32, 10.0f, [](int, int) { return Texel{Pixel{255, 255, 255, 128}, FLAT, GROUND}; });
     sun.Set_Strength(0.0f);  // lit by the sky alone, at exactly full strength
     Place("white", 400.0f, 300.0f);
@@ -269,18 +254,18 @@ TEST_F(Renderer_Frame_Test, A_Half_Transparent_Pixel_Mixes_Evenly_With_What_Lies
 }
 
 // After a shadow pass the graphics library's own drawing, inside the frame and after it, keeps its colours.
-TEST_F(Renderer_Frame_Test, Plain_Sprites_And_The_Callers_Drawing_Keep_Their_Colours_After_The_Shadow_Pass) {
-    al_set_new_bitmap_flags(ALLEGRO_MEMORY_BITMAP);
-    ALLEGRO_BITMAP* memory = al_create_bitmap(32, 32);
-    al_set_target_bitmap(memory);
-    for (int n = 0; n < 32 * 32; n++) al_put_pixel(n % 32, n / 32, Colour(n % 32 < 16 ? RED : BLUE));
-    al_set_new_bitmap_flags(0);
-    ALLEGRO_BITMAP* image = al_clone_bitmap(memory);
-    al_destroy_bitmap(memory);
-    objects.push_back(new Kelvane::VObject(image, 600.0f, 300.0f, 32.0f, 32.0f));  // z 0: before the roof
+TEST_F(Renderer_Frame_Test, Plain_Sprites_Land_Their_Pivot_In_The_View_And_They_And_Later_Drawing_Keep_Their_Colours) {
+    Kelvane_Test::Write_Image("halves.png", 32, 32, [](int x, int) { return Colour(x < 16 ? RED : BLUE); });
+    ALLEGRO_BITMAP* image = al_load_bitmap("halves.png");
+    ALLEGRO_BITMAP* wall = Kelvane::VObject_Complex(&store, &camera, "red_wall", 0, 0, 0, 1, true).Get_Actual_Bit();
+    camera.Move_Target_X(100.0f);  // sprite positions are screen points relative to the view
+    camera.Update(10.0f);
+    objects.push_back(new Kelvane::VObject(image, 700.0f, 300.0f, 32.0f, 32.0f));  // z 0: before the roof
+    objects.push_back(new Kelvane::VObject(wall, 400.0f, 500.0f, 32.0f, 32.0f));   // its 64 x 64 image halved
     Place("roof", 300.0f, 120.0f, 10.0f);
     Render_Frame();
-    Expect({{592.0f, 300.0f, RED, 0, "sprite, left half"}, {608.0f, 300.0f, BLUE, 0, "sprite, right half"}});
+    Expect({{592.0f, 300.0f, RED, 0, "sprite, left half"}, {608.0f, 300.0f, BLUE, 0, "sprite, right half"},
+            {290.0f, 490.0f, RED, 0, "inside, 32 x 32 around"}, {319.0f, 500.0f, BACKGROUND, 0, "just outside"}});
     al_draw_bitmap(image, renderer->XtoRX(800.0f), renderer->YtoRY(100.0f), 0);
     Expect({{804.0f, 110.0f, RED, 0, "drawn after the frame, left"}, {828.0f, 110.0f, BLUE, 0, "right"}});
     Clear_Objects();
@@ -339,15 +324,6 @@ TEST_F(Renderer_Frame_Test, A_Broken_Lighting_Program_Is_Logged_Once_And_Nothing
     for (int frame = 0; frame < 3; frame++) Render_Frame();
     Expect({{432.0f, 332.0f, BACKGROUND, 0, "where the wall would be"}});
     Expect_Logged_Once("Lighting Shader couldn't be loaded", "object_light.glsl");
-}
-
-TEST_F(Renderer_Frame_Test, A_Plain_Sprite_Is_Drawn_With_Its_Pivot_On_Its_Screen_Position) {
-    ALLEGRO_BITMAP* image = Kelvane::VObject_Complex(&store, &camera, "red_wall", 0, 0, 0, 1, true).Get_Actual_Bit();
-    camera.Move_Target_X(100.0f);  // sprite positions are screen points relative to the view
-    camera.Update(10.0f);
-    objects.push_back(new Kelvane::VObject(image, 400.0f, 300.0f, 32.0f, 32.0f));
-    Render_Frame();
-    Expect({{290.0f, 290.0f, RED, 0, "inside, 32 x 32 around"}, {319.0f, 300.0f, BACKGROUND, 0, "just outside"}});
 }
 
 }  // namespace

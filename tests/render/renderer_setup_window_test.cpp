@@ -4,8 +4,10 @@
 #include <allegro5/allegro.h>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <list>
+#include <utility>
 #include <vector>
 
 #include "render/renderer.h"
@@ -25,80 +27,54 @@ protected:
 
 }  // namespace
 
-TEST_F(Renderer_Setup_Test, Takes_The_Display_Size_And_Makes_A_Square_Shadow_Map) {
+TEST_F(Renderer_Setup_Test, Takes_The_Display_Size_Makes_A_Square_Shadow_Map_And_Keeps_Proportions_On_Every_Output) {
     al_set_new_bitmap_flags(ALLEGRO_MEMORY_BITMAP);
     Renderer renderer = Make(0, 0);
+    EXPECT_EQ(al_get_new_bitmap_flags(), 0) << "the new-bitmap flags are put back to 0";
     EXPECT_EQ(renderer.Get_Width(), al_get_display_width(display));
     EXPECT_EQ(renderer.Get_Height(), al_get_display_height(display));
-    ASSERT_NE(renderer.Get_Shadow_Map(), nullptr);
-    EXPECT_EQ(al_get_bitmap_width(renderer.Get_Shadow_Map()), 2048);
-    EXPECT_EQ(al_get_bitmap_height(renderer.Get_Shadow_Map()), 2048);
-    EXPECT_FALSE(al_get_bitmap_flags(renderer.Get_Shadow_Map()) & ALLEGRO_MEMORY_BITMAP) << "a GPU texture";
-    EXPECT_EQ(al_get_new_bitmap_flags(), 0) << "the new-bitmap flags are put back to 0";
+    ALLEGRO_BITMAP* map = renderer.Get_Shadow_Map();
+    ASSERT_NE(map, nullptr);
+    EXPECT_EQ((std::array{al_get_bitmap_width(map), al_get_bitmap_height(map)}), (std::array{2048, 2048}));
+    EXPECT_FALSE(al_get_bitmap_flags(map) & ALLEGRO_MEMORY_BITMAP) << "a GPU texture";
 
-    Renderer explicit_size = Make(300, 200);
-    EXPECT_EQ(explicit_size.Get_Width(), 300) << "an explicit output size wins over the display's";
+    Renderer wide = Make(1280, 720), square = Make(1280, 1024), small = Make(640, 480);
+    const std::pair<float, float> got_wanted[] = {
+        {wide.Get_Width(), 1280},  // an explicit output size wins over the display's
+        {wide.Get_Aspect(), 1280.0f / 720.0f}, {wide.XtoRX(1920), 1280}, {wide.YtoRY(1080), 720},
+        {wide.RXtoX(1280), 1920},
+        {square.XtoRX(1920), 1920.0f * 1024 / 1080}, {square.RXtoX(1280), 1350},  // one factor for both axes
+        {square.YtoRY(1080), 1024}, {square.XtoSX(1920), 1280}, {square.YtoSX(1080), 1024},  // S space stretches each
+        {square.GXtoX(square.XtoGX(77)), 77}, {square.GYtoY(square.YtoGY(77)), 77},
+        {small.XtoRX(10), 10.0f * 480 / 1080}, {small.RYtoY(small.YtoRY(333)), 333}};
+    for (auto [got, wanted] : got_wanted) EXPECT_FLOAT_EQ(got, wanted);
 }
 
-TEST_F(Renderer_Setup_Test, Conversions_Keep_Proportions_On_Every_Output) {
-    Renderer wide = Make(1280, 720);
-    EXPECT_FLOAT_EQ(wide.Get_Aspect(), 1280.0f / 720.0f);
-    EXPECT_FLOAT_EQ(wide.XtoRX(1920), 1280);
-    EXPECT_FLOAT_EQ(wide.YtoRY(1080), 720);
-    EXPECT_FLOAT_EQ(wide.RXtoX(1280), 1920);
+TEST_F(Renderer_Setup_Test, A_Plain_Object_Takes_Its_Size_And_Pivot_From_The_Image_And_Sorts_Stably_Ascending_In_Z) {
+    ALLEGRO_BITMAP* image = al_create_bitmap(101, 60);
+    VObject by_image(image, 4, 5, 0, 0), by_caller(image, 0, 0, -1, 7);
+    EXPECT_EQ((std::array{by_image.Get_W(), by_image.Get_H(), by_image.Get_CX(), by_image.Get_CY()}),
+              (std::array<float, 4>{101, 60, 50, 30})) << "an odd width rounds the pivot down";
+    EXPECT_EQ((std::array{by_caller.Get_W(), by_caller.Get_H(), by_caller.Get_CX()}),
+              (std::array<float, 3>{101, 7, 50})) << "the pivot comes from the image, not the size";
+    EXPECT_TRUE(std::isnan(VObject(image, 0, 0, NAN, 3).Get_W()));
+    EXPECT_DEATH(VObject(nullptr, 0, 0, 0, 0), "render/vobject");
 
-    Renderer square = Make(1280, 1024);
-    EXPECT_FLOAT_EQ(square.XtoRX(1920), 1920.0f * 1024 / 1080) << "one factor for both axes";
-    EXPECT_FLOAT_EQ(square.RXtoX(1280), 1350);
-    EXPECT_FLOAT_EQ(square.YtoRY(1080), 1024);
-    EXPECT_FLOAT_EQ(square.XtoSX(1920), 1280) << "only S space stretches each axis";
-    EXPECT_FLOAT_EQ(square.YtoSX(1080), 1024);
-    EXPECT_FLOAT_EQ(square.GXtoX(square.XtoGX(77)), 77);
-    EXPECT_FLOAT_EQ(square.GYtoY(square.YtoGY(77)), 77);
-
-    Renderer small = Make(640, 480);
-    EXPECT_FLOAT_EQ(small.XtoRX(10), 10.0f * 480 / 1080);
-    EXPECT_FLOAT_EQ(small.XtoRX(3), 3.0f * 480 / 1080);
-    EXPECT_FLOAT_EQ(small.RYtoY(small.YtoRY(333)), 333);
-}
-
-TEST_F(Renderer_Setup_Test, Sorting_Is_Stable_And_Ascending_In_Z) {
     Renderer renderer = Make(0, 0);
-    ALLEGRO_BITMAP* image = al_create_bitmap(2, 2);
-    std::vector<VObject> objects(5, VObject(image, 0, 0, 0, 0));
+    std::vector<VObject> objects(5, by_image);
     float heights[] = {5, 1, 5, 3, NAN};
     for (int i = 0; i < 5; i++) objects[i].Set_Z(heights[i]);
-    std::list<VObject*> list = {&objects[0], &objects[1], &objects[2], &objects[3]};
-    renderer.Sort_Z_List(&list);
-    std::list<VObject*> expected = {&objects[1], &objects[3], &objects[0], &objects[2]};
-    EXPECT_EQ(list, expected) << "equal heights keep their order";
-
+    auto sorted = [&](std::vector<int> order) {  // the indices of `order`'s objects after sorting
+        std::list<VObject*> list;
+        for (int i : order) list.push_back(&objects[i]);
+        renderer.Sort_Z_List(&list);
+        order.clear();
+        for (VObject* object : list) order.push_back(static_cast<int>(object - objects.data()));
+        return order;
+    };
+    EXPECT_EQ(sorted({0, 1, 2, 3}), (std::vector{1, 3, 0, 2})) << "equal heights keep their order";
     // NaN is never put in front of another: it lands behind what was sorted before it.
-    std::list<VObject*> with_nan = {&objects[0], &objects[4], &objects[1]};
-    renderer.Sort_Z_List(&with_nan);
-    std::list<VObject*> nan_expected = {&objects[1], &objects[0], &objects[4]};
-    EXPECT_EQ(with_nan, nan_expected);
-
-    std::list<VObject*> empty;
-    renderer.Sort_Z_List(&empty);
-    EXPECT_TRUE(empty.empty());
-    al_destroy_bitmap(image);
-}
-
-TEST_F(Renderer_Setup_Test, A_Plain_Visual_Object_Takes_Its_Size_And_Pivot_From_The_Image) {
-    ALLEGRO_BITMAP* image = al_create_bitmap(101, 60);
-    VObject sized_by_image(image, 4, 5, 0, 0);
-    EXPECT_EQ(sized_by_image.Get_W(), 101);
-    EXPECT_EQ(sized_by_image.Get_H(), 60);
-    EXPECT_EQ(sized_by_image.Get_CX(), 50) << "an odd width rounds the pivot down";
-    EXPECT_EQ(sized_by_image.Get_CY(), 30);
-    EXPECT_EQ(sized_by_image.Get_Type(), VOBJECT_TYPE_SPRITE);
-    VObject sized_by_caller(image, 0, 0, -1, 7);
-    EXPECT_EQ(sized_by_caller.Get_W(), 101);
-    EXPECT_EQ(sized_by_caller.Get_H(), 7);
-    EXPECT_EQ(sized_by_caller.Get_CX(), 50) << "the pivot comes from the image, not the size";
-    VObject not_a_number(image, 0, 0, NAN, 3);
-    EXPECT_TRUE(std::isnan(not_a_number.Get_W()));
-    EXPECT_DEATH(VObject(nullptr, 0, 0, 0, 0), "render/vobject");
+    EXPECT_EQ(sorted({0, 4, 1}), (std::vector{1, 0, 4}));
+    EXPECT_EQ(sorted({}), std::vector<int>{});
     al_destroy_bitmap(image);
 }

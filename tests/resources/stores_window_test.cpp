@@ -41,11 +41,7 @@ protected:
 
 int Width(Bitmap* bitmap) { return al_get_bitmap_width(bitmap->Get_Bit()); }
 
-GLint Gl_Integer(GLenum name) {
-    GLint value = -1;
-    glGetIntegerv(name, &value);
-    return value;
-}
+GLint Gl_Integer(GLenum name) { GLint value = -1; return glGetIntegerv(name, &value), value; }
 
 const char* VALID_SHADER = "uniform float level;\nvoid main() { gl_FragColor = vec4(level); }\n";
 
@@ -59,13 +55,9 @@ TEST_F(Store_Test, Bitmaps_Are_Cached_By_Exact_Name_And_Unloadable_Or_Too_Large_
     EXPECT_EQ(Kelvane_Test::Read_Pixel(first->Get_Bit(), 1, 1).g, 200);
     store.Add_Bitmap("green.png", al_create_bitmap(5, 5));
     EXPECT_EQ(store.Get_Bitmap("green.png"), first) << "the older entry keeps being found";
-    ALLEGRO_BITMAP* made = al_create_bitmap(5, 5);
-    store.Add_Bitmap("made", made);
-    EXPECT_EQ(store.Get_Bitmap("made")->Get_Bit(), made);
     store.Release_Bitmap("./green.png");  // destroyed with its entry: the next request loads afresh
     Bitmap* again = store.Get_Bitmap("./green.png");
     EXPECT_EQ(Kelvane_Test::Read_Pixel(again->Get_Bit(), 0, 0).r, 10);
-    EXPECT_EQ(store.Get_Bitmap("./green.png"), again);
 
     int largest = al_get_display_option(display, ALLEGRO_MAX_BITMAP_SIZE);
     Kelvane_Test::Write_Image("wide.png", largest + 1, 1, [](int, int) { return al_map_rgb(0, 0, 0); });
@@ -108,73 +100,64 @@ TEST_F(Store_Test, No_Fallback_Image_Ends_The_Process_With_Status_1) {
               "The default missing bitmap couldn't be loaded either.");
 }
 
-TEST_F(Store_Test, A_Valid_Shader_Builds_Applies_Takes_Values_And_Textures_And_Clears) {
-    Write_File("ok.glsl", VALID_SHADER);
+// The 700-character comment line is read in two pieces and must be joined unchanged.
+TEST_F(Store_Test, Shaders_Build_Long_Lines_Whole_Apply_Take_Values_And_Textures_Or_Are_Unusable_And_Say_Why) {
+    std::string source = "// " + std::string(700, 'x') + "\n" + VALID_SHADER;
+    Write_File("ok.glsl", source);
     Shader_Manager store;
     Shader* shader = store.Get_Shader("ok.glsl");
     EXPECT_EQ(store.Get_Shader("ok.glsl"), shader) << "one program per path";
     ASSERT_TRUE(shader->Is_Usable()) << shader->Get_Error();
+    GLhandleARB attached = 0;
+    GLsizei count = 0, length = 0;
+    glGetAttachedObjectsARB(shader->Get_Program(), 1, &count, &attached);
+    ASSERT_EQ(count, 1);
+    std::string compiled(source.size() + 16, '\0');
+    glGetShaderSourceARB(attached, static_cast<GLsizei>(compiled.size()), &length, compiled.data());
+    EXPECT_EQ(compiled.substr(0, length), source);
     shader->Apply();
     EXPECT_EQ(static_cast<GLuint>(Gl_Integer(GL_CURRENT_PROGRAM)), shader->Get_Program());
     shader->Set_Float("level", 0.25f);
     GLfloat level = 0;
     glGetUniformfv(shader->Get_Program(), glGetUniformLocation(shader->Get_Program(), "level"), &level);
     EXPECT_EQ(level, 0.25f);
-
     ALLEGRO_BITMAP* image = al_create_bitmap(4, 4);
     shader->Set_Texture("level", 1, image);
     EXPECT_EQ(Gl_Integer(GL_ACTIVE_TEXTURE), GL_TEXTURE0 + 1) << "the bound unit stays active";
     EXPECT_EQ(static_cast<GLuint>(Gl_Integer(GL_TEXTURE_BINDING_2D)), al_get_opengl_texture(image));
     glActiveTexture(GL_TEXTURE0);
     al_destroy_bitmap(image);
-    Shader("nothing-here.glsl").Clear();
-    EXPECT_EQ(Gl_Integer(GL_CURRENT_PROGRAM), 0) << "Clear works whichever shader it is called on";
-}
 
-TEST_F(Store_Test, A_Broken_Or_Missing_Shader_Is_Unusable_And_Says_Why) {
     Write_File("broken.glsl", "void main() { gl_FragColor = vec4(1.0) }\n");
     Shader broken("broken.glsl");
     EXPECT_FALSE(broken.Is_Usable());
     const std::string heading = "Shader broken.glsl didn't compile:\n";
     EXPECT_EQ(broken.Get_Error().rfind(heading, 0), 0u) << broken.Get_Error();
     EXPECT_GT(broken.Get_Error().size(), heading.size()) << "the compiler's own message is kept";
-    Write_File("ok.glsl", VALID_SHADER);
-    Shader("ok.glsl").Apply();
-    broken.Apply();
+    shader->Apply(), broken.Apply();
     EXPECT_EQ(Gl_Integer(GL_CURRENT_PROGRAM), 0) << "applying an unusable program amounts to Clear";
-
     Shader missing("missing.glsl");
     EXPECT_TRUE(!missing.Is_Usable() && missing.Get_Program() == 0u);
+    shader->Apply(), missing.Clear();
+    EXPECT_EQ(Gl_Integer(GL_CURRENT_PROGRAM), 0) << "Clear works whichever shader it is called on";
     std::filesystem::create_directory("folder.glsl");
     EXPECT_EQ(Shader("folder.glsl").Get_Error(), "Shader folder.glsl couldn't be read.");
 }
 
-TEST_F(Store_Test, A_Shader_File_The_Program_May_Only_Read_Builds_With_Long_Lines_Whole) {
-    // A 700-character comment line is read in two pieces and must be joined unchanged.
-    std::string source = "// " + std::string(700, 'x') + "\n" + VALID_SHADER;
-    Write_File("long.glsl", source);
-    Shader shader("long.glsl");
-    ASSERT_TRUE(shader.Is_Usable()) << shader.Get_Error();
-    GLhandleARB attached = 0;
-    GLsizei count = 0, length = 0;
-    glGetAttachedObjectsARB(shader.Get_Program(), 1, &count, &attached);
-    ASSERT_EQ(count, 1);
-    std::string compiled(source.size() + 16, '\0');
-    glGetShaderSourceARB(attached, static_cast<GLsizei>(compiled.size()), &length, compiled.data());
-    EXPECT_EQ(compiled.substr(0, length), source);
-
+TEST_F(Store_Test, A_Shader_File_The_Program_May_Only_Read_Builds) {
     // Root may write any file, so the shader is built as "nobody", in a fresh run
     // of this test: a forked copy of this process could not use the window.
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     namespace fs = std::filesystem;
-    fs::permissions("long.glsl", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    Write_File("read_only.glsl", VALID_SHADER);
+    fs::permissions("read_only.glsl", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     fs::permissions(scratch.Path(), fs::perms::others_exec, fs::perm_options::add);  // mkdtemp made it 0700
     const unsigned int NOBODY = 65534;  // the unprivileged user and its group
     EXPECT_EXIT(
         {
             if (getuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(NOBODY) != 0 || setuid(NOBODY) != 0))
                 std::abort();
-            Shader read_only("long.glsl");
+            Shader read_only("read_only.glsl");
             std::fprintf(stderr, "%s", read_only.Get_Error().c_str());
             std::_Exit(read_only.Is_Usable() ? 0 : 2);
         },
