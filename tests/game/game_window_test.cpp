@@ -259,8 +259,7 @@ TEST_F(Game_Test, A_Key_Tapped_Between_Two_Ticks_Registers_And_The_Close_Button_
 }
 
 TEST_F(Game_Test, The_Loading_Picture_Shows_Progress_And_Escape_Or_Closing_Ends_Loading_Before_Any_Tick) {
-    using Picture = std::vector<Kelvane_Test::Pixel>;
-    std::vector<Picture> shown;
+    std::vector<std::vector<Kelvane_Test::Pixel>> shown;
     const std::pair<const char*, std::function<void(Game*)>> quits[] = {
         {"Escape",
          [&](Game* game) {
