@@ -50,12 +50,8 @@ TEST(Asset_Baker, TilesInterlockWithoutGapsAndTheirPatternRunsOnAcrossTileBorder
     }
 }
 
-TEST(Asset_Baker, NormalsEncodeAndTheSpheresHeightAndNormalAgreeWithTheRayHit) {
-    EXPECT_EQ(Packed(Encode_Normal(Vec3(0, 0, 1))), 0x8080FFFFu);
-    EXPECT_EQ(Packed(Encode_Normal(Vec3(1, 0, 0))), 0xFF8080FFu);
-    EXPECT_EQ(Packed(Encode_Normal(Vec3(0, -1, 0))), 0x800080FFu);
-    auto unit = [](int i) { return Normalize(Vec3(std::sin(i * 1.3), std::cos(i * 0.7), std::sin(i * 2.9 + 1))); };
-    for (int i = 0; i < 200; ++i) EXPECT_GT(Dot(Decode_Normal(Encode_Normal(unit(i))), unit(i)), 0.9998) << i;
+// Encoding exactly is checked by kelvane_normals' tests; decoding here, against the true normal all over the sphere.
+TEST(Asset_Baker, TheSpheresHeightAndNormalAgreeWithTheRayHit) {
     const Baked_Object s = Bake(Make_Sphere(), camera);
     const double hf = camera.Get_Height_Factor(), r = 180;
     for (int j = 0; j < s.diffuse.height; j += 3)

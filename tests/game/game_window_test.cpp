@@ -75,14 +75,6 @@ std::string Display_Config(const std::string& mode, int width, int height) {
 const std::string SMALL_WINDOW = Display_Config("1", 320, 240);
 const int GL_WINDOWED = ALLEGRO_OPENGL | ALLEGRO_WINDOWED;
 
-// The size of the screen the tests' windows open on.
-std::pair<int, int> Screen_Size() {
-    Kelvane_Test::Init_Allegro();
-    ALLEGRO_MONITOR_INFO screen{};
-    EXPECT_TRUE(al_get_monitor_info(0, &screen));
-    return {screen.x2 - screen.x1, screen.y2 - screen.y1};
-}
-
 class Game_Test : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -115,7 +107,7 @@ TEST_F(Game_Test, Scenes_Start_Update_Draw_And_Close_In_Order_Across_Switches_An
     }
 }
 
-TEST_F(Game_Test, Set_Up_Logs_Every_Step_And_Saves_Every_Default_But_Never_Over_What_It_Could_Not_Load) {
+TEST_F(Game_Test, Set_Up_Logs_Every_Step_Saves_Every_Default_Unless_Unloadable_And_Fails_Without_Scenes_Or_Assets) {
     std::filesystem::remove("game_config.ini");
     Write_File("game.log", "left over from an earlier run\n");
     EXPECT_EQ(Run_Game(), 0);
@@ -130,14 +122,33 @@ TEST_F(Game_Test, Set_Up_Logs_Every_Step_And_Saves_Every_Default_But_Never_Over_
     EXPECT_EQ(Read_File("game_config.ini"), "[Display]\nMode=2\nHeight=600\nWidth=800\n[Game]\nFPS=60\n");
 
     std::filesystem::remove("game_config.ini");
+    EXPECT_EQ(Run_Game({}), 1);
+    std::vector<std::string> messages = Log_Messages();
+    ASSERT_GE(messages.size(), 2u);
+    EXPECT_EQ(messages[messages.size() - 2], "Can't start the game with no scenes available!");
+    EXPECT_TRUE(std::filesystem::exists("game_config.ini")) << "saved before the scenes are looked at";
+
+    std::filesystem::remove("game_config.ini");
     std::filesystem::create_directory("game_config.ini");
     EXPECT_EQ(Run_Game(), 0) << "an unloadable configuration gives the defaults";
     EXPECT_EQ(al_get_new_display_flags(), GL_WINDOWED | ALLEGRO_FULLSCREEN_WINDOW);
     EXPECT_TRUE(std::filesystem::is_directory("game_config.ini"));
+
+    std::filesystem::remove_all("assets");  // the test program's own folder has none either
+    std::string beside = std::filesystem::read_symlink("/proc/self/exe").parent_path().string();
+    std::string line = "No assets folder in the working directory " + scratch.Path() + " nor beside the program in " +
+                       beside + "; nothing to run with.";
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(Run_Game(), 1);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), line + "\n");
+    EXPECT_EQ(Log_Messages(), (std::vector<std::string>{line, "Setup didn't succeed."}));
 }
 
 TEST_F(Game_Test, The_Display_Follows_The_Mode_Fits_The_Screen_Or_Falls_Back_To_640_By_480_And_The_File_Keeps_It) {
-    auto [w, h] = Screen_Size();
+    Kelvane_Test::Init_Allegro();
+    ALLEGRO_MONITOR_INFO screen{};  // the one the tests' windows open on
+    ASSERT_TRUE(al_get_monitor_info(0, &screen));
+    const int w = screen.x2 - screen.x1, h = screen.y2 - screen.y1;
     auto text = [](int width, int height) { return std::to_string(width) + "x" + std::to_string(height); };
     auto shrunk = [&](int width, int height, int fitted_w, int fitted_h) {
         return "Requested display " + text(width, height) + " is larger than the screen (" + text(w, h) + "), using " +
@@ -173,24 +184,6 @@ TEST_F(Game_Test, The_Display_Follows_The_Mode_Fits_The_Screen_Or_Falls_Back_To_
         EXPECT_EQ(Log_Messages(0, "Requested"), r.said.empty() ? std::vector<std::string>{} : std::vector{r.said});
         EXPECT_EQ(Read_File("game_config.ini"), config + "[Game]\nFPS=60\n") << "the file keeps the request";
     }
-}
-
-TEST_F(Game_Test, Set_Up_Fails_With_Status_1_Without_Scenes_Or_Without_Assets_Here_Or_Beside_The_Program) {
-    std::filesystem::remove("game_config.ini");
-    EXPECT_EQ(Run_Game({}), 1);
-    std::vector<std::string> messages = Log_Messages();
-    ASSERT_GE(messages.size(), 2u);
-    EXPECT_EQ(messages[messages.size() - 2], "Can't start the game with no scenes available!");
-    EXPECT_TRUE(std::filesystem::exists("game_config.ini")) << "saved before the scenes are looked at";
-
-    std::filesystem::remove_all("assets");  // the test program's own folder has none either
-    std::string beside = std::filesystem::read_symlink("/proc/self/exe").parent_path().string();
-    std::string line = "No assets folder in the working directory " + scratch.Path() + " nor beside the program in " +
-                       beside + "; nothing to run with.";
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(Run_Game(), 1);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), line + "\n");
-    EXPECT_EQ(Log_Messages(), (std::vector<std::string>{line, "Setup didn't succeed."}));
 }
 
 TEST_F(Game_Test, The_Program_Started_Elsewhere_Runs_In_Its_Own_Folder) {
@@ -266,8 +259,7 @@ TEST_F(Game_Test, A_Key_Tapped_Between_Two_Ticks_Registers_And_The_Close_Button_
 }
 
 TEST_F(Game_Test, The_Loading_Picture_Shows_Progress_And_Escape_Or_Closing_Ends_Loading_Before_Any_Tick) {
-    using Picture = std::vector<Kelvane_Test::Pixel>;
-    std::vector<Picture> shown;
+    std::vector<std::vector<Kelvane_Test::Pixel>> shown;
     const std::pair<const char*, std::function<void(Game*)>> quits[] = {
         {"Escape",
          [&](Game* game) {
