@@ -48,6 +48,11 @@ bool File_Exists(std::string path) {
     return al_filename_exists(path.c_str());
 }
 
+bool Is_Plain_Name(std::string name) {
+    // Both separators: files are shared between systems.
+    return !name.empty() && name != "." && name != ".." && name.find_first_of("/\\") == std::string::npos;
+}
+
 bool Write_File_Whole(std::string path, const std::function<bool(ALLEGRO_FILE*)>& write) {
     std::string target = Link_Target(path);
     struct stat existing;

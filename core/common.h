@@ -37,6 +37,11 @@ inline const std::string DEFAULT_LOG_PATH = "game.log";
 // True when a file or directory of that name exists (no other check).
 bool File_Exists(std::string path);
 
+// True when `name` names one entry inside a folder and nothing else: not empty,
+// not "." or "..", no path separator. Names read from shared files (scene files)
+// must pass it before they are joined to a folder.
+bool Is_Plain_Name(std::string name);
+
 // Replaces a file whole or not at all: `write` fills a temporary file in the
 // same folder, which is renamed over the path only once every byte is on the
 // disk, so a crash, a full disk or a second instance never sees half a file.

@@ -43,3 +43,9 @@ TEST(Common, Vec2D_Scales_Both_Fields_In_Place) {
     v *= 0.5f;
     EXPECT_TRUE(v.x == 1.5f && v.y == -2.0f);
 }
+
+TEST(Common, Is_Plain_Name_Takes_One_Entry_Of_A_Folder_And_Nothing_That_Leaves_It) {
+    for (const char* plain : {"tiles", "a.b", "..x", "name with spaces"}) EXPECT_TRUE(Kelvane::Is_Plain_Name(plain)) << plain;
+    for (const char* other : {"", ".", "..", "../canary", "a/b", "/etc", "a\\b", "tiles/"})
+        EXPECT_FALSE(Kelvane::Is_Plain_Name(other)) << other;
+}
