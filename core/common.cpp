@@ -48,6 +48,10 @@ bool File_Exists(std::string path) {
     return al_filename_exists(path.c_str());
 }
 
+std::string Object_Folder(std::string name) {
+    return OBJECTS_FOLDER + name + "/";
+}
+
 bool Is_Plain_Name(std::string name) {
     // Both separators: files are shared between systems.
     return !name.empty() && name != "." && name != ".." && name.find_first_of("/\\") == std::string::npos;

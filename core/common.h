@@ -33,6 +33,11 @@ const int DEBUG_EDITOR = 16;      // hover and selection marks
 inline const std::string DEFAULT_CONFIGURATION_PATH = "game_config.ini";
 inline const std::string DEFAULT_MISSING_BITMAP = "assets/missing.png";
 inline const std::string DEFAULT_LOG_PATH = "game.log";
+// Every complex object's asset folder lies here.
+inline const std::string OBJECTS_FOLDER = "assets/objects/";
+
+// The asset folder of the object named `name`: OBJECTS_FOLDER + name + "/".
+std::string Object_Folder(std::string name);
 
 // True when a file or directory of that name exists (no other check).
 bool File_Exists(std::string path);

@@ -5,6 +5,8 @@
 #include <sys/stat.h>  // Required for: stat(), to tell a file from a directory
 
 #include <cstring>  // Required for: memcmp()
+#include <fstream>  // Required for: reading the file's bytes before the INI reader sees them
+#include <sstream>
 
 #include "core/common.h"
 
@@ -27,11 +29,46 @@ bool Skip_Byte_Order_Mark(ALLEGRO_FILE* file) {
     return false;
 }
 
+// UTF-16, which some editors write; its text would read as nothing at all.
+bool Has_UTF16_Mark(const std::string& bytes) {
+    return bytes.rfind("\xFF\xFE", 0) == 0 || bytes.rfind("\xFE\xFF", 0) == 0;
+}
+
+// A section header, a key = value line or a comment.
+bool Is_Ini_Line(const std::string& line) {
+    size_t start = line.find_first_not_of(" \t\r");
+    if (start == std::string::npos) return false;
+    char first = line[start];
+    return first == '[' || first == '#' || first == ';' || line.find('=') != std::string::npos;
+}
+
+// Allegro's reader takes any bytes and keeps what it can, so a file in another
+// encoding or format would be read as (nearly) nothing and a later save would
+// replace the user's values with defaults.
+bool Is_Ini_Text(const std::string& bytes) {
+    if (bytes.find('\0') != std::string::npos || Has_UTF16_Mark(bytes)) return false;
+    std::istringstream lines(bytes);
+    bool blank = true;
+    for (std::string line; std::getline(lines, line);) {
+        if (Is_Ini_Line(line)) return true;
+        if (line.find_first_not_of(" \t\r") != std::string::npos) blank = false;
+    }
+    return blank;
+}
+
+std::string Bytes_Of(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << file.rdbuf();
+    return bytes.str();
+}
+
 // NOTE: Allegro "loads" a directory as an empty configuration, and a later
 // save would then try to replace it; only a regular file counts as loadable.
 ALLEGRO_CONFIG* Load_Existing(const std::string& path, bool& byte_order_mark) {
     struct stat info;
     if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return nullptr;
+    if (!Is_Ini_Text(Bytes_Of(path))) return nullptr;
     ALLEGRO_FILE* file = al_fopen(path.c_str(), "rb");
     if (!file) return nullptr;
     byte_order_mark = Skip_Byte_Order_Mark(file);
@@ -53,14 +90,16 @@ Config::~Config() {
     if (config) al_destroy_config(config);
 }
 
-void Config::Save() {
-    if (!config || !changed) return;
+bool Config::Save() {
+    if (!config) return false;
+    if (!changed) return true;
     bool saved = Write_File_Whole(path, [this](ALLEGRO_FILE* file) {
         if (byte_order_mark && al_fwrite(file, BYTE_ORDER_MARK, BYTE_ORDER_MARK_SIZE) != BYTE_ORDER_MARK_SIZE)
             return false;
         return al_save_config_file_f(file, config);
     });
     if (saved) changed = false;
+    return saved;
 }
 
 void Config::Set_String(std::string section, std::string key, std::string value) {
@@ -93,6 +132,19 @@ float Config::Get_Float(std::string section, std::string key, float default_valu
         return default_value;
     }
     return ToFloat(value);
+}
+
+std::vector<std::pair<std::string, std::string>> Config::Get_Entries(std::string section) {
+    std::vector<std::pair<std::string, std::string>> entries;
+    if (!config) return entries;
+    ALLEGRO_CONFIG_ENTRY* iterator = nullptr;
+    for (const char* key = al_get_first_config_entry(config, section.c_str(), &iterator); key;
+         key = al_get_next_config_entry(&iterator)) {
+        const char* value = al_get_config_value(config, section.c_str(), key);
+        // Comment lines come as entries too; they hold no value.
+        if (value) entries.emplace_back(key, value);
+    }
+    return entries;
 }
 
 }  // namespace Kelvane

@@ -3,6 +3,8 @@
 // into its data, so a later Save leaves a complete, editable file.
 
 #include <string>
+#include <utility>  // Required for: std::pair
+#include <vector>
 
 struct ALLEGRO_CONFIG;
 
@@ -11,7 +13,9 @@ namespace Kelvane {
 class Config {
 public:
     // Loads the file when it exists (a leading UTF-8 byte-order mark is
-    // skipped), else starts empty; writes nothing to disk.
+    // skipped), else starts empty; writes nothing to disk. A file that is not
+    // INI text (NUL bytes, a UTF-16 byte-order mark, no line of the INI form)
+    // is not loaded: it is someone else's, and is never rewritten.
     explicit Config(std::string path);
     ~Config();
     Config(const Config&) = delete;
@@ -19,13 +23,16 @@ public:
 
     // Writes the data to the path when something was added or changed since
     // loading, replacing the file whole (a failed write leaves the old one) and
-    // keeping its byte-order mark; a file that cannot be written is silently not written.
-    void Save();
+    // keeping its byte-order mark. True when the file now holds the data: false
+    // when it could not be written, or was not loaded and so is left alone.
+    bool Save();
     void Set_String(std::string section, std::string key, std::string value);
     void Set_Float(std::string section, std::string key, float value);
     // A missing key is stored with the default, which is returned.
     std::string Get_String(std::string section, std::string key, std::string default_value);
     float Get_Float(std::string section, std::string key, float default_value);
+    // Every key and value of a section, in the file's order; nothing is added.
+    std::vector<std::pair<std::string, std::string>> Get_Entries(std::string section);
 
     // False when the file exists but could not be loaded: every read then gives
     // the caller's default and nothing is ever written, so the file is left alone.

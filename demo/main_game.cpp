@@ -4,6 +4,7 @@
 #include <allegro5/allegro_font.h>    // Required for: al_load_font()
 #include <allegro5/allegro_opengl.h>  // Required for: glReadPixels(), glDrawPixels(), glWindowPos2i()
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "game/game.h"
 #include "input/input.h"
 #include "render/renderer.h"
+#include "render/scene_builder.h"
 #include "render/vobject_complex.h"
 #include "world/camera.h"
 #include "world/light.h"
@@ -75,6 +77,13 @@ const float FIRST_LIGHT_Z = 10.0f;
 const float FIRST_LAMP_X = 100.0f;
 const float FIRST_LAMP_Y = 800.0f;
 
+// The directional light: a direction, the sky's colour, its strength and the ambient level.
+const std::array<float, 3> SUN_DIRECTION = {5.0f, 1.5f, 1.0f};
+const std::array<float, 3> SUN_COLOUR = {1.3f, 1.2f, 1.0f};
+const float SUN_RANGE = 300.0f;
+const float SUN_STRENGTH = 1.0f;
+const float SUN_AMBIENCE = 0.3f;
+
 // Written by Ctrl+S in editor mode; loaded at start, when it exists, instead of the built-in world.
 const char* const SCENE_PATH = "scenes/main.ini";
 
@@ -133,10 +142,11 @@ void Add_Lamp_Object(Bitmap_Manager* store, float x, float y, Light* light) {
 Light* Create_Lights(bool built_in) {
     Light* lamp_light = built_in ? New_Lamp_Light(FIRST_LIGHT_X, FIRST_LIGHT_Y, FIRST_LIGHT_Z) : nullptr;
     if (lamp_light) lights.push_back(lamp_light);
-    directional = new Light(5.0f, 1.5f, 1.0f, 300.0f, 1.3f, 1.2f, 1.0f, 0);
+    directional = new Light(SUN_DIRECTION[0], SUN_DIRECTION[1], SUN_DIRECTION[2], SUN_RANGE, SUN_COLOUR[0],
+                            SUN_COLOUR[1], SUN_COLOUR[2], 0);
     directional->Normalize();
-    directional->Set_Strength(1.0f);
-    directional->Set_Ambience(0.3f);
+    directional->Set_Strength(SUN_STRENGTH);
+    directional->Set_Ambience(SUN_AMBIENCE);
     return lamp_light;
 }
 
@@ -173,21 +183,50 @@ bool Create_Objects(Game* game, Light* lamp_light) {
     return true;
 }
 
+// The built-in world's map and sun: what a scene file falls back on.
+Kelvane::Scene_Description Built_In_Defaults() {
+    Kelvane::Scene_Description scene{MAP_WIDTH, MAP_HEIGHT, MAP_TALL, {SUN_DIRECTION, SUN_COLOUR, SUN_STRENGTH,
+                                                                      SUN_AMBIENCE}, {}, {}, {}};
+    Light sun(SUN_DIRECTION[0], SUN_DIRECTION[1], SUN_DIRECTION[2], SUN_RANGE, 0.0f, 0.0f, 0.0f, 0);
+    sun.Normalize();
+    scene.sun.direction = {sun.Get_X(), sun.Get_Y(), sun.Get_Z()};
+    return scene;
+}
+
+// The scene file's world into `scene`; false (the built-in world is built) when
+// there is no usable file, or the file gives nothing to build.
+bool Read_Scene_File(Kelvane::Log* log, Kelvane::Scene_Description& scene) {
+    Kelvane::Scene_File file(SCENE_PATH, log);
+    if (!file.Read(scene)) return false;
+    if (!scene.objects.empty() || !scene.lights.empty()) return true;
+    log->Write("Scene file " + file.Get_Path() +
+               " gives no object and no light; the built-in world is built and the file is left as it is.");
+    return false;
+}
+
+// What the scene file held that the world does not show, written back by Ctrl+S.
+Kelvane::Scene_Kept kept_from_file;
+
 // False when the user quit while it was building. `pilar` ends up where building
 // the same objects in the file's order would leave it.
-bool Load_Scene(Game* game, Kelvane::Scene_File& scene) {
+bool Load_Scene(Game* game, const Kelvane::Scene_Description& scene) {
     auto keep_loading = [game](std::string folder, float progress) { return !game->Show_Loading(folder, progress); };
-    bool done = scene.Load(game->Get_Bitmap_Manager(), cam, directional, &vobjects, &lights, keep_loading);
+    if (!Kelvane::Build_Scene(scene, game->Get_Bitmap_Manager(), cam, directional, &vobjects, &lights, keep_loading,
+                              &kept_from_file))
+        return false;
+    game->Get_Log()->Write("Scene loaded from " + std::string(SCENE_PATH) +
+                           Kelvane::Scene_File::Counts_Text(vobjects.size(), lights.size()) + ".");
     For_Each_Complex([](VObject_Complex* object) {
         if (object->Get_Name() != FLOOR_FOLDER) pilar = object;
     });
-    return done;
+    return true;
 }
 
 // Ctrl+S (either Ctrl) writes the world to the scene file; S alone does nothing.
 void Save_If_Asked(Kelvane::Log* log) {
     if (!KB_Input[ALLEGRO_KEY_S] || !(KB_Active[ALLEGRO_KEY_LCTRL] || KB_Active[ALLEGRO_KEY_RCTRL])) return;
-    Kelvane::Scene_File(SCENE_PATH, log).Save(cam, directional, &vobjects, &lights);
+    Kelvane::Scene_File(SCENE_PATH, log)
+        .Save(Kelvane::Describe_Scene(cam, directional, &vobjects, &lights, kept_from_file));
 }
 
 // The floor point (height 0) drawn under the pointer.
@@ -320,8 +359,9 @@ void Toggle_Debug_Flags() {
 void MainGame_Start(void* game) {
     Kelvane::Log* log = As_Game(game)->Get_Log();
     log->Write("Starting Game Scene.");
-    Kelvane::Scene_File scene(SCENE_PATH, log);
-    bool from_file = scene.Read();
+    Kelvane::Scene_Description scene = Built_In_Defaults();
+    kept_from_file = Kelvane::Scene_Kept();
+    bool from_file = Read_Scene_File(log, scene);
     Light* lamp_light = Create_Lights(!from_file);
     log->Write("Lights created.");
     font = al_load_font(FONT_PATH, 16, 0);
@@ -359,6 +399,12 @@ void MainGame_Draw(void* game) {
 }
 
 void MainGame_Close(void*) {}
+
+std::list<std::string> MainGame_Assets() {
+    std::list<std::string> folders = {Kelvane::Object_Folder(FLOOR_FOLDER), Kelvane::Object_Folder(LAMP_FOLDER)};
+    for (const Prop& prop : PROPS) folders.push_back(Kelvane::Object_Folder(prop.name));
+    return folders;
+}
 
 void get_gl_size(int& width, int& height) {
     GLint viewport[4];

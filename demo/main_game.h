@@ -4,6 +4,7 @@
 // or the world saved in scenes/main.ini with Ctrl+S in editor mode.
 
 #include <list>
+#include <string>
 
 struct ALLEGRO_BITMAP;
 struct ALLEGRO_FONT;
@@ -29,6 +30,8 @@ void MainGame_Start(void* game);
 void MainGame_Update(void* game, float dt);
 void MainGame_Draw(void* game);
 void MainGame_Close(void* game);
+// What the scene reads from its run directory: the object folders of its built-in world.
+std::list<std::string> MainGame_Assets();
 
 // The size of the current OpenGL viewport.
 void get_gl_size(int& width, int& height);

@@ -8,7 +8,7 @@
 #include <allegro5/allegro_ttf.h>         // Required for: al_init_ttf_addon()
 
 #include <algorithm>   // Required for: std::min()
-#include <cstdlib>     // Required for: atexit()
+#include <cstdlib>     // Required for: atexit(), strtod()
 #include <filesystem>  // Required for: finding the folder that holds the assets
 #include <iostream>    // Required for: std::cerr, where set-up failures also go
 
@@ -44,16 +44,20 @@ void Draw_Loading_Picture(ALLEGRO_FONT* font, float w, float h, const std::strin
                  "Escape quits");
 }
 
+// Every file the program reads lies under this folder of its run directory.
+const char* const ASSETS_FOLDER = "assets";
+
 const int FALLBACK_DISPLAY_W = 640;
 const int FALLBACK_DISPLAY_H = 480;
 // The renderer's per-pixel occlusion needs a depth buffer, and some drivers
 // give none by default; asked as a suggestion so a window still opens without.
 const int REQUESTED_DEPTH_BITS = 24;
 
-// Every file the program reads lies under this folder of its run directory.
-const char* const ASSETS_FOLDER = "assets";
 // The running program's own file, a link the Linux kernel provides.
 const char* const OWN_EXECUTABLE = "/proc/self/exe";
+// Every game reads these; Require_Assets adds the game's own.
+const char* const ENGINE_ASSETS[] = {"assets/shader/object_light.glsl", "assets/shader/object_shadow.glsl",
+                                     "assets/missing.png"};
 
 // Or-s one flag into the new-display flags, read back from the library.
 void Add_Display_Flag(int flag) {
@@ -83,29 +87,56 @@ bool Fallback_Image_Loads() {
     return true;
 }
 
-// Whether the folder holding the assets was found, and what to log about it.
-struct Run_Directory {
-    bool found;
-    std::string note;
+// A folder the program may run in, and how the log names it.
+struct Candidate {
+    std::filesystem::path folder;
+    std::string called;
 };
 
-// The run directory is the one that holds the assets: the working directory,
-// or else the program's own folder, which then becomes the working directory,
-// so the log and the configuration are kept beside the assets they belong to.
-Run_Directory Enter_Run_Directory() {
-    namespace fs = std::filesystem;
+// The first of `paths` (relative to `folder`) that is not there; "" when all are.
+std::string First_Missing(const std::filesystem::path& folder, const std::vector<std::string>& paths) {
     std::error_code error;
-    if (fs::is_directory(ASSETS_FOLDER, error)) return {true, ""};
-    std::string here = fs::current_path(error).string();
-    fs::path beside = fs::read_symlink(OWN_EXECUTABLE, error).parent_path();
-    if (!beside.empty() && fs::is_directory(beside / ASSETS_FOLDER, error)) {
-        fs::current_path(beside, error);
-        if (!error)
-            return {true, "No " + std::string(ASSETS_FOLDER) + " folder in " + here +
-                              ": running in the program's folder " + beside.string() + "."};
+    for (const std::string& path : paths)
+        if (!std::filesystem::exists(folder / path, error)) return path;
+    return "";
+}
+
+// The run directory is the one whose assets folder holds what the game reads:
+// the working directory, or else the program's own folder; failing both, the
+// first that has an assets folder at all. It becomes the working directory, so
+// the log and the configuration are kept beside the assets they belong to.
+// Null, with the reason in `note`, when neither has an assets folder.
+const Candidate* Choose_Run_Directory(const std::vector<Candidate>& candidates,
+                                      const std::vector<std::string>& required, std::string* note) {
+    for (const Candidate& candidate : candidates) {
+        if (!First_Missing(candidate.folder, required).empty()) continue;
+        *note = "Run directory: " + candidate.folder.string() + ", " + candidate.called + ".";
+        if (&candidate != &candidates.front())
+            *note += " The working directory lacks " + First_Missing(candidates.front().folder, required) + ".";
+        return &candidate;
     }
-    return {false, "No " + std::string(ASSETS_FOLDER) + " folder in the working directory " + here +
-                       " nor beside the program in " + beside.string() + "; nothing to run with."};
+    for (const Candidate& candidate : candidates) {
+        std::string missing = First_Missing(candidate.folder, {ASSETS_FOLDER});
+        if (!missing.empty()) continue;
+        *note = "Run directory: " + candidate.folder.string() + ", " + candidate.called + ", though it lacks " +
+                First_Missing(candidate.folder, required) + ".";
+        return &candidate;
+    }
+    *note = "No " + std::string(ASSETS_FOLDER) + " folder in the working directory " +
+            candidates.front().folder.string() + " nor beside the program in " + candidates.back().folder.string() +
+            "; nothing to run with.";
+    return nullptr;
+}
+
+bool Enter_Run_Directory(const std::vector<std::string>& required, std::string* note) {
+    std::error_code error;
+    std::vector<Candidate> candidates = {
+        {std::filesystem::current_path(error), "the working directory"},
+        {std::filesystem::read_symlink(OWN_EXECUTABLE, error).parent_path(), "the program's folder"}};
+    const Candidate* chosen = Choose_Run_Directory(candidates, required, note);
+    if (!chosen) return false;
+    std::filesystem::current_path(chosen->folder, error);
+    return !error;
 }
 
 }  // namespace
@@ -113,7 +144,12 @@ Run_Directory Enter_Run_Directory() {
 Game::Game(std::string name)
     : name(name), config(nullptr), log(nullptr), current_scene(nullptr), next_scene(nullptr),
       display(nullptr), timer(nullptr), event_queue(nullptr), shader_manager(nullptr),
-      bitmap_manager(nullptr), loading_font(nullptr), last_time(0.0), fps(DEFAULT_FPS), delta(1.0f) {}
+      bitmap_manager(nullptr), loading_font(nullptr), last_time(0.0), fps(DEFAULT_FPS), delta(1.0f),
+      required_assets(std::begin(ENGINE_ASSETS), std::end(ENGINE_ASSETS)) {}
+
+void Game::Require_Assets(std::list<std::string> paths) {
+    required_assets.insert(required_assets.end(), paths.begin(), paths.end());
+}
 
 int Game::Main(int argc, char** argv) {
     if (!Setup(argc, argv)) {
@@ -138,6 +174,9 @@ int Game::Main(int argc, char** argv) {
 int Game::Setup(int, char**) {
     if (!Open_Log()) return 0;
     config = new Config(DEFAULT_CONFIGURATION_PATH);
+    if (!config->Is_Loaded())
+        log->Write("Configuration file " + DEFAULT_CONFIGURATION_PATH +
+                   " couldn't be read; the defaults are used and the file is left as it is.");
     if (!al_install_system(ALLEGRO_VERSION_INT, atexit)) {
         Report_Failure("Error when initializing Allegro.");
         return 0;
@@ -162,26 +201,30 @@ int Game::Setup(int, char**) {
     Setup_Timer();
     log->Write("Timer set-up");
     Reset_Delta();
-    config->Save();
-    log->Write("Saved Configuration file");
+    if (config->Save())
+        log->Write("Saved Configuration file");
+    else if (config->Is_Loaded())
+        log->Write("Configuration file " + DEFAULT_CONFIGURATION_PATH + " couldn't be saved; its values are used all the same.");
     return Start_First_Scene();
 }
 
+// Nothing is written before the run directory is known: a start from the
+// wrong folder must leave no log there.
 bool Game::Open_Log() {
-    Run_Directory run_directory = Enter_Run_Directory();
-    log = new Log(DEFAULT_LOG_PATH);
-    if (!run_directory.found) {
-        Report_Failure(run_directory.note);
+    std::string note;
+    if (!Enter_Run_Directory(required_assets, &note)) {
+        Report_Failure(note);
         return false;
     }
-    if (!run_directory.note.empty()) log->Write(run_directory.note);
+    log = new Log(DEFAULT_LOG_PATH);
+    log->Write(note);
     return true;
 }
 
 // Whoever started the program learns why set-up stopped without opening the log.
 void Game::Report_Failure(std::string message) {
-    log->Write(message);
-    if (log->Is_Open()) std::cerr << message << "\n";
+    if (log) log->Write(message);
+    if (!log || log->Is_Open()) std::cerr << message << "\n";
 }
 
 int Game::Start_First_Scene() {
@@ -280,14 +323,13 @@ bool Game::Setup_Display() {
 }
 
 void Game::Setup_Timer() {
-    fps = Truncate_To_Int(config->Get_Float("Game", "FPS", static_cast<float>(DEFAULT_FPS)));
-    auto use_instead = [this](int usable) {
-        log->Write("FPS " + ToString(fps) + " is not a usable tick rate, using " + ToString(usable) + ".");
-        fps = usable;
-    };
+    std::string written = config->Get_String("Game", "FPS", ToString(static_cast<float>(DEFAULT_FPS)));
+    // Read as a double, so that a rate far beyond a float's range still counts as too high.
+    double rate = std::strtod(written.c_str(), nullptr);
     // A rate below 1 would make the timer period endless or negative.
-    if (fps < 1) use_instead(DEFAULT_FPS);
-    if (fps > MAX_FPS) use_instead(MAX_FPS);
+    fps = rate >= MAX_FPS ? MAX_FPS : rate >= 1.0 ? static_cast<int>(rate) : DEFAULT_FPS;
+    if (!(rate >= 1.0 && rate <= MAX_FPS))
+        log->Write("FPS " + written + " is not a usable tick rate, using " + ToString(fps) + ".");
     timer = al_create_timer(1.0 / fps);
     al_register_event_source(event_queue, al_get_timer_event_source(timer));
 }

@@ -5,6 +5,7 @@
 
 #include <list>
 #include <string>
+#include <vector>
 
 struct ALLEGRO_DISPLAY;
 union ALLEGRO_EVENT;
@@ -51,6 +52,11 @@ public:
     void Set_Scene(std::string name);
     void Render();
     void Set_Scene_List(std::list<Scene*> list);
+    // Before Main: files or folders, relative to the run directory, that the
+    // game reads besides the engine's own (shaders, fallback image). The working
+    // directory is the run directory only when it holds them all; otherwise the
+    // program's own folder, when that does.
+    void Require_Assets(std::list<std::string> paths);
     // For a scene that builds its world in its start callback, between two
     // steps: shows a loading picture naming `what` with a bar at `progress`
     // (0 to 1) and takes the queued events. True once the user asked to quit
@@ -81,7 +87,7 @@ private:
     bool Is_Stale(const ALLEGRO_EVENT& event);
     // Between events: closes the old scene and starts the new one.
     void Switch_Pending_Scene();
-    // Set-up's first step: finds the run directory, opens the log there, logs the finding.
+    // Set-up's first step: finds the run directory, opens the log there, logs the choice.
     bool Open_Log();
     // A set-up failure: to the log and to standard error.
     void Report_Failure(std::string message);
@@ -107,6 +113,7 @@ private:
     double last_time;
     int fps;
     float delta;
+    std::vector<std::string> required_assets;
 };
 
 }  // namespace Kelvane

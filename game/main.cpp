@@ -13,5 +13,6 @@ int main(int argc, char** argv) {
     std::list<Kelvane::Scene*> scenes;
     scenes.push_back(new Kelvane::Scene("MainGame", MainGame_Start, MainGame_Update, MainGame_Draw, MainGame_Close));
     gInstance->Set_Scene_List(scenes);
+    gInstance->Require_Assets(MainGame_Assets());
     return gInstance->Main(argc, argv);
 }

@@ -20,7 +20,6 @@ namespace Kelvane {
 
 namespace {
 
-const std::string OBJECTS_FOLDER = "assets/objects/";
 const std::string DIFFUSE_FILE = "diffuse.png";
 const std::string NORMAL_FILE = "normal.png";
 const std::string HEIGHT_FILE = "height.png";
@@ -255,7 +254,7 @@ VObject_Complex::VObject_Complex(Bitmap_Manager* store, Camera* camera, std::str
 }
 
 std::string VObject_Complex::Folder_Of(std::string name) {
-    return OBJECTS_FOLDER + name + "/";
+    return Object_Folder(name);
 }
 
 void VObject_Complex::Update(float) {

@@ -2,18 +2,14 @@
 
 #include <allegro5/allegro.h>  // Required for: ALLEGRO_CONFIG and its routines, to write the file
 
-#include <array>
 #include <charconv>    // Required for: to_chars(), from_chars(), for numbers that read back exactly
-#include <cmath>       // Required for: isfinite(), fabs()
+#include <cmath>       // Required for: isfinite(), fabs(), floor()
 #include <filesystem>  // Required for: create_directories(), is_directory()
-#include <map>
+#include <limits>      // Required for: the largest float, named when a number is beyond it
 
 #include "core/common.h"
 #include "core/config.h"
 #include "core/log.h"
-#include "render/vobject_complex.h"
-#include "world/camera.h"
-#include "world/light.h"
 
 namespace Kelvane {
 
@@ -56,11 +52,16 @@ std::string Exact_Text(float value) {
     return std::string(text, result.ptr);
 }
 
-// The whole text as a float; false when it is anything else ("12 m" included).
-bool Parse_Float(const std::string& text, float& value) {
+// What reading a whole text as a float gave.
+enum class Parsed { NUMBER, TOO_LARGE, NOT_A_NUMBER };
+
+// The whole text as a float: "12 m" is not one, and "1e300" is a number no float holds.
+Parsed Parse_Float(const std::string& text, float& value) {
     const char* end = text.data() + text.size();
     std::from_chars_result result = std::from_chars(text.data(), end, value);
-    return result.ec == std::errc() && result.ptr == end;
+    if (result.ptr != end) return Parsed::NOT_A_NUMBER;
+    if (result.ec == std::errc::result_out_of_range) return Parsed::TOO_LARGE;
+    return result.ec == std::errc() ? Parsed::NUMBER : Parsed::NOT_A_NUMBER;
 }
 
 void Put(ALLEGRO_CONFIG* config, const std::string& section, const std::string& key, const std::string& value) {
@@ -76,52 +77,50 @@ void Put(ALLEGRO_CONFIG* config, const std::string& section, const std::array<co
     for (size_t i = 0; i < keys.size(); i++) Put(config, section, keys[i], values[i]);
 }
 
-// How a log line ends that says how much was saved or loaded.
-std::string Counts_Text(size_t objects, size_t lights) {
-    return " (objects: " + std::to_string(objects) + ", point lights: " + std::to_string(lights) + ").";
+void Put(ALLEGRO_CONFIG* config, const std::string& section, const std::string& key, bool value) {
+    Put(config, section, key, std::string(value ? "1" : "0"));
 }
 
-std::string Object_Section(int index) { return OBJECT_SECTION + std::to_string(index); }
-std::string Light_Section(int index) { return LIGHT_SECTION + std::to_string(index); }
+std::string Object_Section(size_t index) { return OBJECT_SECTION + std::to_string(index); }
+std::string Light_Section(size_t index) { return LIGHT_SECTION + std::to_string(index); }
 
-void Put_Map_And_Sun(ALLEGRO_CONFIG* data, Camera* camera, Light* sun) {
-    Put(data, WORLD_SECTION, "Map_Width", camera->Get_Map_Width());
-    Put(data, WORLD_SECTION, "Map_Height", camera->Get_Map_Height());
-    Put(data, WORLD_SECTION, "Map_Tall", camera->Get_Map_Tall());
-    Put(data, SUN_SECTION, POSITION_KEYS, {sun->Get_X(), sun->Get_Y(), sun->Get_Z()});
-    Put(data, SUN_SECTION, COLOUR_KEYS, {sun->Get_R(), sun->Get_G(), sun->Get_B()});
-    Put(data, SUN_SECTION, "Strength", sun->Get_Strength());
-    Put(data, SUN_SECTION, "Ambience", sun->Get_Ambience());
+void Put_Map_And_Sun(ALLEGRO_CONFIG* data, const Scene_Description& scene) {
+    Put(data, WORLD_SECTION, "Map_Width", scene.map_width);
+    Put(data, WORLD_SECTION, "Map_Height", scene.map_height);
+    Put(data, WORLD_SECTION, "Map_Tall", scene.map_tall);
+    Put(data, SUN_SECTION, POSITION_KEYS, scene.sun.direction);
+    Put(data, SUN_SECTION, COLOUR_KEYS, scene.sun.colour);
+    Put(data, SUN_SECTION, "Strength", scene.sun.strength);
+    Put(data, SUN_SECTION, "Ambience", scene.sun.ambience);
 }
 
-// The complex objects, numbered from 0; each carried light goes into `carriers`
-// with its carrier's number. Returns how many there are.
-int Put_Objects(ALLEGRO_CONFIG* data, std::list<VObject*>* objects, std::map<Light*, int>& carriers) {
-    int count = 0;
-    for (VObject* object : *objects) {
-        if (object->Get_Type() != VOBJECT_TYPE_COMPLEX) continue;
-        VObject_Complex* complex = static_cast<VObject_Complex*>(object);
-        std::string section = Object_Section(count);
-        Put(data, section, "Folder", complex->Get_Name());
-        Put(data, section, POSITION_KEYS, {complex->Get_X(), complex->Get_Y(), complex->Get_Z()});
-        Put(data, section, "Scale", complex->Get_Scale());
-        Put(data, section, "Shadow", complex->Has_Shadow() ? "1" : "0");
-        Put(data, section, "Visible", complex->Is_Visible() ? "1" : "0");
-        if (complex->Get_Light()) carriers[complex->Get_Light()] = count;
-        count++;
+// The described objects first, then the kept ones word for word.
+void Put_Objects(ALLEGRO_CONFIG* data, const Scene_Description& scene) {
+    for (size_t i = 0; i < scene.objects.size(); i++) {
+        const Scene_Object& object = scene.objects[i];
+        std::string section = Object_Section(i);
+        Put(data, section, "Folder", object.folder);
+        Put(data, section, POSITION_KEYS, {object.x, object.y, object.z});
+        Put(data, section, "Scale", object.scale);
+        Put(data, section, "Shadow", object.shadow);
+        Put(data, section, "Visible", object.visible);
     }
-    return count;
+    for (size_t k = 0; k < scene.kept_objects.size(); k++)
+        for (const auto& [key, value] : scene.kept_objects[k])
+            Put(data, Object_Section(scene.objects.size() + k), key, value);
 }
 
-// A free light has no Carried_By.
-void Put_Lights(ALLEGRO_CONFIG* data, std::list<Light*>* lights, std::map<Light*, int>& carriers) {
-    int index = 0;
-    for (Light* light : *lights) {
-        std::string section = Light_Section(index++);
-        Put(data, section, POSITION_KEYS, {light->Get_X(), light->Get_Y(), light->Get_Z()});
-        Put(data, section, COLOUR_KEYS, {light->Get_R(), light->Get_G(), light->Get_B()});
-        Put(data, section, "Range", light->Get_Range());
-        if (carriers.count(light)) Put(data, section, "Carried_By", std::to_string(carriers[light]));
+// A free light has no Carried_By; one carried by a kept object names it where Put_Objects wrote it.
+void Put_Lights(ALLEGRO_CONFIG* data, const Scene_Description& scene) {
+    for (size_t i = 0; i < scene.lights.size(); i++) {
+        const Scene_Light& light = scene.lights[i];
+        std::string section = Light_Section(i);
+        Put(data, section, POSITION_KEYS, {light.x, light.y, light.z});
+        Put(data, section, COLOUR_KEYS, {light.r, light.g, light.b});
+        Put(data, section, "Range", light.range);
+        int carrier = light.carrier;
+        if (carrier < 0 && light.kept_carrier >= 0) carrier = static_cast<int>(scene.objects.size()) + light.kept_carrier;
+        if (carrier >= 0) Put(data, section, "Carried_By", std::to_string(carrier));
     }
 }
 
@@ -131,73 +130,81 @@ Scene_File::Scene_File(std::string path, Log* log) : path(path), log(log), confi
 
 Scene_File::~Scene_File() { delete config; }
 
-bool Scene_File::Save(Camera* camera, Light* sun, std::list<VObject*>* objects, std::list<Light*>* lights) {
+std::string Scene_File::Counts_Text(size_t objects, size_t lights) {
+    return " (objects: " + std::to_string(objects) + ", point lights: " + std::to_string(lights) + ")";
+}
+
+bool Scene_File::Save(const Scene_Description& scene) {
     ALLEGRO_CONFIG* data = al_create_config();
     al_add_config_comment(data, "", "Kelvane scene, written by Ctrl+S in editor mode.");
-    Put_Map_And_Sun(data, camera, sun);
-    std::map<Light*, int> carriers;
-    int count = Put_Objects(data, objects, carriers);
-    Put(data, WORLD_SECTION, "Objects", std::to_string(count));
-    Put(data, WORLD_SECTION, "Lights", std::to_string(lights->size()));
-    Put_Lights(data, lights, carriers);
+    Put_Map_And_Sun(data, scene);
+    size_t objects = scene.objects.size() + scene.kept_objects.size();
+    Put(data, WORLD_SECTION, "Objects", std::to_string(objects));
+    Put(data, WORLD_SECTION, "Lights", std::to_string(scene.lights.size()));
+    Put_Objects(data, scene);
+    Put_Lights(data, scene);
     std::error_code error;
     std::filesystem::path folder = std::filesystem::path(path).parent_path();
     if (!folder.empty()) std::filesystem::create_directories(folder, error);
     bool saved = Write_File_Whole(path, [data](ALLEGRO_FILE* file) { return al_save_config_file_f(file, data); });
     al_destroy_config(data);
+    std::string kept = scene.kept_objects.empty() ? "" : "; " + std::to_string(scene.kept_objects.size()) +
+                                                             " of them could not be loaded and are written back as read";
     if (saved)
-        log->Write("Scene saved to " + path + Counts_Text(count, lights->size()));
+        log->Write("Scene saved to " + path + Counts_Text(objects, scene.lights.size()) + kept + ".");
     else
         log->Write("Scene couldn't be saved to " + path + "; the file is left as it was.");
     return saved;
 }
 
-bool Scene_File::Read() {
+bool Scene_File::Read(Scene_Description& scene) {
     if (!File_Exists(path)) return false;
     delete config;
     config = new Config(path);
-    if (config->Is_Loaded()) return true;
-    log->Write("Scene file " + path + " couldn't be read; nothing is loaded from it.");
-    return false;
-}
-
-bool Scene_File::Load(Bitmap_Manager* store, Camera* camera, Light* sun, std::list<VObject*>* objects,
-                      std::list<Light*>* lights, const Loading_Step& step) {
-    KELVANE_ASSERT(config && config->Is_Loaded(), "Load needs a successful Read first");
-    Load_Map(camera);
-    Load_Sun(sun);
+    if (!config->Is_Loaded()) {
+        log->Write("Scene file " + path + " couldn't be read; nothing is loaded from it.");
+        return false;
+    }
+    // A file that describes no world at all (an empty one) needs no line per missing key.
+    if (Text(WORLD_SECTION, "Objects").empty() && Text(WORLD_SECTION, "Lights").empty()) return true;
     int object_count = static_cast<int>(Number(WORLD_SECTION, "Objects", 0.0f, Rule::COUNT));
     int light_count = static_cast<int>(Number(WORLD_SECTION, "Lights", 0.0f, Rule::COUNT));
-    std::vector<VObject*> built;
-    int loaded = 0;
+    if (object_count == 0 && light_count == 0) return true;
+    Read_Map(scene);
+    Read_Sun(scene.sun);
+    std::vector<int> described, kept;
     for (int i = 0; i < object_count; i++) {
         std::string section = Object_Section(i);
-        std::string name = Existing_Folder(section);
-        built.push_back(nullptr);
-        if (name.empty()) continue;
-        if (!step(VObject_Complex::Folder_Of(name), static_cast<float>(i) / object_count)) return false;
-        built.back() = Load_Object(store, camera, section, name);
-        objects->push_back(built.back());
-        loaded++;
+        Scene_Section as_read = Section_As_Read(section);
+        std::string folder = Usable_Folder(section);
+        described.push_back(folder.empty() ? -1 : static_cast<int>(scene.objects.size()));
+        kept.push_back(folder.empty() ? static_cast<int>(scene.kept_objects.size()) : -1);
+        if (folder.empty())
+            scene.kept_objects.push_back(as_read);
+        else
+            scene.objects.push_back(Read_Object(section, folder));
     }
+    std::vector<bool> carrying(object_count, false);
     for (int i = 0; i < light_count; i++) {
         std::string section = Light_Section(i);
-        Light* light = Load_Light(section);
-        Attach_To_Carrier(light, section, built);
-        lights->push_back(light);
+        scene.lights.push_back(Read_Light(section));
+        Read_Carrier(scene.lights.back(), section, described, kept, carrying);
     }
-    log->Write("Scene loaded from " + path + Counts_Text(loaded, light_count));
     return true;
 }
 
-std::string Scene_File::Existing_Folder(const std::string& section) {
+std::string Scene_File::Usable_Folder(const std::string& section) {
     std::string name = Text(section, "Folder");
     std::error_code error;
-    // Checked before building: a typing error must not bring up a checker-image object.
+    // Checked before building: a typing error must not bring up a checker-image
+    // object, and a shared file must not reach outside assets/objects/.
+    const std::string KEPT = "; the object is skipped and kept in the file";
     if (name.empty())
-        Report(section, "has no Folder; the object is skipped");
-    else if (!std::filesystem::is_directory(VObject_Complex::Folder_Of(name), error))
-        Report(section, "Folder = " + name + " is no folder of assets/objects/; the object is skipped");
+        Report(section, "has no Folder" + KEPT);
+    else if (!Is_Plain_Name(name))
+        Report(section, "Folder = " + name + " is not one folder name inside " + OBJECTS_FOLDER + KEPT);
+    else if (!std::filesystem::is_directory(Object_Folder(name), error))
+        Report(section, "Folder = " + name + " is no folder of " + OBJECTS_FOLDER + KEPT);
     else
         return name;
     return "";
@@ -205,12 +212,17 @@ std::string Scene_File::Existing_Folder(const std::string& section) {
 
 float Scene_File::Number(const std::string& section, const std::string& key, float fallback, Rule rule) {
     std::string text = Text(section, key);
+    const Rule_Check& check = RULE_CHECKS[static_cast<int>(rule)];
     float value = 0.0f;
+    Parsed parsed = text.empty() ? Parsed::NOT_A_NUMBER : Parse_Float(text, value);
+    std::string used = "; " + ToString(fallback) + " is used";
     if (text.empty())
-        Report(section, "has no " + key + "; " + ToString(fallback) + " is used");
-    else if (!Parse_Float(text, value) || !RULE_CHECKS[static_cast<int>(rule)].accepts(value))
-        Report(section, key + " = " + text + " is not " + RULE_CHECKS[static_cast<int>(rule)].wanted + "; " +
-                            ToString(fallback) + " is used");
+        Report(section, "has no " + key + used);
+    else if (parsed == Parsed::TOO_LARGE)
+        Report(section, key + " = " + text + " is beyond what a number here can be (" +
+                            ToString(std::numeric_limits<float>::max()) + " at the most)" + used);
+    else if (parsed == Parsed::NOT_A_NUMBER || !check.accepts(value))
+        Report(section, key + " = " + text + " is not " + check.wanted + used);
     else
         return value;
     return fallback;
@@ -226,66 +238,77 @@ std::string Scene_File::Text(const std::string& section, const std::string& key)
     return config->Get_String(section, key, "");
 }
 
+Scene_Section Scene_File::Section_As_Read(const std::string& section) {
+    return config->Get_Entries(section);
+}
+
 void Scene_File::Report(const std::string& section, const std::string& problem) {
     log->Write("Scene file " + path + ": [" + section + "] " + problem + ".");
 }
 
-void Scene_File::Load_Map(Camera* camera) {
-    camera->Set_Map_Width(Number(WORLD_SECTION, "Map_Width", camera->Get_Map_Width(), Rule::POSITIVE));
-    camera->Set_Map_Height(Number(WORLD_SECTION, "Map_Height", camera->Get_Map_Height(), Rule::POSITIVE));
-    camera->Set_Map_Tall(Number(WORLD_SECTION, "Map_Tall", camera->Get_Map_Tall(), Rule::POSITIVE));
+void Scene_File::Read_Map(Scene_Description& scene) {
+    scene.map_width = Number(WORLD_SECTION, "Map_Width", scene.map_width, Rule::POSITIVE);
+    scene.map_height = Number(WORLD_SECTION, "Map_Height", scene.map_height, Rule::POSITIVE);
+    scene.map_tall = Number(WORLD_SECTION, "Map_Tall", scene.map_tall, Rule::POSITIVE);
 }
 
-void Scene_File::Load_Sun(Light* sun) {
-    Triple direction = Numbers(SUN_SECTION, POSITION_KEYS, {sun->Get_X(), sun->Get_Y(), sun->Get_Z()});
+void Scene_File::Read_Sun(Scene_Sun& sun) {
+    Triple direction = Numbers(SUN_SECTION, POSITION_KEYS, sun.direction);
     if (direction == Triple{0.0f, 0.0f, 0.0f}) {
         Report(SUN_SECTION, "X, Y, Z give no direction; the direction is kept");
-        direction = {sun->Get_X(), sun->Get_Y(), sun->Get_Z()};
+        direction = sun.direction;
     }
-    Triple colour = Numbers(SUN_SECTION, COLOUR_KEYS, {sun->Get_R(), sun->Get_G(), sun->Get_B()});
-    Light loaded(direction[0], direction[1], direction[2], sun->Get_Range(), colour[0], colour[1], colour[2], 0);
-    loaded.Set_Strength(Number(SUN_SECTION, "Strength", sun->Get_Strength(), Rule::FINITE));
-    loaded.Set_Ambience(Number(SUN_SECTION, "Ambience", sun->Get_Ambience(), Rule::FINITE));
+    sun.colour = Numbers(SUN_SECTION, COLOUR_KEYS, sun.colour);
+    sun.strength = Number(SUN_SECTION, "Strength", sun.strength, Rule::FINITE);
+    sun.ambience = Number(SUN_SECTION, "Ambience", sun.ambience, Rule::FINITE);
     double squares = 0.0;
     for (float axis : direction) squares += static_cast<double>(axis) * axis;
-    if (std::fabs(std::sqrt(squares) - 1.0) > UNIT_LENGTH_TOLERANCE) loaded.Normalize();
-    *sun = loaded;
+    double length = std::sqrt(squares);
+    if (std::fabs(length - 1.0) > UNIT_LENGTH_TOLERANCE)
+        for (float& axis : direction) axis = static_cast<float>(axis / length);
+    sun.direction = direction;
 }
 
-VObject* Scene_File::Load_Object(Bitmap_Manager* store, Camera* camera, const std::string& section,
-                                 const std::string& name) {
+Scene_Object Scene_File::Read_Object(const std::string& section, const std::string& folder) {
     Triple at = Numbers(section, POSITION_KEYS, {0.0f, 0.0f, 0.0f});
     float scale = Number(section, "Scale", 1.0f, Rule::POSITIVE);
     bool shadow = Number(section, "Shadow", 1.0f, Rule::FLAG) != 0.0f;
     bool visible = Number(section, "Visible", 1.0f, Rule::FLAG) != 0.0f;
-    VObject_Complex* object = new VObject_Complex(store, camera, name, at[0], at[1], at[2], scale, shadow);
-    object->Set_Visible(visible);
-    return object;
+    return Scene_Object{folder, at[0], at[1], at[2], scale, shadow, visible};
 }
 
-Light* Scene_File::Load_Light(const std::string& section) {
+Scene_Light Scene_File::Read_Light(const std::string& section) {
     Triple at = Numbers(section, POSITION_KEYS, {0.0f, 0.0f, 0.0f});
     Triple colour = Numbers(section, COLOUR_KEYS, {1.0f, 1.0f, 1.0f});
     float range = Number(section, "Range", DEFAULT_LIGHT_RANGE, Rule::POSITIVE);
-    return new Light(at[0], at[1], at[2], range, colour[0], colour[1], colour[2], 0);
+    Scene_Light light;
+    light.x = at[0], light.y = at[1], light.z = at[2];
+    light.r = colour[0], light.g = colour[1], light.b = colour[2];
+    light.range = range;
+    return light;
 }
 
-void Scene_File::Attach_To_Carrier(Light* light, const std::string& section, std::vector<VObject*>& built) {
+void Scene_File::Read_Carrier(Scene_Light& light, const std::string& section, const std::vector<int>& described,
+                              const std::vector<int>& kept, std::vector<bool>& carrying) {
     std::string text = Text(section, "Carried_By");
     if (text.empty()) return;
-    float index = -1.0f;
-    bool known = Parse_Float(text, index) && Is_Count(index) && static_cast<size_t>(index) < built.size() &&
-                 built[static_cast<size_t>(index)];
+    float number = -1.0f;
+    bool known = Parse_Float(text, number) == Parsed::NUMBER && Is_Count(number) &&
+                 static_cast<size_t>(number) < described.size();
     if (!known) {
-        Report(section, "Carried_By = " + text + " is no loaded object; the light stays free");
+        Report(section, "Carried_By = " + text + " is no object of the file; the light stays free");
         return;
     }
-    VObject_Complex* carrier = static_cast<VObject_Complex*>(built[static_cast<size_t>(index)]);
-    if (carrier->Get_Light()) {
+    size_t index = static_cast<size_t>(number);
+    if (carrying[index]) {
         Report(section, "Carried_By = " + text + ", which already carries a light; the light stays free");
         return;
     }
-    carrier->Attach_Light(light);
+    carrying[index] = true;
+    light.carrier = described[index];
+    light.kept_carrier = kept[index];
+    if (light.carrier < 0)
+        Report(section, "Carried_By = " + text + " is not loaded; the light stays free and keeps its carrier in the file");
 }
 
 }  // namespace Kelvane

@@ -1,7 +1,7 @@
 // A small game on the Kelvane engine: nine stones lit by a lamp that the arrow
 // keys move over the floor and Page Up / Page Down raise and lower.
-//   starter [--ticks N]   quits after N ticks; without it, on Escape or the
-//                         window's close button.
+//   starter [--ticks N]   quits after N ticks (1 to 2147483647); without it, on
+//                         Escape or the window's close button.
 
 #include <allegro5/allegro.h>  // Required for: ALLEGRO_KEY_*, al_clear_to_color()
 
@@ -106,7 +106,7 @@ void Starter_Scene::Build(Kelvane::Game* game) {
     lights.push_back(&lamp);
     for (int i = 0; i < GRID * GRID; i++) {
         // The first stone cooks the folder's caches (once): the window says so.
-        if (game->Show_Loading("assets/objects/" + std::string(STONE) + "/", static_cast<float>(i) / (GRID * GRID)))
+        if (game->Show_Loading(Kelvane::Object_Folder(STONE), static_cast<float>(i) / (GRID * GRID)))
             return;  // the user quit: the scene is closed before any tick
         float x = FIRST_STONE.x + SPACING * static_cast<float>(i % GRID);
         float y = FIRST_STONE.y + SPACING * static_cast<float>(i / GRID);
@@ -167,10 +167,11 @@ bool Read_Ticks(int argc, char** argv, int* ticks) {
 int main(int argc, char** argv) {
     int ticks = 0;
     if (!Read_Ticks(argc, argv, &ticks)) {
-        std::cerr << "usage: starter [--ticks N]   (N >= 1: quit after N ticks)\n";
+        std::cerr << "usage: starter [--ticks N]   (N from 1 to " << INT_MAX << ": quit after N ticks)\n";
         return 2;
     }
     Starter_Game* game = new Starter_Game(ticks);
     game->Set_Scene_List({Starter_Scene::New_Scene()});
+    game->Require_Assets({Kelvane::Object_Folder(STONE)});
     return game->Main(argc, argv);
 }

@@ -60,12 +60,12 @@ TEST_F(Config_Test, A_Path_That_Cannot_Be_Loaded_Gives_The_Defaults_And_Is_Left_
     EXPECT_EQ(config.Get_Float("Display", "Width", 1024), 1024.0f) << "no default is stored";
     EXPECT_EQ(config.Get_String("Display", "Name", "x"), "x");
     config.Set_Float("Display", "Width", 5);
-    config.Save();
+    EXPECT_FALSE(config.Save());
     EXPECT_TRUE(std::filesystem::is_directory("game_config.ini") && std::filesystem::is_empty("game_config.ini"));
 
     Config elsewhere("no_such_folder/settings.ini");  // saving there fails silently
     elsewhere.Get_Float("General", "Height", 500);
-    elsewhere.Save();
+    EXPECT_FALSE(elsewhere.Save()) << "a file that could not be written is reported";
     EXPECT_FALSE(std::filesystem::exists("no_such_folder"));
 }
 
@@ -112,4 +112,29 @@ TEST_F(Config_Test, A_Replaced_File_Keeps_Its_Link_And_Permissions_And_A_Read_On
     waitpid(child, &status, 0);
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     EXPECT_EQ(Read_File("mine.ini"), "[Display]\nMode=2\n");
+}
+
+TEST_F(Config_Test, A_File_That_Is_No_INI_Text_Is_Not_Read_And_Never_Rewritten) {
+    const std::string utf16 = std::string("\xFF\xFE[\0D\0i\0s\0p\0l\0a\0y\0]\0\n\0", 20);
+    const std::string files[] = {utf16, std::string("Mode=1\0\x01\x02", 9), "just some text\nno settings here\n"};
+    for (const std::string& bytes : files) {
+        Kelvane_Test::Write_File("game_config.ini", bytes);
+        Config config("game_config.ini");
+        EXPECT_FALSE(config.Is_Loaded()) << bytes;
+        EXPECT_EQ(config.Get_Float("Display", "Width", 640), 640.0f) << "the caller's default, not 0";
+        EXPECT_FALSE(config.Save()) << "not loaded, so not saved";
+        EXPECT_EQ(Read_File("game_config.ini"), bytes) << "left exactly as it was";
+    }
+    for (const std::string& ini : {std::string(""), std::string("\n  \n"), std::string("# only a comment\n")}) {
+        Kelvane_Test::Write_File("game_config.ini", ini);
+        EXPECT_TRUE(Config("game_config.ini").Is_Loaded()) << "an empty or comment-only file is INI: '" << ini << "'";
+    }
+}
+
+TEST_F(Config_Test, Entries_Are_A_Sections_Keys_And_Values_In_The_Files_Order) {
+    Kelvane_Test::Write_File("scene.ini", "[Object 3]\n# a note\nFolder=house\nX=1.5\n[Object 4]\nFolder=tiles\n");
+    Config config("scene.ini");
+    using Entries = std::vector<std::pair<std::string, std::string>>;
+    EXPECT_EQ(config.Get_Entries("Object 3"), (Entries{{"Folder", "house"}, {"X", "1.5"}}));
+    EXPECT_EQ(config.Get_Entries("Object 9"), Entries{});
 }

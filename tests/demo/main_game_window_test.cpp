@@ -309,8 +309,9 @@ std::string Counts(size_t objects, size_t lights = 1) {
     return " scenes/main.ini (objects: " + std::to_string(objects) + ", point lights: " + std::to_string(lights) + ").";
 }
 std::string Freed(std::string by) {
-    return AT + "[Light 0] Carried_By = " + by + " is no loaded object; the light stays free.";
+    return AT + "[Light 0] Carried_By = " + by + " is no object of the file; the light stays free.";
 }
+const std::string KEPT = "; the object is skipped and kept in the file.";
 
 // No scene file is left behind, since the other tests start from the built-in world.
 class Demo_Scene_File_Test : public Demo_Scene_Test {
@@ -390,9 +391,15 @@ TEST_F(Demo_Scene_File_Test, Bad_Values_Are_Logged_One_Line_Each_What_Can_Be_Is_
          "Folder=lihgt",
          14,
          false,
-         {AT + "[Object 14] Folder = lihgt is no folder of assets/objects/; the object is skipped.", Freed("14")}},
-        {"Folder=robot\n", "", 14, true, {AT + "[Object 12] has no Folder; the object is skipped."}},
+         {AT + "[Object 14] Folder = lihgt is no folder of assets/objects/" + KEPT,
+          AT + "[Light 0] Carried_By = 14 is not loaded; the light stays free and keeps its carrier in the file."}},
+        {"Folder=robot\n", "", 14, true, {AT + "[Object 12] has no Folder" + KEPT}},
         {"Scale=0.6", "Scale=-1", 15, true, {AT + "[Object 9] Scale = -1 is not a number above 0; 1 is used."}},
+        {"Scale=0.6",
+         "Scale=1e300",
+         15,
+         true,
+         {AT + "[Object 9] Scale = 1e300 is beyond what a number here can be (3.40282e+38 at the most); 1 is used."}},
         {"X=600\nY=1750\n",
          "X=nan\n",
          15,
@@ -418,10 +425,75 @@ TEST_F(Demo_Scene_File_Test, Bad_Values_Are_Logged_One_Line_Each_What_Can_Be_Is_
         EXPECT_EQ(pilar && pilar->Get_Light(), bad.carried) << bad.replacement;
         EXPECT_EQ(Read_File("scenes/main.ini"), text) << "the file must be left as it was";
     }
+}
+
+TEST_F(Demo_Scene_File_Test, A_File_That_Gives_Nothing_To_Build_Brings_The_Built_In_World_And_Is_Left_Alone) {
+    const std::string UNREADABLE = "Scene file scenes/main.ini couldn't be read; nothing is loaded from it.";
+    const std::string NOTHING = "Scene file scenes/main.ini gives no object and no light; the built-in world is built "
+                                "and the file is left as it is.";
+    const std::pair<std::string, std::string> files[] = {
+        {"", NOTHING},
+        {"[World]\nObjects=0\nLights=0\n", NOTHING},
+        {"Dear diary,\ntoday I made a world.\n", UNREADABLE},
+        {std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16), UNREADABLE}};
+    std::filesystem::create_directory("scenes");
+    for (const auto& [text, line] : files) {
+        Write_File("scenes/main.ini", text);
+        EXPECT_EQ(Restart(), std::vector<std::string>{line});
+        EXPECT_EQ(vobjects.size(), size_t(WORLD_SIZE)) << "the built-in world instead";
+        EXPECT_EQ(lights.size(), 1u);
+        EXPECT_EQ(Read_File("scenes/main.ini"), text);
+    }
     std::filesystem::remove("scenes/main.ini"), std::filesystem::create_directory("scenes/main.ini");
-    EXPECT_EQ(Restart(), std::vector<std::string>{"Scene file scenes/main.ini couldn't be read; nothing is loaded "
-                                                  "from it."});
-    EXPECT_EQ(vobjects.size(), size_t(WORLD_SIZE)) << "the built-in world instead";
+    EXPECT_EQ(Restart(), std::vector<std::string>{UNREADABLE});
+    EXPECT_EQ(vobjects.size(), size_t(WORLD_SIZE));
+}
+
+TEST_F(Demo_Scene_File_Test, A_Folder_That_Is_No_Plain_Name_Is_Skipped_And_Nothing_Outside_The_Objects_Is_Touched) {
+    namespace fs = std::filesystem;
+    // Folders that such names would reach, each looking like an object folder.
+    fs::path scratch = fs::current_path();
+    std::string climb;
+    for (fs::path part : scratch) climb += "../";
+    const std::string names[] = {"../canary", "..", ".", "../../outside", "../../../../" + climb + scratch.relative_path().string() + "/outside",
+                                 "tiles/../tiles"};
+    for (const fs::path& folder : {fs::path("assets/canary"), fs::path("outside")}) {
+        fs::create_directories(folder);
+        fs::copy_file("assets/objects/tiles/diffuse.png", folder / "diffuse.png");
+    }
+    debug_mode = Kelvane::DEBUG_EDITOR, Press_Ctrl_S(ALLEGRO_KEY_LCTRL);
+    const std::string GOOD = Read_File("scenes/main.ini");
+    for (const std::string& name : names) {
+        std::string text = GOOD;
+        text.replace(text.find("Folder=robot"), 12, "Folder=" + name);
+        Write_File("scenes/main.ini", text);
+        std::vector<std::string> messages = Restart();
+        ASSERT_FALSE(messages.empty());
+        EXPECT_EQ(messages.front(), AT + "[Object 12] Folder = " + name +
+                                        " is not one folder name inside assets/objects/" + KEPT);
+        EXPECT_EQ(vobjects.size(), size_t(WORLD_SIZE - 1)) << name;
+    }
+    for (const fs::path& folder : {fs::path("assets"), fs::path("assets/canary"), fs::path("outside"), fs::path(".")})
+        EXPECT_FALSE(fs::exists(folder / "settings.ini")) << folder << " was written into";
+    EXPECT_FALSE(fs::exists("assets/canary/normal_cooked.png"));
+}
+
+TEST_F(Demo_Scene_File_Test, Saving_Keeps_What_Could_Not_Be_Loaded_As_It_Was_Read) {
+    namespace fs = std::filesystem;
+    debug_mode = Kelvane::DEBUG_EDITOR, Press_Ctrl_S(ALLEGRO_KEY_LCTRL);
+    // The lamp's folder renamed: the lamp object is skipped, its light loaded free.
+    fs::rename("assets/objects/light", "assets/objects/lamp_renamed");
+    Restart();
+    EXPECT_EQ(vobjects.size(), size_t(WORLD_SIZE - 1));
+    debug_mode = Kelvane::DEBUG_EDITOR, Press_Ctrl_S(ALLEGRO_KEY_LCTRL);
+    std::string log = Read_File("game.log");
+    EXPECT_EQ(log.substr(log.rfind("--> ")), "--> Scene saved to scenes/main.ini (objects: 15, point lights: 1); 1 of "
+                                             "them could not be loaded and are written back as read.\n");
+    fs::rename("assets/objects/lamp_renamed", "assets/objects/light");
+    Restart();
+    EXPECT_EQ(vobjects.size(), size_t(WORLD_SIZE));
+    EXPECT_EQ(Object(WORLD_SIZE - 1)->Get_Light(), lights.front()) << "the lamp carries its light again";
+    EXPECT_EQ(Position(Object(WORLD_SIZE - 1)), (std::vector<float>{100, 800, 300}));
 }
 
 // Escape ends the scene and with it the game's main loop, also while the world is built: a whole game

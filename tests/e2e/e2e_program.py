@@ -393,8 +393,9 @@ def describe_box(box):
 
 def check_log(checks, program, run):
     messages = program.log()
-    checks.check(f"{run}: game.log holds exactly the start-up and scene lines in order", messages == EXPECTED_LOG,
-                 f"got {messages}" if messages != EXPECTED_LOG else "")
+    expected = [f"Run directory: {os.path.realpath(program.directory)}, the working directory."] + EXPECTED_LOG
+    checks.check(f"{run}: game.log holds exactly the start-up and scene lines in order", messages == expected,
+                 f"got {messages}" if messages != expected else "")
 
 
 def first_run(checks, directory):

@@ -75,11 +75,17 @@ std::string Display_Config(const std::string& mode, int width, int height) {
 const std::string SMALL_WINDOW = Display_Config("1", 320, 240);
 const int GL_WINDOWED = ALLEGRO_OPENGL | ALLEGRO_WINDOWED;
 
+// What every game reads from its run directory: the shaders and the fallback image.
+void Copy_Engine_Assets(const std::filesystem::path& from, const std::filesystem::path& to) {
+    std::filesystem::create_directories(to / "assets");
+    std::filesystem::copy(from / "assets/shader", to / "assets/shader");
+    std::filesystem::copy_file(from / "assets/missing.png", to / "assets/missing.png");
+}
+
 class Game_Test : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::filesystem::create_directory("assets");  // set-up needs the fallback image
-        std::filesystem::copy_file(scratch.Previous() + "/assets/missing.png", "assets/missing.png");
+        Copy_Engine_Assets(scratch.Previous(), ".");
         Write_File("game_config.ini", SMALL_WINDOW);
         on_start = nullptr, slow_draws = 0;
         next = [](Game*, int) { return ""; };
@@ -112,7 +118,7 @@ TEST_F(Game_Test, Set_Up_Logs_Every_Step_Saves_Every_Default_Unless_Unloadable_A
     Write_File("game.log", "left over from an earlier run\n");
     EXPECT_EQ(Run_Game(), 0);
     std::vector<std::string> expected = {
-        "Allegro initialized.", "Keyboard Mapping initialized.", "Starting display setup.",
+        "Run directory: " + scratch.Path() + ", the working directory.", "Allegro initialized.", "Keyboard Mapping initialized.", "Starting display setup.",
         "Set ALLEGRO_OPENGL flag", "Set Window Mode Display flags", "Display was created",
         "Shader Manager created succesfully", "Bitmap Manager created succesfully", "Set Display title",
         "Renderer added to the general list", "Display Created.", "Timer set-up", "Saved Configuration file",
@@ -133,15 +139,21 @@ TEST_F(Game_Test, Set_Up_Logs_Every_Step_Saves_Every_Default_Unless_Unloadable_A
     EXPECT_EQ(Run_Game(), 0) << "an unloadable configuration gives the defaults";
     EXPECT_EQ(al_get_new_display_flags(), GL_WINDOWED | ALLEGRO_FULLSCREEN_WINDOW);
     EXPECT_TRUE(std::filesystem::is_directory("game_config.ini"));
+    const std::string unread = "Configuration file game_config.ini couldn't be read; the defaults are used and the "
+                               "file is left as it is.";
+    EXPECT_EQ(Log_Messages(0, "Configuration file"), std::vector<std::string>{unread});
+    EXPECT_EQ(Log_Messages(0, "Saved"), std::vector<std::string>{}) << "nothing was saved";
+}
 
-    std::filesystem::remove_all("assets");  // the test program's own folder has none either
-    std::string beside = std::filesystem::read_symlink("/proc/self/exe").parent_path().string();
-    std::string line = "No assets folder in the working directory " + scratch.Path() + " nor beside the program in " +
-                       beside + "; nothing to run with.";
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(Run_Game(), 1);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), line + "\n");
-    EXPECT_EQ(Log_Messages(), (std::vector<std::string>{line, "Setup didn't succeed."}));
+TEST_F(Game_Test, A_Configuration_That_Cannot_Be_Saved_Is_Logged_As_Such) {
+    // A link into a missing folder: the file reads as empty and cannot be written.
+    std::filesystem::remove("game_config.ini");
+    std::filesystem::create_symlink("missing/game_config.ini", "game_config.ini");
+    EXPECT_EQ(Run_Game(), 0);
+    EXPECT_EQ(Log_Messages(0, "Saved"), std::vector<std::string>{});
+    EXPECT_EQ(Log_Messages(0, "Configuration file"),
+              std::vector<std::string>{"Configuration file game_config.ini couldn't be saved; its values are used all "
+                                       "the same."});
 }
 
 TEST_F(Game_Test, The_Display_Follows_The_Mode_Fits_The_Screen_Or_Falls_Back_To_640_By_480_And_The_File_Keeps_It) {
@@ -186,30 +198,61 @@ TEST_F(Game_Test, The_Display_Follows_The_Mode_Fits_The_Screen_Or_Falls_Back_To_
     }
 }
 
-TEST_F(Game_Test, The_Program_Started_Elsewhere_Runs_In_Its_Own_Folder) {
-    // Its own assets lack the fallback image, so it stops soon after it moved there.
-    std::filesystem::path installed = scratch.Path() + "/installed";
-    std::filesystem::create_directories(installed / "assets");
-    std::filesystem::copy_file(scratch.Previous() + "/kelvane", installed / "kelvane");
-    std::filesystem::remove_all("assets");
-    int status = std::system((installed.string() + "/kelvane 2> " + installed.string() + "/errors.txt").c_str());
-    EXPECT_EQ(WEXITSTATUS(status), 1);
+// The demonstration program `program`, copied to `installed`, started from the working directory; its exit
+// status. Without an X display its set-up stops once the run directory is chosen and the log is open.
+int Run_Installed_Program(const std::filesystem::path& program, const std::filesystem::path& installed,
+                          bool with_display) {
+    std::filesystem::create_directories(installed);
+    std::filesystem::copy_file(program, installed / "kelvane", std::filesystem::copy_options::overwrite_existing);
+    std::string command = std::string(with_display ? "" : "DISPLAY= ") + installed.string() + "/kelvane 2> errors.txt";
+    return WEXITSTATUS(std::system(command.c_str()));
+}
+
+TEST_F(Game_Test, The_Run_Directory_Is_The_One_Whose_Assets_Hold_What_The_Program_Reads) {
+    namespace fs = std::filesystem;
+    fs::path installed = scratch.Path() + "/installed";
+    const fs::path program = scratch.Previous() + "/kelvane";
+    // Started from a folder like the repository's root: shaders and fallback image, no object folders.
+    Copy_Engine_Assets(scratch.Previous(), installed);
+    fs::copy(scratch.Previous() + "/assets/objects", installed / "assets/objects", fs::copy_options::recursive);
+    EXPECT_EQ(Run_Installed_Program(program, installed, false), 1);
+    std::vector<std::string> messages = Log_Messages(0, "", installed / "game.log");
+    ASSERT_FALSE(messages.empty());
+    EXPECT_EQ(messages.front(), "Run directory: " + installed.string() + ", the program's folder. The working "
+                                "directory lacks assets/objects/tiles/.");
+    EXPECT_FALSE(fs::exists("game.log"));
+    EXPECT_EQ(Read_File("game_config.ini"), SMALL_WINDOW) << "the configuration used is the program's folder's";
+
+    // Neither holds it all: the first with an assets folder, saying what it lacks. Here the program's folder,
+    // which lacks the fallback image, so set-up stops soon after it moved there.
+    fs::remove_all("assets"), fs::remove_all(installed / "assets/missing.png");
+    EXPECT_EQ(Run_Installed_Program(program, installed, true), 1);
     const std::string no_fallback = "The fallback image assets/missing.png couldn't be loaded.";
     EXPECT_EQ(Log_Messages(0, "", installed / "game.log"),
-              (std::vector<std::string>{
-                  "No assets folder in " + scratch.Path() + ": running in the program's folder " + installed.string() + ".",
-                  "Allegro initialized.", "Keyboard Mapping initialized.", no_fallback, "Setup didn't succeed."}));
-    EXPECT_EQ(Read_File(installed / "errors.txt"), no_fallback + "\n");
-    EXPECT_FALSE(std::filesystem::exists("game.log")) << "nothing written where it was started";
+              (std::vector<std::string>{"Run directory: " + installed.string() +
+                                            ", the program's folder, though it lacks assets/missing.png.",
+                                        "Allegro initialized.", "Keyboard Mapping initialized.", no_fallback,
+                                        "Setup didn't succeed."}));
+    EXPECT_EQ(Read_File("errors.txt"), no_fallback + "\n");
+
+    // Neither has an assets folder: nothing is written anywhere, and standard error says why.
+    fs::remove_all(installed / "assets"), fs::remove(installed / "game.log");
+    EXPECT_EQ(Run_Installed_Program(program, installed, true), 1);
+    EXPECT_EQ(Read_File("errors.txt"), "No assets folder in the working directory " + scratch.Path() +
+                                           " nor beside the program in " + installed.string() +
+                                           "; nothing to run with.\n");
+    for (const fs::path& log : {fs::path("game.log"), installed / "game.log"}) EXPECT_FALSE(fs::exists(log)) << log;
 }
 
 TEST_F(Game_Test, An_Unusable_Tick_Rate_Is_Replaced_With_One_Line_And_The_File_Keeps_It) {
     // Far too high a rate once flooded the queue with timer events: the loop hung.
     const std::tuple<const char*, int, const char*> rates[] = {
-        {"0.5", 60, "FPS 0 is not a usable tick rate, using 60."},
+        {"0.5", 60, "FPS 0.5 is not a usable tick rate, using 60."},
         {"-3", 60, "FPS -3 is not a usable tick rate, using 60."},
-        {"fast", 60, "FPS 0 is not a usable tick rate, using 60."},
-        {"1e9", 1000, "FPS 1000000000 is not a usable tick rate, using 1000."},
+        {"fast", 60, "FPS fast is not a usable tick rate, using 60."},
+        {"1e9", 1000, "FPS 1e9 is not a usable tick rate, using 1000."},
+        {"1e308", 1000, "FPS 1e308 is not a usable tick rate, using 1000."},
+        {"30.9", 30, nullptr},
         {"1000", 1000, nullptr}};
     for (const auto& [fps, used, line] : rates) {
         std::string config = SMALL_WINDOW + "[Game]\nFPS=" + fps + "\n";
