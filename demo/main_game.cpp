@@ -60,8 +60,6 @@ const Prop PROPS[] = {
 
 // The floor tiles' folder: the latest object built that is not a tile becomes `pilar`.
 const char* const FLOOR_FOLDER = "tiles";
-// Built at start: the tiles, the props and the lamp.
-const int WORLD_OBJECTS = TILE_ROWS * TILE_ROWS + static_cast<int>(std::size(PROPS)) + 1;
 
 // Every lamp is a "light" object at this height carrying a warm point light.
 const char* const LAMP_FOLDER = "light";
@@ -70,7 +68,7 @@ const float LAMP_RANGE = 400.0f;
 const float LAMP_R = 1.2f;
 const float LAMP_G = 1.0f;
 const float LAMP_B = 0.8f;
-// The start-up lamp's light sits here until the lamp's first update moves it.
+// The start-up lamp's light sits here until the lamp's first update moves it to the lamp.
 const float FIRST_LIGHT_X = 0.0f;
 const float FIRST_LIGHT_Y = 50.0f;
 const float FIRST_LIGHT_Z = 10.0f;
@@ -137,60 +135,21 @@ void Add_Lamp_Object(Bitmap_Manager* store, float x, float y, Light* light) {
     vobjects.push_back(pilar);
 }
 
-// Creates the directional light and, for the built-in world, the start-up lamp's
-// point light, which it returns (a scene file brings its own point lights).
-Light* Create_Lights(bool built_in) {
-    Light* lamp_light = built_in ? New_Lamp_Light(FIRST_LIGHT_X, FIRST_LIGHT_Y, FIRST_LIGHT_Z) : nullptr;
-    if (lamp_light) lights.push_back(lamp_light);
-    directional = new Light(SUN_DIRECTION[0], SUN_DIRECTION[1], SUN_DIRECTION[2], SUN_RANGE, SUN_COLOUR[0],
-                            SUN_COLOUR[1], SUN_COLOUR[2], 0);
-    directional->Normalize();
-    directional->Set_Strength(SUN_STRENGTH);
-    directional->Set_Ambience(SUN_AMBIENCE);
-    return lamp_light;
+// The built-in world's map and sun: what a scene file falls back on.
+Kelvane::Scene_Description Built_In_Sky() {
+    Light sun(SUN_DIRECTION[0], SUN_DIRECTION[1], SUN_DIRECTION[2], SUN_RANGE, 0.0f, 0.0f, 0.0f, 0);
+    sun.Normalize();
+    Kelvane::Scene_Sun sky{{sun.Get_X(), sun.Get_Y(), sun.Get_Z()}, SUN_COLOUR, SUN_STRENGTH, SUN_AMBIENCE};
+    return Kelvane::Scene_Description{MAP_WIDTH, MAP_HEIGHT, MAP_TALL, sky, {}, {}, {}};
+}
+
+// The world is built from a description: the sun gets its direction and colours there.
+void Create_Sun() {
+    directional = new Light(0.0f, 0.0f, 1.0f, SUN_RANGE, 1.0f, 1.0f, 1.0f, 0);
 }
 
 void Create_Camera() {
     cam = new Camera();
-    cam->Set_Map_Width(MAP_WIDTH);
-    cam->Set_Map_Height(MAP_HEIGHT);
-    cam->Set_Map_Tall(MAP_TALL);
-}
-
-// Shows the object about to be built (loading or cooking can take a while);
-// false once the user asked to quit.
-bool Keep_Loading(Game* game, std::string name, int built) {
-    return !game->Show_Loading(VObject_Complex::Folder_Of(name), static_cast<float>(built) / WORLD_OBJECTS);
-}
-
-// False when the user quit while it was building: the world is left half built.
-bool Create_Objects(Game* game, Light* lamp_light) {
-    Bitmap_Manager* store = game->Get_Bitmap_Manager();
-    int built = 0;
-    for (int i = 0; i < TILE_ROWS; i++)
-        for (int j = 0; j < TILE_ROWS; j++) {
-            if (!Keep_Loading(game, FLOOR_FOLDER, built++)) return false;
-            vobjects.push_back(new VObject_Complex(store, cam, FLOOR_FOLDER, static_cast<float>(TILE_SIZE * i),
-                                                   static_cast<float>(TILE_SIZE * j), 0.0f, 1.0f, true));
-        }
-    for (const Prop& prop : PROPS) {
-        if (!Keep_Loading(game, prop.name, built++)) return false;
-        pilar = new VObject_Complex(store, cam, prop.name, prop.x, prop.y, 0.0f, prop.scale, true);
-        vobjects.push_back(pilar);
-    }
-    if (!Keep_Loading(game, LAMP_FOLDER, built++)) return false;
-    Add_Lamp_Object(store, FIRST_LAMP_X, FIRST_LAMP_Y, lamp_light);
-    return true;
-}
-
-// The built-in world's map and sun: what a scene file falls back on.
-Kelvane::Scene_Description Built_In_Defaults() {
-    Kelvane::Scene_Description scene{MAP_WIDTH, MAP_HEIGHT, MAP_TALL, {SUN_DIRECTION, SUN_COLOUR, SUN_STRENGTH,
-                                                                      SUN_AMBIENCE}, {}, {}, {}};
-    Light sun(SUN_DIRECTION[0], SUN_DIRECTION[1], SUN_DIRECTION[2], SUN_RANGE, 0.0f, 0.0f, 0.0f, 0);
-    sun.Normalize();
-    scene.sun.direction = {sun.Get_X(), sun.Get_Y(), sun.Get_Z()};
-    return scene;
 }
 
 // The scene file's world into `scene`; false (the built-in world is built) when
@@ -207,15 +166,14 @@ bool Read_Scene_File(Kelvane::Log* log, Kelvane::Scene_Description& scene) {
 // What the scene file held that the world does not show, written back by Ctrl+S.
 Kelvane::Scene_Kept kept_from_file;
 
-// False when the user quit while it was building. `pilar` ends up where building
-// the same objects in the file's order would leave it.
-bool Load_Scene(Game* game, const Kelvane::Scene_Description& scene) {
+// False when the user quit while it was building: the world is left half built.
+// `pilar` ends up where building the same objects one by one would leave it.
+bool Build_World(Game* game, const Kelvane::Scene_Description& scene) {
+    // Each object's loading (or cooking) can take a while: the window names it.
     auto keep_loading = [game](std::string folder, float progress) { return !game->Show_Loading(folder, progress); };
     if (!Kelvane::Build_Scene(scene, game->Get_Bitmap_Manager(), cam, directional, &vobjects, &lights, keep_loading,
                               &kept_from_file))
         return false;
-    game->Get_Log()->Write("Scene loaded from " + std::string(SCENE_PATH) +
-                           Kelvane::Scene_File::Counts_Text(vobjects.size(), lights.size()) + ".");
     For_Each_Complex([](VObject_Complex* object) {
         if (object->Get_Name() != FLOOR_FOLDER) pilar = object;
     });
@@ -359,16 +317,18 @@ void Toggle_Debug_Flags() {
 void MainGame_Start(void* game) {
     Kelvane::Log* log = As_Game(game)->Get_Log();
     log->Write("Starting Game Scene.");
-    Kelvane::Scene_Description scene = Built_In_Defaults();
+    Kelvane::Scene_Description from_file = Built_In_Sky();
+    bool file_read = Read_Scene_File(log, from_file);
     kept_from_file = Kelvane::Scene_Kept();
-    bool from_file = Read_Scene_File(log, scene);
-    Light* lamp_light = Create_Lights(!from_file);
+    Create_Sun();
     log->Write("Lights created.");
     font = al_load_font(FONT_PATH, 16, 0);
     log->Write(font ? "Game Font loaded." : std::string("Game Font couldn't be loaded from ") + FONT_PATH + ".");
     Create_Camera();
     log->Write("Camera created");
-    if (!(from_file ? Load_Scene(As_Game(game), scene) : Create_Objects(As_Game(game), lamp_light))) return;
+    if (!Build_World(As_Game(game), file_read ? from_file : MainGame_World())) return;
+    if (file_read) log->Write("Scene loaded from " + std::string(SCENE_PATH) +
+                              Kelvane::Scene_File::Counts_Text(vobjects.size(), lights.size()) + ".");
     b1 = al_load_bitmap("b1.png");
     b2 = al_load_bitmap("b2.png");
     log->Write("Objects created");
@@ -399,6 +359,23 @@ void MainGame_Draw(void* game) {
 }
 
 void MainGame_Close(void*) {}
+
+Kelvane::Scene_Description MainGame_World() {
+    Kelvane::Scene_Description world = Built_In_Sky();
+    for (int i = 0; i < TILE_ROWS; i++)
+        for (int j = 0; j < TILE_ROWS; j++)
+            world.objects.push_back({FLOOR_FOLDER, static_cast<float>(TILE_SIZE * i), static_cast<float>(TILE_SIZE * j),
+                                     0.0f, 1.0f, true, true});
+    for (const Prop& prop : PROPS) world.objects.push_back({prop.name, prop.x, prop.y, 0.0f, prop.scale, true, true});
+    world.objects.push_back({LAMP_FOLDER, FIRST_LAMP_X, FIRST_LAMP_Y, LAMP_HEIGHT, 1.0f, false, true});
+    Kelvane::Scene_Light lamp_light;
+    lamp_light.x = FIRST_LIGHT_X, lamp_light.y = FIRST_LIGHT_Y, lamp_light.z = FIRST_LIGHT_Z;
+    lamp_light.r = LAMP_R, lamp_light.g = LAMP_G, lamp_light.b = LAMP_B;
+    lamp_light.range = LAMP_RANGE;
+    lamp_light.carrier = static_cast<int>(world.objects.size()) - 1;
+    world.lights.push_back(lamp_light);
+    return world;
+}
 
 std::list<std::string> MainGame_Assets() {
     std::list<std::string> folders = {Kelvane::Object_Folder(FLOOR_FOLDER), Kelvane::Object_Folder(LAMP_FOLDER)};

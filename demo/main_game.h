@@ -10,6 +10,7 @@ struct ALLEGRO_BITMAP;
 struct ALLEGRO_FONT;
 
 namespace Kelvane {
+struct Scene_Description;
 class Camera;
 class Light;
 class VObject;
@@ -30,6 +31,9 @@ void MainGame_Start(void* game);
 void MainGame_Update(void* game, float dt);
 void MainGame_Draw(void* game);
 void MainGame_Close(void* game);
+// The built-in world, built when there is no usable scene file: nine floor
+// tiles, five props and a lamp carrying a point light, under the sun.
+Kelvane::Scene_Description MainGame_World();
 // What the scene reads from its run directory: the object folders of its built-in world.
 std::list<std::string> MainGame_Assets();
 

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "core/common.h"  // Required for: Write_File_Whole()
 #include "core/config.h"
 
 namespace Asset_Baker {
@@ -38,7 +39,8 @@ bool Save_Png(const Image& image, const std::string& path) {
                         static_cast<size_t>(image.width) * 4);
         }
         al_unlock_bitmap(bitmap);
-        saved = al_save_bitmap(path.c_str(), bitmap);
+        saved = Kelvane::Write_File_Whole(
+            path, [bitmap](ALLEGRO_FILE* file) { return al_save_bitmap_f(file, ".png", bitmap); });
     }
     al_destroy_bitmap(bitmap);
     return saved;

@@ -11,7 +11,8 @@ namespace Asset_Baker {
 
 // Starts Allegro and its image add-on if they are not running yet.
 bool Init_Image_Output();
-// Saves the image as a PNG file, byte for byte (no premultiplied alpha).
+// Saves the image as a PNG file, byte for byte (no premultiplied alpha),
+// replacing the file whole or not at all.
 bool Save_Png(const Image& image, const std::string& path);
 // Writes diffuse.png, normal.png, height.png and settings.ini into the
 // folder (created when missing) and deletes the folder's stale caches

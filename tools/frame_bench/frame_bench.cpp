@@ -34,8 +34,10 @@
 
 #include "core/common.h"
 #include "core/log.h"
+#include "demo/main_game.h"
 #include "render/picture.h"
 #include "render/renderer.h"
+#include "render/scene_builder.h"
 #include "render/vobject_complex.h"
 #include "resources/bitmap_manager.h"
 #include "resources/shader.h"
@@ -66,13 +68,8 @@ const char* const PLAIN_PROGRAM =
     "    gl_FragDepth = gl_FragCoord.z;\n"
     "}\n";
 
+// What the stress world spreads over the view.
 const char* const PROPS[] = {"square", "house", "sphere", "robot", "pilar"};
-// The demonstration's map and its floor of TILE_ROWS x TILE_ROWS tiles.
-const float MAP_WIDTH = 3000.0f;
-const float MAP_HEIGHT = 4000.0f;
-const float MAP_TALL = 2400.0f;
-const int TILE_ROWS = 3;
-const float TILE_SIZE = 1080.0f;
 
 struct Options {
     int width = 800;
@@ -116,10 +113,9 @@ bool Parse_Options(int argc, char** argv, Options* options) {
 }
 
 bool Has_Demo_Assets() {
-    for (const char* name : PROPS)
-        if (!Kelvane::File_Exists(std::string("assets/objects/") + name + "/diffuse.png")) return false;
-    return Kelvane::File_Exists("assets/objects/tiles/diffuse.png") &&
-           Kelvane::File_Exists("assets/objects/light/diffuse.png");
+    for (const std::string& folder : MainGame_Assets())
+        if (!Kelvane::File_Exists(folder + "diffuse.png")) return false;
+    return true;
 }
 
 // The camera eases toward its target: let it arrive.
@@ -129,45 +125,19 @@ void Move_View(Camera* camera, float x, float y) {
     while (camera->Get_X() != x || camera->Get_Y() != y) camera->Update(2.0f);
 }
 
-// The demonstration scene's sky, camera and floor of nine tiles.
-World Start_World(const std::string& name, Kelvane::Bitmap_Manager* store, const Options& options) {
+// The world `scene` describes, seen from the options' view.
+World Build_World(const std::string& name, const Kelvane::Scene_Description& scene, Kelvane::Bitmap_Manager* store,
+                  const Options& options) {
     World world;
     world.name = name;
     world.flags = options.flags;
-    world.sun = new Light(5.0f, 1.5f, 1.0f, 300.0f, 1.3f, 1.2f, 1.0f, 0);
-    world.sun->Normalize();
-    world.sun->Set_Strength(1.0f);
-    world.sun->Set_Ambience(0.3f);
+    world.sun = new Light(0.0f, 0.0f, 1.0f, 0.0f, 1.0f, 1.0f, 1.0f, 0);
     world.camera = new Camera();
-    world.camera->Set_Map_Width(MAP_WIDTH);
-    world.camera->Set_Map_Height(MAP_HEIGHT);
-    world.camera->Set_Map_Tall(MAP_TALL);
+    Kelvane::Scene_Kept kept;
+    Kelvane::Build_Scene(scene, store, world.camera, world.sun, &world.objects, &world.lights,
+                         [](std::string, float) { return true; }, &kept);
     Move_View(world.camera, options.view_x, options.view_y);
-    for (int i = 0; i < TILE_ROWS; i++)
-        for (int j = 0; j < TILE_ROWS; j++)
-            world.objects.push_back(new VObject_Complex(store, world.camera, "tiles", TILE_SIZE * i, TILE_SIZE * j,
-                                                        0.0f, 1.0f, true));
-    return world;
-}
-
-World Demo_World(Kelvane::Bitmap_Manager* store, const Options& options) {
-    World world = Start_World("demo", store, options);
-    struct Prop {
-        const char* name;
-        float x, y, scale;
-    };
-    const Prop props[] = {{"square", 150, 150, 0.6f},
-                          {"house", 1350, 750, 0.5f},
-                          {"sphere", 250, 950, 1.0f},
-                          {"robot", 600, 1750, 1.0f},
-                          {"pilar", 1300, 1850, 1.0f}};
-    for (const Prop& prop : props)
-        world.objects.push_back(
-            new VObject_Complex(store, world.camera, prop.name, prop.x, prop.y, 0.0f, prop.scale, true));
-    VObject_Complex* lamp = new VObject_Complex(store, world.camera, "light", 100.0f, 800.0f, 300.0f, 1.0f, false);
-    world.lights.push_back(new Light(100.0f, 800.0f, 300.0f, 400.0f, 1.2f, 1.0f, 0.8f, 0));
-    lamp->Attach_Light(world.lights.back());
-    world.objects.push_back(lamp);
+    for (VObject* object : world.objects) object->Update(1.0f);  // lamps carry their lights
     return world;
 }
 
@@ -180,21 +150,28 @@ Vec2D Spread(Camera* camera, int index, int count, float z) {
     return camera->Screen_To_Proj(camera->Get_X() + sx, camera->Get_Y() + sy, z);
 }
 
+// The demonstration's floor, with props and lights spread over the view.
 World Stress_World(Kelvane::Bitmap_Manager* store, const Options& options) {
-    World world = Start_World("stress", store, options);
-    int objects = options.objects;
-    int lights = options.lights;
-    for (int i = 0; i < objects; i++) {
-        Vec2D floor = Spread(world.camera, i, objects, 0.0f);
-        const char* prop = PROPS[(i + i / 3) % std::size(PROPS)];
-        world.objects.push_back(new VObject_Complex(store, world.camera, prop, floor.x, floor.y, 0.0f, 0.4f, true));
+    Kelvane::Scene_Description scene = MainGame_World();
+    const std::string floor_folder = scene.objects.front().folder;
+    scene.objects.erase(std::remove_if(scene.objects.begin(), scene.objects.end(),
+                                       [&](const Kelvane::Scene_Object& o) { return o.folder != floor_folder; }),
+                        scene.objects.end());
+    scene.lights.clear();
+    Camera view;
+    Move_View(&view, options.view_x, options.view_y);
+    for (int i = 0; i < options.objects; i++) {
+        Vec2D floor = Spread(&view, i, options.objects, 0.0f);
+        scene.objects.push_back({PROPS[(i + i / 3) % std::size(PROPS)], floor.x, floor.y, 0.0f, 0.4f, true, true});
     }
-    for (int i = 0; i < lights; i++) {
-        Vec2D floor = Spread(world.camera, i, lights, 0.0f);
-        world.lights.push_back(new Light(floor.x + 60.0f, floor.y - 60.0f, 150.0f, 400.0f, 0.6f + 0.1f * (i % 5),
-                                         0.5f + 0.1f * (i % 3), 0.8f - 0.1f * (i % 4), 0));
+    for (int i = 0; i < options.lights; i++) {
+        Vec2D floor = Spread(&view, i, options.lights, 0.0f);
+        Kelvane::Scene_Light light;
+        light.x = floor.x + 60.0f, light.y = floor.y - 60.0f, light.z = 150.0f, light.range = 400.0f;
+        light.r = 0.6f + 0.1f * (i % 5), light.g = 0.5f + 0.1f * (i % 3), light.b = 0.8f - 0.1f * (i % 4);
+        scene.lights.push_back(light);
     }
-    return world;
+    return Build_World("stress", scene, store, options);
 }
 
 // A shader store whose two programs are the plain one, built from a scratch folder.
@@ -269,7 +246,6 @@ Kelvane::Picture Picture_Of(ALLEGRO_DISPLAY* display, Renderer* renderer, Kelvan
 
 void Report(ALLEGRO_DISPLAY* display, Renderer* lit, Renderer* plain, Kelvane::Log* log, World& world,
             const Options& options) {
-    for (VObject* object : world.objects) object->Update(1.0f);  // lamps carry their lights
     const Path fast{lit, false}, exact{lit, true};
     std::vector<double> ms = Time_Paths({fast, exact, Path{plain, true}}, log, world, options.frames);
     lit->Set_Reference_Path(false);
@@ -333,7 +309,7 @@ int main(int argc, char** argv) {
     std::printf("milliseconds per frame: lit (the renderer's path), reference (exact path), plain (textured floor)\n");
     std::printf("%-7s %7s %6s %8s %8s %8s %7s %7s %6s %8s %6s\n", "world", "objects", "lights", "lit", "ref",
                 "plain", "lit/pl", "ref/pl", "fps", "same %", "worst");
-    World demo = Demo_World(&store, options);
+    World demo = Build_World("demo", MainGame_World(), &store, options);
     Report(display, &lit, &plain, &log, demo, options);
     World stress = Stress_World(&store, options);
     Report(display, &lit, &plain, &log, stress, options);

@@ -1,13 +1,11 @@
 #include "tools/kelvane_normals/object_folder.h"
 
 #include <allegro5/allegro.h>  // Required for: memory bitmaps and their locks
-#include <unistd.h>            // Required for: getpid(), for a temporary name no other run uses
 
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <system_error>
 
 #include "core/config.h"
 #include "tools/asset_baker/writer.h"
@@ -118,18 +116,6 @@ bool Read_Height_Field(const std::string& folder, Kelvane::Camera& camera, Heigh
     return true;
 }
 
-bool Write_Png_Atomically(const Image& image, const std::string& path) {
-    // The image writer picks the format by the name's extension.
-    fs::path target(path);
-    fs::path temporary = target.parent_path() / (".normals-" + std::to_string(getpid()) + ".png");
-    std::error_code error;
-    bool written = Asset_Baker::Save_Png(image, temporary.string());
-    if (written) fs::rename(temporary, target, error);
-    if (written && !error) return true;
-    fs::remove(temporary, error);
-    return false;
-}
-
 bool Derive_Folder(const Request& request) {
     if (!Check_Folder(request.folder)) return false;
     std::string output = In_Folder(request.folder, "normal.png");
@@ -148,7 +134,7 @@ bool Derive_Folder(const Request& request) {
         std::printf("kelvane_normals: %s\n", error.c_str());
         return false;
     }
-    if (!Write_Png_Atomically(Derive_Normals(field, camera, request.strength, request.radius), output)) {
+    if (!Asset_Baker::Save_Png(Derive_Normals(field, camera, request.strength, request.radius), output)) {
         std::printf("kelvane_normals: cannot write %s\n", output.c_str());
         return false;
     }

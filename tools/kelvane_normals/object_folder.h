@@ -23,9 +23,6 @@ bool Load_Png(const std::string& path, Asset_Baker::Image& image);
 // covered where height.png and diffuse.png (when there is one) are drawn.
 // False, with a message naming the file, when the input is unusable.
 bool Read_Height_Field(const std::string& folder, Kelvane::Camera& camera, Height_Field& field, std::string& error);
-// Saves through a temporary file beside `path`, renamed over it once complete,
-// so an interrupted run never leaves a half-written image behind.
-bool Write_Png_Atomically(const Asset_Baker::Image& image, const std::string& path);
 // The whole run, reported on standard output; true when normal.png was written.
 bool Derive_Folder(const Request& request);
 
