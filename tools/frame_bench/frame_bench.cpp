@@ -38,7 +38,7 @@
 #include "render/picture.h"
 #include "render/renderer.h"
 #include "render/scene_builder.h"
-#include "render/vobject_complex.h"
+#include "render/vobject.h"
 #include "resources/bitmap_manager.h"
 #include "resources/shader.h"
 #include "resources/shader_manager.h"
@@ -49,7 +49,6 @@ using Kelvane::Camera;
 using Kelvane::Light;
 using Kelvane::Renderer;
 using Kelvane::VObject;
-using Kelvane::VObject_Complex;
 
 namespace {
 
