@@ -170,7 +170,6 @@ Renderer::Renderer(ALLEGRO_DISPLAY* display, Shader_Manager* shader_manager, flo
     if (this->height <= 0) this->height = al_get_display_height(display);
     aspect = this->width / this->height;
     shadow_map = Create_Shadow_Map();
-    al_set_new_bitmap_flags(0);
 }
 
 Renderer::~Renderer() {
