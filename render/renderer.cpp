@@ -13,6 +13,7 @@
 #include "core/log.h"
 #include "render/vobject.h"
 #include "render/placement.h"
+#include "render/saved_gl_state.h"
 #include "render/vobject_complex.h"
 #include "resources/shader.h"
 #include "resources/shader_manager.h"
@@ -40,6 +41,8 @@ const float BUMP_FACTOR = 2.0f;
 // more than the bias above them; shadow sprites move toward the sun by the shift
 // times (1 - dz) x the object's drawn height. The fast path's culling relies on them.
 const March_Rules MARCH_RULES{1600.0f, 12.0f, 6.0f, 0.1f};
+// The lighting program's images: colour on unit 0, normal map on 1, shadow map on 2.
+const int TEXTURE_UNITS_USED = 3;
 // Fragments this transparent or more store neither colour nor depth.
 const float ALPHA_TEST_THRESHOLD = 0.1f;
 const unsigned char HOVER_ALPHA = 125;
@@ -203,6 +206,7 @@ void Renderer::Sort_Z_List(std::list<VObject*>* objects) {
 void Renderer::Render(Log* log, std::list<VObject*>* objects, std::list<Light*>* lights, Light* directional,
                       Camera* camera, int debug_flags) {
     Sort_Z_List(objects);
+    Saved_GL_State callers_state(TEXTURE_UNITS_USED);
     Shader* lighting = shader_manager->Get_Shader(LIGHTING_SHADER_PATH);
     Shader* shadow = shader_manager->Get_Shader(SHADOW_SHADER_PATH);
     if (!Usable_Or_Reported(log, lighting, "Lighting Shader couldn't be loaded")) return;
@@ -226,7 +230,6 @@ void Renderer::Render(Log* log, std::list<VObject*>* objects, std::list<Light*>*
     Clear_Border(shadow_map);
     if (fast) plan.Plan_Objects(objects, lights);
     Colour_Pass(objects, fast ? &plan : nullptr, lighting, frame);
-    al_set_target_bitmap(target);
 
     if (debug_flags & DEBUG_EDITOR) Draw_Editor_Marks(objects, frame);
     if (debug_flags & DEBUG_LIGHTS) Draw_Light_Marks(lights, frame);
@@ -284,14 +287,15 @@ std::vector<VObject_Complex*> Renderer::Planned_Casters(const Draw_Plan& plan) {
 }
 
 void Renderer::Shadow_Pass(Shader* shadow, const std::vector<VObject_Complex*>& casters, const Frame& frame) {
+    // Nothing the caller left on may drop or hide a caster.
+    glDisable(GL_ALPHA_TEST);
+    glDisable(GL_DEPTH_TEST);
     // Where shadows overlap the tallest caster must win. The map's encoding grows
     // with height in every channel, so keeping the per-channel maximum does that
     // without reading back what this pass writes.
     glBlendEquation(GL_MAX);
     for (VObject_Complex* caster : casters) Draw_Shadow(shadow, caster, frame);
     glBlendEquation(GL_FUNC_ADD);
-    // The graphics library draws plain sprites through the active unit.
-    glActiveTexture(GL_TEXTURE0);
 }
 
 void Renderer::Draw_Shadow(Shader* shadow, VObject_Complex* object, const Frame& frame) {
@@ -305,8 +309,8 @@ void Renderer::Draw_Shadow(Shader* shadow, VObject_Complex* object, const Frame&
     shadow->Set_Float("obj_sh", YtoRY(placed.image_h));
     Vec2D q = placed.Shadow_Quad(object, frame.camera, frame.proj_offset, frame.directional);
     Set_Screen_Uniforms(shadow, q, frame.shadow_extent);
+    // Only the sprite: the map is this pass's target, and a texture drawn into may not be read.
     shadow->Set_Texture("texture", 0, object->Get_Actual_Bit_Shadow());
-    shadow->Set_Texture("texture_shadow_map", 1, shadow_map);
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     // Screen units to map pixels: the map may be smaller or stand for more than 2048 units.
@@ -319,8 +323,11 @@ void Renderer::Draw_Shadow(Shader* shadow, VObject_Complex* object, const Frame&
 void Renderer::Colour_Pass(std::list<VObject*>* objects, const Draw_Plan* plan, Shader* reference,
                            const Frame& frame) {
     glClear(GL_DEPTH_BUFFER_BIT);
+    glDisable(GL_DEPTH_TEST);
     glAlphaFunc(GL_GREATER, ALPHA_TEST_THRESHOLD);
     glEnable(GL_ALPHA_TEST);
+    // The graphics library draws plain sprites through the active unit.
+    glActiveTexture(GL_TEXTURE0);
     prepared_programs.clear();
     size_t next_planned = 0;
     for (VObject* object : *objects) {

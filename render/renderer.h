@@ -38,7 +38,8 @@ public:
 
     // Stable insertion sort by ascending z, in place as the caller sees it.
     void Sort_Z_List(std::list<VObject*>* objects);
-    // Draws one frame onto the current target and restores it.
+    // Draws one frame onto the current target. The target and the GL state it
+    // changes are the caller's again afterwards.
     void Render(Log* log, std::list<VObject*>* objects, std::list<Light*>* lights, Light* directional,
                 Camera* camera, int debug_flags);
 
