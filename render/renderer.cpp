@@ -50,6 +50,15 @@ const float SELECTION_THICKNESS = 5.0f;  // output pixels, not converted
 const float LIGHT_DOT_RADIUS = 10.0f;    // screen units
 const float LIGHT_STALK_WIDTH = 3.0f;    // screen units
 
+// A program that doesn't build is reported once (this, then what the frame
+// does without it, then the GL's reason), and the frame goes on without it.
+const char* const LIGHTING_FAILURE = "Lighting Shader couldn't be loaded";
+const char* const LIGHTING_CONSEQUENCE = "Lighting is off: complex objects are drawn unlit, as their colour images.";
+const char* const VARIANT_FAILURE = "A Lighting Shader variant couldn't be loaded";
+const char* const VARIANT_CONSEQUENCE = "The exact lighting program draws instead: the same picture, more slowly.";
+const char* const SHADOW_FAILURE = "Shadow Shader couldn't be loaded";
+const char* const SHADOW_CONSEQUENCE = "Shadows are off.";
+
 // The point-light blocks the lighting program's variants are built with.
 const int LIGHT_BLOCK_VARIANTS[] = {0, 1, 2, 4, 8, 16, Draw_Plan::MAX_POINT_LIGHTS};
 // The fast path never shows the normal view, so its variants skip that test.
@@ -207,40 +216,51 @@ void Renderer::Render(Log* log, std::list<VObject*>* objects, std::list<Light*>*
                       Camera* camera, int debug_flags) {
     Sort_Z_List(objects);
     Saved_GL_State callers_state(TEXTURE_UNITS_USED);
-    Shader* lighting = shader_manager->Get_Shader(LIGHTING_SHADER_PATH);
-    Shader* shadow = shader_manager->Get_Shader(SHADOW_SHADER_PATH);
-    if (!Usable_Or_Reported(log, lighting, "Lighting Shader couldn't be loaded")) return;
     Frame frame{log, camera, camera->Get_Projection_Offset(), Get_Shadow_Extent(), directional, debug_flags};
+    Shader* lighting = shader_manager->Get_Shader(LIGHTING_SHADER_PATH);
+    if (Usable_Or_Reported(log, lighting, LIGHTING_FAILURE, LIGHTING_CONSEQUENCE))
+        Draw_Lit_Frame(objects, lights, lighting, frame);
+    else
+        Colour_Pass(objects, nullptr, nullptr, frame);
+    if (debug_flags & DEBUG_EDITOR) Draw_Editor_Marks(objects, frame);
+    if (debug_flags & DEBUG_LIGHTS) Draw_Light_Marks(lights, frame);
+}
+
+void Renderer::Draw_Lit_Frame(std::list<VObject*>* objects, std::list<Light*>* lights, Shader* lighting,
+                              const Frame& frame) {
     lighting->Apply();
     Set_Frame_Uniforms(lighting, frame);
     Set_Point_Lights(lighting, First_Lights(lights));
-    lighting->Clear();
+    Shader::Clear();
 
     ALLEGRO_BITMAP* target = al_get_target_bitmap();
     // The normal view is a debugging aid: it takes the exact path, as comparisons do.
-    bool fast = !reference_path && !(debug_flags & DEBUG_NORMALS);
+    bool fast = !reference_path && !(frame.debug_flags & DEBUG_NORMALS);
     Draw_Plan plan = Plan_Frame(frame, target);
     if (fast) plan.Plan_Casters(objects);
     al_set_target_bitmap(shadow_map);
     al_clear_to_color(al_map_rgba(0, 0, 0, 0));
-    if (Usable_Or_Reported(log, shadow, "Shadow Shader couldn't be loaded"))
+    Shader* shadow = shader_manager->Get_Shader(SHADOW_SHADER_PATH);
+    if (Usable_Or_Reported(frame.log, shadow, SHADOW_FAILURE, SHADOW_CONSEQUENCE))
         Shadow_Pass(shadow, fast ? Planned_Casters(plan) : All_Casters(objects), frame);
 
     al_set_target_bitmap(target);
     Clear_Border(shadow_map);
     if (fast) plan.Plan_Objects(objects, lights);
     Colour_Pass(objects, fast ? &plan : nullptr, lighting, frame);
-
-    if (debug_flags & DEBUG_EDITOR) Draw_Editor_Marks(objects, frame);
-    if (debug_flags & DEBUG_LIGHTS) Draw_Light_Marks(lights, frame);
 }
 
-bool Renderer::Usable_Or_Reported(Log* log, Shader* program, const std::string& failure) {
+bool Renderer::Usable_Or_Reported(Log* log, Shader* program, const std::string& failure,
+                                  const std::string& consequence) {
     if (program->Is_Usable()) return true;
-    if (reported_failures.insert(failure).second) {
-        log->Write(failure);
-        log->Write(program->Get_Error());
-    }
+    if (!reported_failures.insert(failure).second) return false;
+    std::string reason = program->Get_Error();
+    if (!program->Get_Defines().empty()) reason += "\nBuilt with:\n" + program->Get_Defines();
+    log->Write(failure);
+    log->Write(consequence);
+    log->Write(reason);
+    // Whoever runs the program sees it too; a log without its file already writes there.
+    if (log->Is_Open()) std::fprintf(stderr, "%s. %s\n%s\n", failure.c_str(), consequence.c_str(), reason.c_str());
     return false;
 }
 
@@ -334,18 +354,33 @@ void Renderer::Colour_Pass(std::list<VObject*>* objects, const Draw_Plan* plan, 
         if (object->Is_Visible() && object->Get_Type() == VOBJECT_TYPE_SPRITE) Draw_Sprite(object, frame);
         VObject_Complex* complex = As_Drawn_Complex(object);
         if (!complex) continue;
-        glEnable(GL_DEPTH_TEST);
-        glEnable(GL_BLEND);
-        // Colour images are premultiplied: their colour already carries the coverage.
-        glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
-        if (plan)
-            Draw_Planned(plan->Get_Objects()[next_planned++], frame);
+        if (!reference)
+            Draw_Unlit(complex, frame);
         else
-            Draw_Exact(reference, complex, frame);
-        glActiveTexture(GL_TEXTURE0);
-        glDisable(GL_DEPTH_TEST);
-        Shader::Clear();
+            Draw_Lit(complex, plan ? &plan->Get_Objects()[next_planned++] : nullptr, reference, frame);
     }
+}
+
+void Renderer::Draw_Lit(VObject_Complex* object, const Planned_Object* planned, Shader* reference,
+                        const Frame& frame) {
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_BLEND);
+    // Colour images are premultiplied: their colour already carries the coverage.
+    glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
+    if (planned)
+        Draw_Planned(*planned, frame);
+    else
+        Draw_Exact(reference, object, frame);
+    glActiveTexture(GL_TEXTURE0);
+    glDisable(GL_DEPTH_TEST);
+    Shader::Clear();
+}
+
+// Its colour image over the quad the lit path fills, as a plain sprite is drawn:
+// no depth is stored, so list order alone decides what lies in front.
+void Renderer::Draw_Unlit(VObject_Complex* object, const Frame& frame) {
+    Draw_Over_Quad(object->Get_Actual_Bit(), al_map_rgb(255, 255, 255),
+                   Placement::Of(object, frame.camera, frame.proj_offset));
 }
 
 // A plain sprite's x and y are screen-space coordinates; its pivot lands there.
@@ -385,9 +420,9 @@ void Renderer::Draw_Planned(const Planned_Object& object, const Frame& frame) {
 
 Shader* Renderer::Prepared_Variant(const std::string& defines, const Frame& frame) {
     Shader* variant = shader_manager->Get_Shader(LIGHTING_SHADER_PATH, defines);
-    // A variant the file cannot be built as is reported once; the exact program
-    // then draws, which its own lights list keeps exact.
-    if (!Usable_Or_Reported(frame.log, variant, "Lighting Shader couldn't be loaded"))
+    // The exact program draws where a variant didn't build; each cell's own
+    // lights list keeps the picture exact.
+    if (!Usable_Or_Reported(frame.log, variant, VARIANT_FAILURE, VARIANT_CONSEQUENCE))
         variant = shader_manager->Get_Shader(LIGHTING_SHADER_PATH);
     variant->Apply();
     if (prepared_programs.insert(variant).second) Set_Frame_Uniforms(variant, frame);
@@ -423,6 +458,12 @@ Rect Renderer::Quad_Area(const Placement& placed) {
     return placed.Area(placed.quad, Vec2D(XtoRX(1.0f), YtoRY(1.0f)));
 }
 
+void Renderer::Draw_Over_Quad(ALLEGRO_BITMAP* image, ALLEGRO_COLOR tint, const Placement& placed) {
+    Rect area = Quad_Area(placed);
+    al_draw_tinted_scaled_bitmap(image, tint, 0, 0, placed.image_w, placed.image_h, area.left, area.top,
+                                 XtoRX(placed.size.x), YtoRY(placed.size.y), 0);
+}
+
 // A translucent copy over the hovered object, a magenta frame around each selected one.
 void Renderer::Draw_Editor_Marks(std::list<VObject*>* objects, const Frame& frame) {
     for (VObject* object : *objects) {
@@ -431,9 +472,7 @@ void Renderer::Draw_Editor_Marks(std::list<VObject*>* objects, const Frame& fram
         Placement placed = Placement::Of(complex, frame.camera, frame.proj_offset);
         Rect area = Quad_Area(placed);
         if (complex->Get_Hover())
-            al_draw_tinted_scaled_bitmap(complex->Get_Actual_Bit(), al_premul_rgba(255, 255, 255, HOVER_ALPHA), 0, 0,
-                                         placed.image_w, placed.image_h, area.left, area.top,
-                                         XtoRX(placed.size.x), YtoRY(placed.size.y), 0);
+            Draw_Over_Quad(complex->Get_Actual_Bit(), al_premul_rgba(255, 255, 255, HOVER_ALPHA), placed);
         if (complex->Is_Selected())
             al_draw_rectangle(area.left, area.top, area.right, area.bottom, al_map_rgb(255, 0, 255),
                               SELECTION_THICKNESS);

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <filesystem>
+#include <functional>
 #include <map>
 
 #include "core/log.h"
@@ -44,6 +45,13 @@ void Write_Object(const std::string& name, int w, int h, float tall, Texel (*tex
         Kelvane_Test::Write_Image(dir + std::array{"diffuse.png", "normal.png", "height.png"}[i], w, h,
                                   [&](int x, int y) { return Colour(texel(x, y)[i]); });
     Kelvane_Test::Write_File(dir + "settings.ini", "[General]\nHeight=" + ToString(tall) + "\nCenter_X=0\nCenter_Y=0");
+}
+
+// What `run` wrote to standard error.
+std::string Said_On_Stderr(const std::function<void()>& run) {
+    testing::internal::CaptureStderr();
+    run();
+    return testing::internal::GetCapturedStderr();
 }
 
 // The GL state a caller may rely on after drawing a frame, by name.
@@ -131,6 +139,13 @@ protected:
         std::string text = Kelvane_Test::Read_File("game.log"), entry = "--> " + message + "\n";
         EXPECT_NE(text.find(file, text.find(entry)), std::string::npos) << text;
         EXPECT_EQ(text.find(entry), text.rfind(entry)) << text;
+    }
+
+    // The same once in the log and once in what was said on standard error, each time with the GL's reason.
+    void Expect_Reported_Once(const std::string& message, const std::string& file, const std::string& said) {
+        Expect_Logged_Once(message, file);
+        EXPECT_NE(said.find(file, said.find(message)), std::string::npos) << said;
+        EXPECT_EQ(said.find(message), said.rfind(message)) << said;
     }
 
     struct Spot { float x, y; Pixel colour; int tolerance; const char* where; };
@@ -253,10 +268,10 @@ TEST_F(Renderer_Frame_Test, Without_A_Shadow_Program_The_Map_Is_Cleared_Objects_
     Place("roof", 300.0f, 120.0f);
     al_set_target_bitmap(renderer->Get_Shadow_Map());
     al_clear_to_color(al_map_rgb(255, 255, 255));
-    for (int frame = 0; frame < 3; frame++) Render_Frame();
+    std::string said = Said_On_Stderr([&] { for (int frame = 0; frame < 3; frame++) Render_Frame(); });
     EXPECT_EQ(Shadow_At(364, 200), 0.0f);
     EXPECT_GT(At(364.0f, 144.0f).r, BACKGROUND.r + 50);
-    Expect_Logged_Once("Shadow Shader couldn't be loaded", "object_shadow.glsl");
+    Expect_Reported_Once("Shadow Shader couldn't be loaded", "object_shadow.glsl", said);
 }
 
 // A program of the shadow pass that reads its texture_shadow_map unit sees what the caller left bound there,
@@ -411,12 +426,46 @@ TEST_F(Renderer_Frame_Test, The_Debug_Views_Show_Normals_Editor_Marks_And_Lights
             {700.0f, 375.0f, GREEN, 0, "stalk"}, {700.0f, 410.0f, BACKGROUND, 0, "below the floor point"}});
 }
 
-TEST_F(Renderer_Frame_Test, A_Broken_Lighting_Program_Is_Logged_Once_And_Nothing_Is_Drawn) {
+// Without lighting each complex object shows its colour image over its quad, in depth order with the plain sprites.
+TEST_F(Renderer_Frame_Test, A_Broken_Lighting_Program_Leaves_The_World_Unlit_In_Depth_Order_And_Says_So_Once) {
     Kelvane_Test::Write_File("assets/shader/object_light.glsl", "void main() { this is not GLSL }");
+    Kelvane_Test::Write_Image("blue.png", 32, 32, [](int, int) { return Colour(BLUE); });
+    ALLEGRO_BITMAP* image = al_load_bitmap("blue.png");
+    Place("red_wall", 400.0f, 300.0f);                                           // 400-464 x 300-364
+    objects.push_back(new Kelvane::VObject(image, 432.0f, 332.0f, 32.0f, 32.0f));  // 416-448 x 316-348
+    objects.back()->Set_Z(1.0f);
+    Place("roof", 436.0f, 336.0f + 10.0f * camera.Get_Height_Factor(), 10.0f);  // opaque 436-564 x 336-384
+    std::string said = Said_On_Stderr([&] { for (int frame = 0; frame < 3; frame++) Render_Frame(); });
+    Expect({{406.0f, 356.0f, RED, 0, "the wall"}, {424.0f, 326.0f, BLUE, 0, "the sprite over the wall"},
+            {444.0f, 344.0f, GREY, 0, "the roof over both"}, {500.0f, 420.0f, BACKGROUND, 0, "the roof's clear part"}});
+    Expect_Reported_Once("Lighting Shader couldn't be loaded", "object_light.glsl", said);
+    EXPECT_NE(said.find("Lighting is off"), std::string::npos) << said;
+    EXPECT_EQ(Kelvane_Test::Log_Messages(0, "Lighting is off").size(), 1u);
+    Clear_Objects();
+    al_destroy_bitmap(image);
+}
+
+// The exact program draws in its place: the picture of the exact path, lit.
+TEST_F(Renderer_Frame_Test, A_Lighting_Variant_That_Does_Not_Build_Leaves_The_Exact_Picture_And_Says_So_Once) {
+    std::string source = Kelvane_Test::Read_File("assets/shader/object_light.glsl");
+    size_t after_version = source.find('\n') + 1;
+    Kelvane_Test::Write_File("assets/shader/object_light.glsl", source.substr(0, after_version) +
+                                 "#ifdef NO_NORMAL_VIEW\nthis is not GLSL\n#endif\n" + source.substr(after_version));
     Place("red_wall", 400.0f, 300.0f);
-    for (int frame = 0; frame < 3; frame++) Render_Frame();
-    Expect({{432.0f, 332.0f, BACKGROUND, 0, "where the wall would be"}});
-    Expect_Logged_Once("Lighting Shader couldn't be loaded", "object_light.glsl");
+    Place("roof", 300.0f, 120.0f, 10.0f);
+    sun.Set_Ambience(0.5f);
+    Kelvane::Picture pictures[2];
+    std::string said = Said_On_Stderr([&] {
+        for (bool exact : {true, false, false}) {
+            renderer->Set_Reference_Path(exact);
+            Render_Frame();
+            pictures[exact] = Kelvane::Picture::Read(Target());
+        }
+    });
+    EXPECT_EQ(pictures[0].Compare(pictures[1]).worst, 0);
+    EXPECT_NEAR(At(406.0f, 356.0f).r, RED.r / 2, 2) << "lit at half its colour";
+    Expect_Reported_Once("A Lighting Shader variant couldn't be loaded", "object_light.glsl", said);
+    EXPECT_TRUE(Kelvane_Test::Log_Messages(0, "Lighting Shader couldn't be loaded").empty()) << "the exact one built";
 }
 
 }  // namespace
