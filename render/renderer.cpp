@@ -13,6 +13,7 @@
 #include "core/log.h"
 #include "render/vobject.h"
 #include "render/placement.h"
+#include "render/saved_gl_state.h"
 #include "render/vobject_complex.h"
 #include "resources/shader.h"
 #include "resources/shader_manager.h"
@@ -40,12 +41,23 @@ const float BUMP_FACTOR = 2.0f;
 // more than the bias above them; shadow sprites move toward the sun by the shift
 // times (1 - dz) x the object's drawn height. The fast path's culling relies on them.
 const March_Rules MARCH_RULES{1600.0f, 12.0f, 6.0f, 0.1f};
+// The lighting program's images: colour on unit 0, normal map on 1, shadow map on 2.
+const int TEXTURE_UNITS_USED = 3;
 // Fragments this transparent or more store neither colour nor depth.
 const float ALPHA_TEST_THRESHOLD = 0.1f;
 const unsigned char HOVER_ALPHA = 125;
 const float SELECTION_THICKNESS = 5.0f;  // output pixels, not converted
 const float LIGHT_DOT_RADIUS = 10.0f;    // screen units
 const float LIGHT_STALK_WIDTH = 3.0f;    // screen units
+
+// A program that doesn't build is reported once (this, then what the frame
+// does without it, then the GL's reason), and the frame goes on without it.
+const char* const LIGHTING_FAILURE = "Lighting Shader couldn't be loaded";
+const char* const LIGHTING_CONSEQUENCE = "Lighting is off: complex objects are drawn unlit, as their colour images.";
+const char* const VARIANT_FAILURE = "A Lighting Shader variant couldn't be loaded";
+const char* const VARIANT_CONSEQUENCE = "The exact lighting program draws instead: the same picture, more slowly.";
+const char* const SHADOW_FAILURE = "Shadow Shader couldn't be loaded";
+const char* const SHADOW_CONSEQUENCE = "Shadows are off.";
 
 // The point-light blocks the lighting program's variants are built with.
 const int LIGHT_BLOCK_VARIANTS[] = {0, 1, 2, 4, 8, 16, Draw_Plan::MAX_POINT_LIGHTS};
@@ -170,7 +182,6 @@ Renderer::Renderer(ALLEGRO_DISPLAY* display, Shader_Manager* shader_manager, flo
     if (this->height <= 0) this->height = al_get_display_height(display);
     aspect = this->width / this->height;
     shadow_map = Create_Shadow_Map();
-    al_set_new_bitmap_flags(0);
 }
 
 Renderer::~Renderer() {
@@ -204,41 +215,52 @@ void Renderer::Sort_Z_List(std::list<VObject*>* objects) {
 void Renderer::Render(Log* log, std::list<VObject*>* objects, std::list<Light*>* lights, Light* directional,
                       Camera* camera, int debug_flags) {
     Sort_Z_List(objects);
-    Shader* lighting = shader_manager->Get_Shader(LIGHTING_SHADER_PATH);
-    Shader* shadow = shader_manager->Get_Shader(SHADOW_SHADER_PATH);
-    if (!Usable_Or_Reported(log, lighting, "Lighting Shader couldn't be loaded")) return;
+    Saved_GL_State callers_state(TEXTURE_UNITS_USED);
     Frame frame{log, camera, camera->Get_Projection_Offset(), Get_Shadow_Extent(), directional, debug_flags};
+    Shader* lighting = shader_manager->Get_Shader(LIGHTING_SHADER_PATH);
+    if (Usable_Or_Reported(log, lighting, LIGHTING_FAILURE, LIGHTING_CONSEQUENCE))
+        Draw_Lit_Frame(objects, lights, lighting, frame);
+    else
+        Colour_Pass(objects, nullptr, nullptr, frame);
+    if (debug_flags & DEBUG_EDITOR) Draw_Editor_Marks(objects, frame);
+    if (debug_flags & DEBUG_LIGHTS) Draw_Light_Marks(lights, frame);
+}
+
+void Renderer::Draw_Lit_Frame(std::list<VObject*>* objects, std::list<Light*>* lights, Shader* lighting,
+                              const Frame& frame) {
     lighting->Apply();
     Set_Frame_Uniforms(lighting, frame);
     Set_Point_Lights(lighting, First_Lights(lights));
-    lighting->Clear();
+    Shader::Clear();
 
     ALLEGRO_BITMAP* target = al_get_target_bitmap();
     // The normal view is a debugging aid: it takes the exact path, as comparisons do.
-    bool fast = !reference_path && !(debug_flags & DEBUG_NORMALS);
+    bool fast = !reference_path && !(frame.debug_flags & DEBUG_NORMALS);
     Draw_Plan plan = Plan_Frame(frame, target);
     if (fast) plan.Plan_Casters(objects);
     al_set_target_bitmap(shadow_map);
     al_clear_to_color(al_map_rgba(0, 0, 0, 0));
-    if (Usable_Or_Reported(log, shadow, "Shadow Shader couldn't be loaded"))
+    Shader* shadow = shader_manager->Get_Shader(SHADOW_SHADER_PATH);
+    if (Usable_Or_Reported(frame.log, shadow, SHADOW_FAILURE, SHADOW_CONSEQUENCE))
         Shadow_Pass(shadow, fast ? Planned_Casters(plan) : All_Casters(objects), frame);
 
     al_set_target_bitmap(target);
     Clear_Border(shadow_map);
     if (fast) plan.Plan_Objects(objects, lights);
     Colour_Pass(objects, fast ? &plan : nullptr, lighting, frame);
-    al_set_target_bitmap(target);
-
-    if (debug_flags & DEBUG_EDITOR) Draw_Editor_Marks(objects, frame);
-    if (debug_flags & DEBUG_LIGHTS) Draw_Light_Marks(lights, frame);
 }
 
-bool Renderer::Usable_Or_Reported(Log* log, Shader* program, const std::string& failure) {
+bool Renderer::Usable_Or_Reported(Log* log, Shader* program, const std::string& failure,
+                                  const std::string& consequence) {
     if (program->Is_Usable()) return true;
-    if (reported_failures.insert(failure).second) {
-        log->Write(failure);
-        log->Write(program->Get_Error());
-    }
+    if (!reported_failures.insert(failure).second) return false;
+    std::string reason = program->Get_Error();
+    if (!program->Get_Defines().empty()) reason += "\nBuilt with:\n" + program->Get_Defines();
+    log->Write(failure);
+    log->Write(consequence);
+    log->Write(reason);
+    // Whoever runs the program sees it too; a log without its file already writes there.
+    if (log->Is_Open()) std::fprintf(stderr, "%s. %s\n%s\n", failure.c_str(), consequence.c_str(), reason.c_str());
     return false;
 }
 
@@ -285,14 +307,15 @@ std::vector<VObject_Complex*> Renderer::Planned_Casters(const Draw_Plan& plan) {
 }
 
 void Renderer::Shadow_Pass(Shader* shadow, const std::vector<VObject_Complex*>& casters, const Frame& frame) {
+    // Nothing the caller left on may drop or hide a caster.
+    glDisable(GL_ALPHA_TEST);
+    glDisable(GL_DEPTH_TEST);
     // Where shadows overlap the tallest caster must win. The map's encoding grows
     // with height in every channel, so keeping the per-channel maximum does that
     // without reading back what this pass writes.
     glBlendEquation(GL_MAX);
     for (VObject_Complex* caster : casters) Draw_Shadow(shadow, caster, frame);
     glBlendEquation(GL_FUNC_ADD);
-    // The graphics library draws plain sprites through the active unit.
-    glActiveTexture(GL_TEXTURE0);
 }
 
 void Renderer::Draw_Shadow(Shader* shadow, VObject_Complex* object, const Frame& frame) {
@@ -306,8 +329,8 @@ void Renderer::Draw_Shadow(Shader* shadow, VObject_Complex* object, const Frame&
     shadow->Set_Float("obj_sh", YtoRY(placed.image_h));
     Vec2D q = placed.Shadow_Quad(object, frame.camera, frame.proj_offset, frame.directional);
     Set_Screen_Uniforms(shadow, q, frame.shadow_extent);
+    // Only the sprite: the map is this pass's target, and a texture drawn into may not be read.
     shadow->Set_Texture("texture", 0, object->Get_Actual_Bit_Shadow());
-    shadow->Set_Texture("texture_shadow_map", 1, shadow_map);
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     // Screen units to map pixels: the map may be smaller or stand for more than 2048 units.
@@ -320,26 +343,44 @@ void Renderer::Draw_Shadow(Shader* shadow, VObject_Complex* object, const Frame&
 void Renderer::Colour_Pass(std::list<VObject*>* objects, const Draw_Plan* plan, Shader* reference,
                            const Frame& frame) {
     glClear(GL_DEPTH_BUFFER_BIT);
+    glDisable(GL_DEPTH_TEST);
     glAlphaFunc(GL_GREATER, ALPHA_TEST_THRESHOLD);
     glEnable(GL_ALPHA_TEST);
+    // The graphics library draws plain sprites through the active unit.
+    glActiveTexture(GL_TEXTURE0);
     prepared_programs.clear();
     size_t next_planned = 0;
     for (VObject* object : *objects) {
         if (object->Is_Visible() && object->Get_Type() == VOBJECT_TYPE_SPRITE) Draw_Sprite(object, frame);
         VObject_Complex* complex = As_Drawn_Complex(object);
         if (!complex) continue;
-        glEnable(GL_DEPTH_TEST);
-        glEnable(GL_BLEND);
-        // Colour images are premultiplied: their colour already carries the coverage.
-        glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
-        if (plan)
-            Draw_Planned(plan->Get_Objects()[next_planned++], frame);
+        if (!reference)
+            Draw_Unlit(complex, frame);
         else
-            Draw_Exact(reference, complex, frame);
-        glActiveTexture(GL_TEXTURE0);
-        glDisable(GL_DEPTH_TEST);
-        Shader::Clear();
+            Draw_Lit(complex, plan ? &plan->Get_Objects()[next_planned++] : nullptr, reference, frame);
     }
+}
+
+void Renderer::Draw_Lit(VObject_Complex* object, const Planned_Object* planned, Shader* reference,
+                        const Frame& frame) {
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_BLEND);
+    // Colour images are premultiplied: their colour already carries the coverage.
+    glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
+    if (planned)
+        Draw_Planned(*planned, frame);
+    else
+        Draw_Exact(reference, object, frame);
+    glActiveTexture(GL_TEXTURE0);
+    glDisable(GL_DEPTH_TEST);
+    Shader::Clear();
+}
+
+// Its colour image over the quad the lit path fills, as a plain sprite is drawn:
+// no depth is stored, so list order alone decides what lies in front.
+void Renderer::Draw_Unlit(VObject_Complex* object, const Frame& frame) {
+    Draw_Over_Quad(object->Get_Actual_Bit(), al_map_rgb(255, 255, 255),
+                   Placement::Of(object, frame.camera, frame.proj_offset));
 }
 
 // A plain sprite's x and y are screen-space coordinates; its pivot lands there.
@@ -379,9 +420,9 @@ void Renderer::Draw_Planned(const Planned_Object& object, const Frame& frame) {
 
 Shader* Renderer::Prepared_Variant(const std::string& defines, const Frame& frame) {
     Shader* variant = shader_manager->Get_Shader(LIGHTING_SHADER_PATH, defines);
-    // A variant the file cannot be built as is reported once; the exact program
-    // then draws, which its own lights list keeps exact.
-    if (!Usable_Or_Reported(frame.log, variant, "Lighting Shader couldn't be loaded"))
+    // The exact program draws where a variant didn't build; each cell's own
+    // lights list keeps the picture exact.
+    if (!Usable_Or_Reported(frame.log, variant, VARIANT_FAILURE, VARIANT_CONSEQUENCE))
         variant = shader_manager->Get_Shader(LIGHTING_SHADER_PATH);
     variant->Apply();
     if (prepared_programs.insert(variant).second) Set_Frame_Uniforms(variant, frame);
@@ -417,6 +458,12 @@ Rect Renderer::Quad_Area(const Placement& placed) {
     return placed.Area(placed.quad, Vec2D(XtoRX(1.0f), YtoRY(1.0f)));
 }
 
+void Renderer::Draw_Over_Quad(ALLEGRO_BITMAP* image, ALLEGRO_COLOR tint, const Placement& placed) {
+    Rect area = Quad_Area(placed);
+    al_draw_tinted_scaled_bitmap(image, tint, 0, 0, placed.image_w, placed.image_h, area.left, area.top,
+                                 XtoRX(placed.size.x), YtoRY(placed.size.y), 0);
+}
+
 // A translucent copy over the hovered object, a magenta frame around each selected one.
 void Renderer::Draw_Editor_Marks(std::list<VObject*>* objects, const Frame& frame) {
     for (VObject* object : *objects) {
@@ -425,9 +472,7 @@ void Renderer::Draw_Editor_Marks(std::list<VObject*>* objects, const Frame& fram
         Placement placed = Placement::Of(complex, frame.camera, frame.proj_offset);
         Rect area = Quad_Area(placed);
         if (complex->Get_Hover())
-            al_draw_tinted_scaled_bitmap(complex->Get_Actual_Bit(), al_premul_rgba(255, 255, 255, HOVER_ALPHA), 0, 0,
-                                         placed.image_w, placed.image_h, area.left, area.top,
-                                         XtoRX(placed.size.x), YtoRY(placed.size.y), 0);
+            Draw_Over_Quad(complex->Get_Actual_Bit(), al_premul_rgba(255, 255, 255, HOVER_ALPHA), placed);
         if (complex->Is_Selected())
             al_draw_rectangle(area.left, area.top, area.right, area.bottom, al_map_rgb(255, 0, 255),
                               SELECTION_THICKNESS);

@@ -2,10 +2,11 @@
 // Turns the scene's objects and lights into a picture: conversions between the
 // internal 1920 x 1080 picture and output pixels, depth order, and the frame.
 
+#include <allegro5/color.h>  // Required for: ALLEGRO_COLOR (passed by value)
+
 #include <list>
 #include <set>
 #include <string>
-
 #include <vector>
 
 #include "core/common.h"  // Required for: Vec2D
@@ -38,7 +39,10 @@ public:
 
     // Stable insertion sort by ascending z, in place as the caller sees it.
     void Sort_Z_List(std::list<VObject*>* objects);
-    // Draws one frame onto the current target and restores it.
+    // Draws one frame onto the current target. The target and the GL state it
+    // changes are the caller's again afterwards. Without a lighting program
+    // complex objects are drawn unlit; each program that didn't build is
+    // reported once, in the log and on standard error.
     void Render(Log* log, std::list<VObject*>* objects, std::list<Light*>* lights, Light* directional,
                 Camera* camera, int debug_flags);
 
@@ -81,8 +85,12 @@ private:
         int debug_flags;
     };
 
-    // False, with `failure` and the GL's reason logged the first time only, when the program didn't build.
-    bool Usable_Or_Reported(Log* log, Shader* program, const std::string& failure);
+    // False when the program didn't build; the first time a `failure` is met it is
+    // reported with its `consequence` and the GL's reason.
+    bool Usable_Or_Reported(Log* log, Shader* program, const std::string& failure, const std::string& consequence);
+    // Both passes, with a lighting program that built.
+    void Draw_Lit_Frame(std::list<VObject*>* objects, std::list<Light*>* lights, Shader* lighting,
+                        const Frame& frame);
     Draw_Plan Plan_Frame(const Frame& frame, ALLEGRO_BITMAP* target);
     // The camera's factors, the sun, the sky and the march: the same for every object of a frame.
     void Set_Frame_Uniforms(Shader* lighting, const Frame& frame);
@@ -91,9 +99,13 @@ private:
     void Shadow_Pass(Shader* shadow, const std::vector<VObject_Complex*>& casters, const Frame& frame);
     void Draw_Shadow(Shader* shadow, VObject_Complex* object, const Frame& frame);
     // With a plan, each object's cells as planned; without, every object whole
-    // through the exact `reference` program.
+    // through the exact `reference` program; without that either (lighting is
+    // off), every object unlit.
     void Colour_Pass(std::list<VObject*>* objects, const Draw_Plan* plan, Shader* reference, const Frame& frame);
     void Draw_Sprite(VObject* object, const Frame& frame);
+    // Depth-tested and blended: cell by cell as `planned` when given, else whole through `reference`.
+    void Draw_Lit(VObject_Complex* object, const Planned_Object* planned, Shader* reference, const Frame& frame);
+    void Draw_Unlit(VObject_Complex* object, const Frame& frame);
     void Draw_Exact(Shader* lighting, VObject_Complex* object, const Frame& frame);
     void Draw_Planned(const Planned_Object& object, const Frame& frame);
     // The variant, current and with this frame's uniforms set.
@@ -101,6 +113,8 @@ private:
     void Set_Object_Uniforms(Shader* lighting, const Planned_Object& object, const Frame& frame);
     // The quad in output pixels.
     Rect Quad_Area(const Placement& placed);
+    // The whole image, tinted, stretched over the quad.
+    void Draw_Over_Quad(ALLEGRO_BITMAP* image, ALLEGRO_COLOR tint, const Placement& placed);
     void Draw_Editor_Marks(std::list<VObject*>* objects, const Frame& frame);
     void Draw_Light_Marks(std::list<Light*>* lights, const Frame& frame);
 

@@ -8,7 +8,9 @@
 //   texture             the shadow sprite: opaque pixels hold the height of the
 //                       tallest part over that floor pixel, red + 255 x green
 //                       in bytes (base 255), for the object at scale 1
-//   texture_shadow_map  the map this pass draws into: declared, never read
+//   texture_shadow_map  declared for the engine's uniform contract, but nothing
+//                       is bound to it: the map is this pass's target, and a
+//                       texture being drawn into cannot be read. Never read it.
 //   obj_z               the object's height above the floor (world units)
 //   scale               object scale x zoom
 //   obj_w, obj_h, obj_sw, obj_sh, screen_x, screen_y, screen_w, screen_h
@@ -46,6 +48,6 @@ void main() {
     if (sprite.a < 0.5) discard;
     float top = obj_z + Sprite_Height(sprite) * scale;
     vec3 segments = clamp(vec3(top / SHADOW_SEGMENT) - vec3(0.0, 1.0, 2.0), 0.0, 1.0);
-    // Opaque, so the alpha test left on by earlier frames never drops a low caster.
+    // Alpha 1 wherever a caster stands; the lighting program reads only the colour.
     gl_FragColor = vec4(segments, 1.0);
 }

@@ -3,10 +3,13 @@
 #include "render/renderer.h"
 
 #include <allegro5/allegro.h>
+#include <allegro5/allegro_primitives.h>  // Required for: drawing after a frame as a game does
 #include <gtest/gtest.h>
 
 #include <array>
 #include <filesystem>
+#include <functional>
+#include <map>
 
 #include "core/log.h"
 #include "render/picture.h"
@@ -44,6 +47,37 @@ void Write_Object(const std::string& name, int w, int h, float tall, Texel (*tex
     Kelvane_Test::Write_File(dir + "settings.ini", "[General]\nHeight=" + ToString(tall) + "\nCenter_X=0\nCenter_Y=0");
 }
 
+// What `run` wrote to standard error.
+std::string Said_On_Stderr(const std::function<void()>& run) {
+    testing::internal::CaptureStderr();
+    run();
+    return testing::internal::GetCapturedStderr();
+}
+
+// The GL state a caller may rely on after drawing a frame, by name.
+std::map<std::string, float> Callers_GL_State() {
+    const std::pair<const char*, GLenum> read[] = {
+        {"alpha test", GL_ALPHA_TEST}, {"alpha func", GL_ALPHA_TEST_FUNC}, {"alpha ref", GL_ALPHA_TEST_REF},
+        {"blend", GL_BLEND}, {"blend src rgb", GL_BLEND_SRC_RGB}, {"blend dst rgb", GL_BLEND_DST_RGB},
+        {"blend src alpha", GL_BLEND_SRC_ALPHA}, {"blend dst alpha", GL_BLEND_DST_ALPHA},
+        {"blend equation rgb", GL_BLEND_EQUATION_RGB}, {"blend equation alpha", GL_BLEND_EQUATION_ALPHA},
+        {"depth test", GL_DEPTH_TEST}, {"scissor test", GL_SCISSOR_TEST}, {"active texture", GL_ACTIVE_TEXTURE},
+        {"program", GL_CURRENT_PROGRAM}};
+    std::map<std::string, float> state;
+    for (auto [name, what] : read) glGetFloatv(what, &state[name]);
+    GLint box[4], active = 0, bound = 0;
+    glGetIntegerv(GL_SCISSOR_BOX, box);
+    for (int i = 0; i < 4; i++) state["scissor box " + ToString(i)] = box[i];
+    glGetIntegerv(GL_ACTIVE_TEXTURE, &active);
+    for (int unit = 0; unit < 3; unit++) {
+        glActiveTexture(GL_TEXTURE0 + unit);
+        glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+        state["texture on unit " + ToString(unit)] = bound;
+    }
+    glActiveTexture(active);
+    return state;
+}
+
 Texel Roof(int, int y) { return y < 48 ? Texel{GREY, FLAT, TOP} : Texel{Pixel{}, FLAT, GROUND}; }  // flat, raised
 Texel Wall(int, int y) { return {RED, TOWARD_VIEWER, {255 * (63 - y) / 63, 0, 0, 255}}; }       // upright
 
@@ -65,7 +99,6 @@ protected:
         delete renderer;
         al_set_target_backbuffer(display);
         if (target) al_destroy_bitmap(target);
-        glDisable(GL_ALPHA_TEST);  // left on by design; the next test starts clean
     }
 
     void Clear_Objects() {
@@ -106,6 +139,13 @@ protected:
         std::string text = Kelvane_Test::Read_File("game.log"), entry = "--> " + message + "\n";
         EXPECT_NE(text.find(file, text.find(entry)), std::string::npos) << text;
         EXPECT_EQ(text.find(entry), text.rfind(entry)) << text;
+    }
+
+    // The same once in the log and once in what was said on standard error, each time with the GL's reason.
+    void Expect_Reported_Once(const std::string& message, const std::string& file, const std::string& said) {
+        Expect_Logged_Once(message, file);
+        EXPECT_NE(said.find(file, said.find(message)), std::string::npos) << said;
+        EXPECT_EQ(said.find(message), said.rfind(message)) << said;
     }
 
     struct Spot { float x, y; Pixel colour; int tolerance; const char* where; };
@@ -201,11 +241,6 @@ TEST_F(Renderer_Frame_Test, Shadows_Fall_Away_From_The_Sun_At_Any_Aspect_And_Map
     EXPECT_GT(lee_shade(100.0f), 80);
     Expect({{379.0f, 184.0f - rows, sunny_open, 3, "on the sun's side of the caster"},
             {364.0f, 144.0f, sunny_open, 4, "the roof does not shade itself"}});
-    EXPECT_EQ(al_get_target_bitmap(), al_get_backbuffer(display));  // what a frame leaves behind
-    auto gl = [](GLenum name) { float value = -1.0f; return glGetFloatv(name, &value), value; };
-    EXPECT_EQ((std::array{gl(GL_CURRENT_PROGRAM), gl(GL_DEPTH_TEST), gl(GL_ALPHA_TEST), gl(GL_ALPHA_TEST_FUNC),
-                          gl(GL_ALPHA_TEST_REF), gl(GL_ACTIVE_TEXTURE), gl(GL_BLEND_EQUATION_RGB)}),
-              (std::array<float, 7>{0, 0, 1, GL_GREATER, 0.1f, GL_TEXTURE0, GL_FUNC_ADD}));
     sun = Light(1.0f, 0.0f, 0.0f, 0.0f, 1.0f, 1.0f, 1.0f, 0);  // low: the shadow moves 6.4 units toward it
     Render_Frame();
     EXPECT_EQ(Shadow_At(301, 205), 0.0f);  // 3.2 columns right, 1.6 rows up
@@ -233,10 +268,83 @@ TEST_F(Renderer_Frame_Test, Without_A_Shadow_Program_The_Map_Is_Cleared_Objects_
     Place("roof", 300.0f, 120.0f);
     al_set_target_bitmap(renderer->Get_Shadow_Map());
     al_clear_to_color(al_map_rgb(255, 255, 255));
-    for (int frame = 0; frame < 3; frame++) Render_Frame();
+    std::string said = Said_On_Stderr([&] { for (int frame = 0; frame < 3; frame++) Render_Frame(); });
     EXPECT_EQ(Shadow_At(364, 200), 0.0f);
     EXPECT_GT(At(364.0f, 144.0f).r, BACKGROUND.r + 50);
-    Expect_Logged_Once("Shadow Shader couldn't be loaded", "object_shadow.glsl");
+    Expect_Reported_Once("Shadow Shader couldn't be loaded", "object_shadow.glsl", said);
+}
+
+// A program of the shadow pass that reads its texture_shadow_map unit sees what the caller left bound there,
+// never the map it is drawing into.
+TEST_F(Renderer_Frame_Test, The_Shadow_Pass_Samples_Nothing_It_Draws_Into) {
+    Kelvane_Test::Write_File("assets/shader/object_shadow.glsl",
+                             "#version 120\nuniform sampler2D texture;\nuniform sampler2D texture_shadow_map;\n"
+                             "void main() {\n    if (texture2D(texture, gl_TexCoord[0].st).a < 0.5) discard;\n"
+                             "    gl_FragColor = vec4(texture2D(texture_shadow_map, vec2(0.5)).rgb, 1.0);\n}\n");
+    Kelvane::Shader* probe = shaders.Get_Shader("assets/shader/object_shadow.glsl");
+    ASSERT_TRUE(probe->Is_Usable()) << probe->Get_Error();
+    ALLEGRO_BITMAP* mark = al_create_bitmap(64, 64);
+    al_set_target_bitmap(mark);
+    al_clear_to_color(al_map_rgb(0, 200, 0));
+    probe->Apply();
+    probe->Set_GL_Texture("texture_shadow_map", 1, al_get_opengl_texture(mark));  // the unit its own renderer uses
+    Kelvane::Shader::Clear();
+    glActiveTexture(GL_TEXTURE0);
+    renderer->Set_Reference_Path(true);  // every caster drawn
+    Place("roof", 300.0f, 120.0f, 10.0f);
+    Render_Frame();
+    Pixel in_footprint = Kelvane_Test::Read_Pixel(renderer->Get_Shadow_Map(), 364, 200);
+    EXPECT_EQ((std::array{in_footprint.r, in_footprint.g, in_footprint.b}), (std::array{0, 200, 0}));
+    al_destroy_bitmap(mark);
+}
+
+// Whatever a caller set up before a frame holds after it, whichever path drew; so text edges and other faint
+// pixels drawn afterwards still show.
+TEST_F(Renderer_Frame_Test, A_Frame_Leaves_The_GL_As_It_Found_It_So_Faint_Drawing_After_It_Still_Shows) {
+    Kelvane_Test::Write_Image("blue.png", 32, 32, [](int, int) { return Colour(BLUE); });
+    ALLEGRO_BITMAP* image = al_load_bitmap("blue.png");
+    ALLEGRO_BITMAP* bound[3] = {al_create_bitmap(8, 8), al_create_bitmap(8, 8), al_create_bitmap(8, 8)};
+    Kelvane::Shader callers_program("assets/shader/object_shadow.glsl", "#define THE_CALLERS_OWN\n");
+    ASSERT_TRUE(callers_program.Is_Usable());
+    Place("red_wall", 400.0f, 300.0f);
+    Place("roof", 300.0f, 120.0f, 10.0f);
+    objects.push_back(new Kelvane::VObject(image, 600.0f, 200.0f, 32.0f, 32.0f));
+    for (bool exact : {false, true}) {
+        renderer->Set_Reference_Path(exact);
+        al_set_target_bitmap(Target());
+        al_clear_to_color(Colour(BACKGROUND));
+        al_set_clipping_rectangle(0, 0, 700, 500);
+        for (int unit = 0; unit < 3; unit++) {
+            glActiveTexture(GL_TEXTURE0 + unit);
+            glBindTexture(GL_TEXTURE_2D, al_get_opengl_texture(bound[unit]));
+        }
+        glActiveTexture(GL_TEXTURE1);
+        glAlphaFunc(GL_LEQUAL, 0.75f);
+        glDisable(GL_BLEND);
+        glBlendFuncSeparate(GL_ONE, GL_ZERO, GL_ZERO, GL_ONE);
+        glBlendEquationSeparate(GL_FUNC_REVERSE_SUBTRACT, GL_MAX);
+        glEnable(GL_DEPTH_TEST);
+        callers_program.Apply();
+        std::map<std::string, float> before = Callers_GL_State();
+        renderer->Render(&log, &objects, &lights, &sun, &camera, 0);
+        EXPECT_EQ(Callers_GL_State(), before) << (exact ? "exact path" : "fast path");
+        EXPECT_EQ(al_get_target_bitmap(), Target());
+        // The GL's defaults again, which the graphics library draws with (through unit 0).
+        Kelvane::Shader::Clear();
+        glActiveTexture(GL_TEXTURE0);
+        glAlphaFunc(GL_ALWAYS, 0.0f);
+        glBlendFunc(GL_ONE, GL_ZERO);
+        glBlendEquation(GL_FUNC_ADD);
+        glDisable(GL_DEPTH_TEST);
+        al_reset_clipping_rectangle();
+        Expect({{406.0f, 356.0f, RED, 2, "the wall"}, {600.0f, 200.0f, BLUE, 0, "the sprite"}});
+    }
+    al_draw_filled_rectangle(renderer->XtoRX(100.0f), renderer->YtoRY(700.0f), renderer->XtoRX(200.0f),
+                             renderer->YtoRY(800.0f), al_premul_rgba_f(1.0f, 1.0f, 1.0f, 0.05f));
+    Expect({{150.0f, 750.0f, Pixel{108, 108, 108, 255}, 1, "alpha 0.05 over the background"}});
+    for (ALLEGRO_BITMAP* bitmap : bound) al_destroy_bitmap(bitmap);
+    Clear_Objects();
+    al_destroy_bitmap(image);
 }
 
 // Colour images are premultiplied: a half-covered edge pixel is the even mix of its lit colour and what lies behind.
@@ -318,12 +426,46 @@ TEST_F(Renderer_Frame_Test, The_Debug_Views_Show_Normals_Editor_Marks_And_Lights
             {700.0f, 375.0f, GREEN, 0, "stalk"}, {700.0f, 410.0f, BACKGROUND, 0, "below the floor point"}});
 }
 
-TEST_F(Renderer_Frame_Test, A_Broken_Lighting_Program_Is_Logged_Once_And_Nothing_Is_Drawn) {
+// Without lighting each complex object shows its colour image over its quad, in depth order with the plain sprites.
+TEST_F(Renderer_Frame_Test, A_Broken_Lighting_Program_Leaves_The_World_Unlit_In_Depth_Order_And_Says_So_Once) {
     Kelvane_Test::Write_File("assets/shader/object_light.glsl", "void main() { this is not GLSL }");
+    Kelvane_Test::Write_Image("blue.png", 32, 32, [](int, int) { return Colour(BLUE); });
+    ALLEGRO_BITMAP* image = al_load_bitmap("blue.png");
+    Place("red_wall", 400.0f, 300.0f);                                           // 400-464 x 300-364
+    objects.push_back(new Kelvane::VObject(image, 432.0f, 332.0f, 32.0f, 32.0f));  // 416-448 x 316-348
+    objects.back()->Set_Z(1.0f);
+    Place("roof", 436.0f, 336.0f + 10.0f * camera.Get_Height_Factor(), 10.0f);  // opaque 436-564 x 336-384
+    std::string said = Said_On_Stderr([&] { for (int frame = 0; frame < 3; frame++) Render_Frame(); });
+    Expect({{406.0f, 356.0f, RED, 0, "the wall"}, {424.0f, 326.0f, BLUE, 0, "the sprite over the wall"},
+            {444.0f, 344.0f, GREY, 0, "the roof over both"}, {500.0f, 420.0f, BACKGROUND, 0, "the roof's clear part"}});
+    Expect_Reported_Once("Lighting Shader couldn't be loaded", "object_light.glsl", said);
+    EXPECT_NE(said.find("Lighting is off"), std::string::npos) << said;
+    EXPECT_EQ(Kelvane_Test::Log_Messages(0, "Lighting is off").size(), 1u);
+    Clear_Objects();
+    al_destroy_bitmap(image);
+}
+
+// The exact program draws in its place: the picture of the exact path, lit.
+TEST_F(Renderer_Frame_Test, A_Lighting_Variant_That_Does_Not_Build_Leaves_The_Exact_Picture_And_Says_So_Once) {
+    std::string source = Kelvane_Test::Read_File("assets/shader/object_light.glsl");
+    size_t after_version = source.find('\n') + 1;
+    Kelvane_Test::Write_File("assets/shader/object_light.glsl", source.substr(0, after_version) +
+                                 "#ifdef NO_NORMAL_VIEW\nthis is not GLSL\n#endif\n" + source.substr(after_version));
     Place("red_wall", 400.0f, 300.0f);
-    for (int frame = 0; frame < 3; frame++) Render_Frame();
-    Expect({{432.0f, 332.0f, BACKGROUND, 0, "where the wall would be"}});
-    Expect_Logged_Once("Lighting Shader couldn't be loaded", "object_light.glsl");
+    Place("roof", 300.0f, 120.0f, 10.0f);
+    sun.Set_Ambience(0.5f);
+    Kelvane::Picture pictures[2];
+    std::string said = Said_On_Stderr([&] {
+        for (bool exact : {true, false, false}) {
+            renderer->Set_Reference_Path(exact);
+            Render_Frame();
+            pictures[exact] = Kelvane::Picture::Read(Target());
+        }
+    });
+    EXPECT_EQ(pictures[0].Compare(pictures[1]).worst, 0);
+    EXPECT_NEAR(At(406.0f, 356.0f).r, RED.r / 2, 2) << "lit at half its colour";
+    Expect_Reported_Once("A Lighting Shader variant couldn't be loaded", "object_light.glsl", said);
+    EXPECT_TRUE(Kelvane_Test::Log_Messages(0, "Lighting Shader couldn't be loaded").empty()) << "the exact one built";
 }
 
 }  // namespace

@@ -28,9 +28,10 @@ protected:
 }  // namespace
 
 TEST_F(Renderer_Setup_Test, Takes_The_Display_Size_Makes_A_Square_Shadow_Map_And_Keeps_Proportions_On_Every_Output) {
-    al_set_new_bitmap_flags(ALLEGRO_MEMORY_BITMAP);
+    al_set_new_bitmap_flags(ALLEGRO_MEMORY_BITMAP | ALLEGRO_MIN_LINEAR);
     Renderer renderer = Make(0, 0);
-    EXPECT_EQ(al_get_new_bitmap_flags(), 0) << "the new-bitmap flags are put back to 0";
+    EXPECT_EQ(al_get_new_bitmap_flags(), ALLEGRO_MEMORY_BITMAP | ALLEGRO_MIN_LINEAR) << "the caller's, as they were";
+    al_set_new_bitmap_flags(0);
     EXPECT_EQ(renderer.Get_Width(), al_get_display_width(display));
     EXPECT_EQ(renderer.Get_Height(), al_get_display_height(display));
     ALLEGRO_BITMAP* map = renderer.Get_Shadow_Map();
