@@ -11,9 +11,6 @@ namespace Kelvane {
 
 namespace {
 
-// The shadow map keeps heights in steps of 1024 / 255 units per channel: a
-// decoded height reads at most half a step above the caster's.
-const float CASTER_ROUNDING = 0.5f * 1024.0f / 255.0f;
 // Rounding of positions in the lighting program: a light this much beyond a
 // cell's box, or a caster this much beyond a march's reach, is surely out.
 const float WORLD_SLACK = 1.0f;
@@ -92,6 +89,12 @@ float Top_Of(const Placement& placed) {
     return placed.z + placed.tall * placed.scale;
 }
 
+// The shadow map keeps heights in steps of segment / 255 units per channel: a
+// decoded height reads at most half a step above the caster's.
+float Caster_Rounding(const March_Rules& rules) {
+    return 0.5f * rules.segment / 255.0f;
+}
+
 }  // namespace
 
 Draw_Plan::Draw_Plan(Camera* camera, Vec2D proj_offset, Light* directional, const March_Rules& rules,
@@ -107,8 +110,8 @@ void Draw_Plan::Plan_Casters(std::list<VObject*>* objects) {
         if (!complex->Get_Actual_Bit_Shadow()) continue;
         Placement placed = Placement::Of(complex, camera, proj_offset);
         // A ray never starts below the floor: a caster no higher than the bias shades nothing.
-        if (Top_Of(placed) + CASTER_ROUNDING <= rules.bias) continue;
-        Vec2D corner = placed.Shadow_Quad(complex, camera, proj_offset, directional);
+        if (Top_Of(placed) + Caster_Rounding(rules) <= rules.bias) continue;
+        Vec2D corner = placed.Shadow_Quad(complex, camera, proj_offset, directional, rules.shift);
         casters.push_back(Caster{complex, placed.Area(corner, Vec2D(1.0f, 1.0f)), Top_Of(placed)});
     }
 }
@@ -172,7 +175,7 @@ bool Draw_Plan::May_Be_Shaded(const Placement& placed, const Cell& cell) const {
     Vec2D sweep =
         camera->Proj_To_Screen(directional->Get_X() / length * reach, directional->Get_Y() / length * reach, 0.0f);
     for (const Caster& caster : casters) {
-        if (caster.top + CASTER_ROUNDING <= lowest_start + rules.bias) continue;
+        if (caster.top + Caster_Rounding(rules) <= lowest_start + rules.bias) continue;
         // The march reads the map's nearest pixel: a caster shows up to one map pixel beyond its quad.
         Rect reachable{caster.area.left - map_texel.x - starts.right, caster.area.top - map_texel.y - starts.bottom,
                        caster.area.right + map_texel.x - starts.left, caster.area.bottom + map_texel.y - starts.top};

@@ -24,14 +24,21 @@ class Light;
 class VObject;
 class VObject_Complex;
 
-// How the lighting program marches toward the sun; the renderer passes the
-// same values to the program.
+// How the lighting program marches toward the sun and the shadow map stores
+// heights; the renderer passes the same values to both programs.
 struct March_Rules {
-    float reach;   // world units along the ray
-    float offset;  // how far off the surface the ray starts
-    float bias;    // how far a caster must stand above the ray to shade it
-    float shift;   // share of (1 - dz) x drawn height by which shadow sprites move toward the sun
+    float reach;    // world units along the ray
+    float offset;   // how far off the surface the ray starts
+    float bias;     // how far a caster must stand above the ray to shade it
+    float shift;    // share of (1 - dz) x drawn height by which shadow sprites move toward the sun
+    float segment;  // world height units per shadow-map channel
 };
+
+// The rules the renderer draws by, in world units: rays start 12 off the
+// surface, reach 1600, and are shaded by casters standing more than 6 above
+// them; shadow sprites move toward the sun by 0.1 x (1 - dz) x the object's
+// drawn height; the map keeps 1024 units of height per channel.
+inline const March_Rules MARCH_RULES{1600.0f, 12.0f, 6.0f, 0.1f, 1024.0f};
 
 // A square of the output grid, as much of it as one object's quad covers.
 struct Cell {

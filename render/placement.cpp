@@ -10,9 +10,6 @@ namespace Kelvane {
 
 namespace {
 
-// A shadow sprite moves along the light by this share of (1 - dz) x the object's drawn height.
-const double SHADOW_SHIFT = 0.1;
-
 // Screen position of a projection-space point relative to the view, zoomed.
 Vec2D View_Position(Camera* camera, Vec2D proj_offset, float px, float py, float pz) {
     Vec2D position = camera->Proj_To_Screen(px - proj_offset.x, py - proj_offset.y, pz);
@@ -39,11 +36,11 @@ Placement Placement::Of(VObject_Complex* object, Camera* camera, Vec2D proj_offs
     return placed;
 }
 
-Vec2D Placement::Shadow_Quad(VObject_Complex* object, Camera* camera, Vec2D proj_offset,
-                             Light* directional) const {
+Vec2D Placement::Shadow_Quad(VObject_Complex* object, Camera* camera, Vec2D proj_offset, Light* directional,
+                             double shift) const {
     float drawn_tall = object->Get_Tall() * object->Get_Scale();
     double reach = static_cast<double>(camera->Get_Zoom()) * drawn_tall;
-    float k = static_cast<float>(((1 - directional->Get_Z()) * reach) * SHADOW_SHIFT);
+    float k = static_cast<float>(((1 - directional->Get_Z()) * reach) * shift);
     float x = corner.x + directional->Get_X() * k;
     float y = corner.y + directional->Get_Y() * k;
     return View_Position(camera, proj_offset, x, y, 0.0f);

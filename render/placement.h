@@ -32,8 +32,9 @@ struct Placement {
     // `proj_offset` is the floor point shown at the picture's top-left corner.
     static Placement Of(VObject_Complex* object, Camera* camera, Vec2D proj_offset);
     // The shadow sprite's quad corner: on the floor, moved along the directional
-    // light by a share of the object's drawn height (none from straight above).
-    Vec2D Shadow_Quad(VObject_Complex* object, Camera* camera, Vec2D proj_offset, Light* directional) const;
+    // light by `shift` x (1 - dz) x the object's drawn height (none from straight above).
+    Vec2D Shadow_Quad(VObject_Complex* object, Camera* camera, Vec2D proj_offset, Light* directional,
+                      double shift) const;
     // The quad with its top-left corner at `corner` (screen units), both scaled
     // by `per_unit`: into output pixels, shadow-map pixels, or left as it is.
     Rect Area(Vec2D corner, Vec2D per_unit) const;

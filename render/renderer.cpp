@@ -12,7 +12,9 @@
 #include "core/common.h"
 #include "core/log.h"
 #include "render/vobject.h"
+#include "render/draw_plan.h"
 #include "render/placement.h"
+#include "render/scissor.h"
 #include "render/saved_gl_state.h"
 #include "render/vobject_complex.h"
 #include "resources/shader.h"
@@ -36,11 +38,6 @@ const float SHADOW_MAP_EXTENT = 2048.0f;
 const float SHADOW_MAP_MARGIN = 128.0f;
 // How much the lighting program exaggerates the tilt of the normals.
 const float BUMP_FACTOR = 2.0f;
-// How the lighting program marches toward the sun, in world units: rays start
-// this far off the surface, reach this far, and are shaded by casters standing
-// more than the bias above them; shadow sprites move toward the sun by the shift
-// times (1 - dz) x the object's drawn height. The fast path's culling relies on them.
-const March_Rules MARCH_RULES{1600.0f, 12.0f, 6.0f, 0.1f};
 // The lighting program's images: colour on unit 0, normal map on 1, shadow map on 2.
 const int TEXTURE_UNITS_USED = 3;
 // Fragments this transparent or more store neither colour nor depth.
@@ -289,6 +286,7 @@ void Renderer::Set_Frame_Uniforms(Shader* lighting, const Frame& frame) {
     lighting->Set_Float("march_offset", MARCH_RULES.offset);
     lighting->Set_Float("shadow_bias", MARCH_RULES.bias);
     lighting->Set_Float("shadow_shift", MARCH_RULES.shift);
+    lighting->Set_Float("shadow_segment", MARCH_RULES.segment);
 }
 
 std::vector<VObject_Complex*> Renderer::All_Casters(std::list<VObject*>* objects) {
@@ -327,7 +325,8 @@ void Renderer::Draw_Shadow(Shader* shadow, VObject_Complex* object, const Frame&
     shadow->Set_Float("scale", placed.scale);
     shadow->Set_Float("obj_sw", XtoRX(placed.image_w));
     shadow->Set_Float("obj_sh", YtoRY(placed.image_h));
-    Vec2D q = placed.Shadow_Quad(object, frame.camera, frame.proj_offset, frame.directional);
+    shadow->Set_Float("shadow_segment", MARCH_RULES.segment);
+    Vec2D q = placed.Shadow_Quad(object, frame.camera, frame.proj_offset, frame.directional, MARCH_RULES.shift);
     Set_Screen_Uniforms(shadow, q, frame.shadow_extent);
     // Only the sprite: the map is this pass's target, and a texture drawn into may not be read.
     shadow->Set_Texture("texture", 0, object->Get_Actual_Bit_Shadow());
@@ -408,6 +407,7 @@ void Renderer::Draw_Exact(Shader* lighting, VObject_Complex* object, const Frame
 // Every cell draws the whole quad, cut to the cell by the scissor, so each pixel
 // gets exactly the coordinates the exact path gives it.
 void Renderer::Draw_Planned(const Planned_Object& object, const Frame& frame) {
+    Scissor scissor;
     for (const Cell& cell : object.cells) {
         Shader* lighting = Prepared_Variant(Lit_Defines(cell), frame);
         Set_Object_Uniforms(lighting, object, frame);

@@ -10,8 +10,6 @@
 #include <vector>
 
 #include "core/common.h"  // Required for: Vec2D
-#include "render/draw_plan.h"
-#include "render/scissor.h"
 
 struct ALLEGRO_BITMAP;
 struct ALLEGRO_DISPLAY;
@@ -19,12 +17,16 @@ struct ALLEGRO_DISPLAY;
 namespace Kelvane {
 
 class Camera;
+class Draw_Plan;
 class Light;
 class Log;
 class Shader;
 class Shader_Manager;
 class VObject;
 class VObject_Complex;
+struct Placement;
+struct Planned_Object;
+struct Rect;
 
 class Renderer {
 public:
@@ -134,7 +136,6 @@ private:
     bool reference_path = false;
     // Variants whose frame uniforms are set in the frame being drawn.
     std::set<Shader*> prepared_programs;
-    Scissor scissor;
 };
 
 }  // namespace Kelvane

@@ -13,8 +13,8 @@
 //                                    alpha = height as a fraction of obj_t
 //                texture_shadow_map  shadow map over the screen rectangle from the
 //                                    view's corner to (screen_w, screen_h); caster
-//                                    top height in the thermometer encoding (1024
-//                                    world units per channel, R + G + B)
+//                                    top height in the thermometer encoding
+//                                    (shadow_segment world units per channel, R + G + B)
 //   Point lights light_x, light_y, light_z[24]  projection-space position
 //                light_r, light_g, light_b[24]  colour (may exceed 1)
 //                light_range[24]                reach in world units
@@ -41,6 +41,7 @@
 //                shadow_bias         how far a caster must stand above the ray to shade it
 //                shadow_shift        share of (1 - dz) x drawn height by which the
 //                                    renderer moved each shadow sprite toward the sun
+//                shadow_segment      world height units per shadow map channel
 //
 // The renderer skips work by these rules, so keep them when editing: a point
 // light adds nothing at its range or beyond; the march starts at most
@@ -107,12 +108,11 @@ uniform float shadow_reach;
 uniform float march_offset;
 uniform float shadow_bias;
 uniform float shadow_shift;
+uniform float shadow_segment;
 
 // Fragments this transparent or more are dropped by the renderer's alpha test anyway.
 const float ALPHA_CUTOFF = 0.1;
 
-// World height units per shadow map channel; object_shadow.glsl encodes with the same value.
-const float SHADOW_SEGMENT = 1024.0;
 // The march toward the sun: steps crowd near the surface, where shadows are
 // sharp; each pixel starts them at its own offset, so the gaps between steps
 // read as a fine grain instead of stair-steps along the shadows' edges. It
@@ -181,7 +181,7 @@ float Sun_Share(vec3 surface, vec2 floor_picture, vec3 normal, vec3 toward_sun) 
     for (int i = 1; i <= SHADOW_STEPS; ++i) {
         float share = (float(i) - jitter) / float(SHADOW_STEPS);
         float travel = shadow_reach * share * share;
-        float top = dot(texture2D(texture_shadow_map, map_start + map_step * travel).rgb, vec3(SHADOW_SEGMENT));
+        float top = dot(texture2D(texture_shadow_map, map_start + map_step * travel).rgb, vec3(shadow_segment));
         float above = top - (start.z + toward_sun.z * travel);
         shade = max(shade, smoothstep(shadow_bias, shadow_bias + SHADOW_SOFTNESS, above) * (1.0 - share * share));
     }

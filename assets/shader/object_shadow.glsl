@@ -12,13 +12,14 @@
 //                       is bound to it: the map is this pass's target, and a
 //                       texture being drawn into cannot be read. Never read it.
 //   obj_z               the object's height above the floor (world units)
+//   shadow_segment      world height units per channel of the map
 //   scale               object scale x zoom
 //   obj_w, obj_h, obj_sw, obj_sh, screen_x, screen_y, screen_w, screen_h
 //                       the quad's size and place; the quad itself carries them
 //
 // Output: the height of the caster's top over this floor pixel in the shadow
-// map's thermometer encoding (one 1024-unit segment per channel: every channel
-// grows with height), so the maximum blend the renderer sets for this pass
+// map's thermometer encoding (one shadow_segment of height per channel: every
+// channel grows with height), so the maximum blend the renderer sets for this pass
 // keeps the tallest caster wherever shadows overlap.
 
 uniform sampler2D texture;
@@ -33,9 +34,7 @@ uniform float screen_x;
 uniform float screen_y;
 uniform float screen_w;
 uniform float screen_h;
-
-// World height units per channel of the shadow map; object_light.glsl decodes with the same value.
-const float SHADOW_SEGMENT = 1024.0;
+uniform float shadow_segment;
 
 float Sprite_Height(vec4 sprite) {
     vec2 digits = floor(sprite.rg * 255.0 + 0.5);
@@ -47,7 +46,7 @@ void main() {
     // Outside the footprint: leave the map as it is.
     if (sprite.a < 0.5) discard;
     float top = obj_z + Sprite_Height(sprite) * scale;
-    vec3 segments = clamp(vec3(top / SHADOW_SEGMENT) - vec3(0.0, 1.0, 2.0), 0.0, 1.0);
+    vec3 segments = clamp(vec3(top / shadow_segment) - vec3(0.0, 1.0, 2.0), 0.0, 1.0);
     // Alpha 1 wherever a caster stands; the lighting program reads only the colour.
     gl_FragColor = vec4(segments, 1.0);
 }

@@ -38,6 +38,13 @@ for installed in lib/libkelvane_engine.a include/kelvane/core/common.h include/k
   share/kelvane/assets/shader/object_light.glsl share/kelvane/assets/shader/object_shadow.glsl; do
   [ -e "$PREFIX/$installed" ] || fail "the install lacks $installed"
 done
+# Every installed header stands on its own: none needs one that is not installed.
+while IFS= read -r header; do
+  echo "#include \"${header#"$PREFIX/include/kelvane/"}\"" |
+    "$COMPILER" -std=c++17 -fsyntax-only -DALLEGRO_UNSTABLE -I"$PREFIX/include/kelvane" -x c++ - \
+      >"$WORK/header.out" 2>&1 || { cat "$WORK/header.out"; fail "$header does not compile on its own"; }
+done < <(find "$PREFIX/include/kelvane" -name '*.h')
+[ ! -e "$PREFIX/include/kelvane/render/draw_plan.h" ] || fail "the renderer's internals are installed"
 
 cp -r "$ROOT/examples/starter" "$WORK/starter"
 step starter-configure "$CMAKE" -S "$WORK/starter" -B "$RUN" -DCMAKE_PREFIX_PATH="$PREFIX" \

@@ -23,7 +23,7 @@ namespace {
 
 using namespace Kelvane;
 
-const March_Rules RULES{1600.0f, 12.0f, 6.0f, 0.1f};
+const March_Rules& RULES = MARCH_RULES;
 const Rect OUTPUT{0.0f, 0.0f, 1920.0f, 1080.0f};
 
 class Draw_Plan_Test : public Kelvane_Test::Window_Test {
