@@ -34,20 +34,29 @@ def save_lines(program):
     return [message for message in program.log() if message.startswith("Scene saved to ")]
 
 
+def save(program):
+    """Ctrl+S as a user types it, Ctrl held until the save is logged (the
+    frames are slow); the save line, or None."""
+    saves = len(save_lines(program))
+    xdotool("keydown", "ctrl")
+    try:
+        xdotool("key", "s")
+        logged = wait_for(lambda: save_lines(program)[saves:], CHANGE_TIMEOUT)
+        return logged[0] if logged else None
+    finally:
+        xdotool("keyup", "ctrl")
+
+
 def settled_save(program):
-    """Saves with Ctrl+S until two saves in a row say the same, since presses
-    taken faster than the ticks show one a tick: the last save line, or None.
-    A save comes before the same tick's lamp, so while lamps are still to come
-    no two saves agree."""
+    """Saves until two saves in a row say the same, since presses taken faster
+    than the ticks show one a tick: the last save line, or None. A save comes
+    before the same tick's lamp, so while lamps are still to come no two saves
+    agree."""
     previous = None
     deadline = time.monotonic() + SAVE_TIMEOUT
     while time.monotonic() < deadline:
-        saves = len(save_lines(program))
-        xdotool("key", "ctrl+s")
-        if not wait_for(lambda: len(save_lines(program)) > saves, CHANGE_TIMEOUT):
-            return None
-        latest = save_lines(program)[-1]
-        if latest == previous:
+        latest = save(program)
+        if latest is None or latest == previous:
             return latest
         previous = latest
         time.sleep(SAVE_INTERVAL)
