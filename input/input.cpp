@@ -79,14 +79,14 @@ void Take_Release(int i) {
     Keyboard_Event_Down[i] = false;
 }
 
-// The library keeps a key down that was let go in another window, so after a
-// focus change a key it has down is not trusted until it is pressed again;
-// and such a key sends no key-up here, so every level is forgotten.
-void Forget_Held_Inputs() {
-    for (int i = 0; i < INPUT_ENTRIES; i++) {
-        if (!Keys_To_Check[i]) continue;
+// A key let go in another window sends no key-up here, so after a focus
+// change every key is taken as up; and the library keeps such a key down, so
+// it is not trusted until it is pressed again. A button's release always comes
+// here: the window holds the pointer from the button's press to its release.
+void Forget_Held_Keys() {
+    for (int i = 0; i < INPUT_MOUSE_FIRST; i++) {
         Keyboard_Event_Down[i] = false;
-        if (i < INPUT_MOUSE_FIRST) Keyboard_Held_Before_Focus[i] = true;
+        Keyboard_Held_Before_Focus[i] = Keys_To_Check[i];
     }
 }
 
@@ -183,7 +183,7 @@ void Clear_Keyboard() {
         Keyboard_Last_Pressed[i] = 0;
         Keyboard_Presses_Pending[i] = 0;
     }
-    Forget_Held_Inputs();
+    Forget_Held_Keys();
 }
 
 void Handle_Input_Event(const ALLEGRO_EVENT& event) {
@@ -205,7 +205,7 @@ void Handle_Input_Event(const ALLEGRO_EVENT& event) {
             break;
         case ALLEGRO_EVENT_DISPLAY_SWITCH_IN:
         case ALLEGRO_EVENT_DISPLAY_SWITCH_OUT:
-            Forget_Held_Inputs();
+            Forget_Held_Keys();
             break;
         default:
             break;
