@@ -397,6 +397,7 @@ void Game::Switch_Pending_Scene() {
 }
 
 void Game::Register_Event_Sources() {
+    Set_Input_Display(display);
     if (al_is_keyboard_installed()) al_register_event_source(event_queue, al_get_keyboard_event_source());
     if (al_is_mouse_installed()) al_register_event_source(event_queue, al_get_mouse_event_source());
     al_register_event_source(event_queue, al_get_display_event_source(display));

@@ -81,7 +81,8 @@ private:
     // While a scene loads: no ticks, and Escape asks to quit as well.
     void Take_Loading_Events();
     void Draw_Loading(std::string what, float progress);
-    // Keyboard, mouse and display events, besides the timer's.
+    // Keyboard, mouse and display events, besides the timer's; the input
+    // follows this display's keyboard focus.
     void Register_Event_Sources();
     // True for a timer event that fell more than MAX_TICK_BACKLOG ticks behind.
     bool Is_Stale(const ALLEGRO_EVENT& event);

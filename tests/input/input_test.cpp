@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <array>
 #include <initializer_list>
-#include <set>
 #include <string>
 #include <tuple>
 
@@ -13,35 +12,48 @@ namespace {
 
 const int KEY = ALLEGRO_KEY_SPACE;
 const int A = ALLEGRO_KEY_A;
+const int LEFT_BUTTON = INPUT_MOUSE_FIRST;
+const int MIDDLE_BUTTON = INPUT_MOUSE_FIRST + 2;
 
 class Input_Test : public ::testing::Test {
 protected:
     // The state is global; every test starts from the zeroed program-start state.
     void SetUp() override {
-        for (bool* entries : {KB_Active, KB_Input, KB_Released, KB_DoublePressed, Keyboard_Pressed_Since_Poll,
+        for (bool* entries : {KB_Active, KB_Input, KB_Released, KB_DoublePressed, Keyboard_Event_Down,
                               Keyboard_Held_Before_Focus})
             std::fill(entries, entries + INPUT_ENTRIES, false);
-        for (int* entries : {KB_TimePressed, Keyboard_Last_Pressed, Keyboard_To_Double_Press})
+        for (int* entries : {KB_TimePressed, Keyboard_Last_Pressed, Keyboard_To_Double_Press, Keyboard_Presses_Pending})
             std::fill(entries, entries + INPUT_ENTRIES, 0);
-        mouse_x = mouse_y = mouse_z = 0;
+        mouse_x = mouse_y = mouse_z = event_mouse_x = event_mouse_y = event_mouse_z = 0;
         Init_Mapping();
     }
-    // `count` focused polls in which exactly the inputs in `held` are down.
-    static void Poll(const std::set<int>& held, int count = 1) {
-        for (int n = 0; n < count; n++)
-            for (int i = 0; i < INPUT_ENTRIES; i++)
-                if (Keys_To_Check[i]) Update_Input_Entry(i, held.count(i) > 0);
+    // `count` polls, as the ticks do with the display focused.
+    static void Poll(int count = 1) {
+        for (int n = 0; n < count; n++) Update_Input(true);
     }
-    // A hand-made event as the game's loop hands it on between polls.
-    static void Event(ALLEGRO_EVENT_TYPE type, int key_or_button = 0) {
+    // A hand-made event as the game's loop hands it on between polls; mouse
+    // events say where the pointer is.
+    static void Event(ALLEGRO_EVENT_TYPE type, int key_or_button = 0, std::array<int, 3> pointer = {}) {
         ALLEGRO_EVENT event = {};
         event.type = type;
-        if (type == ALLEGRO_EVENT_MOUSE_BUTTON_DOWN)
+        if (type >= ALLEGRO_EVENT_MOUSE_AXES && type <= ALLEGRO_EVENT_MOUSE_WARPED) {
             event.mouse.button = key_or_button;
-        else
+            event.mouse.x = pointer[0], event.mouse.y = pointer[1], event.mouse.z = pointer[2];
+        } else {
             event.keyboard.keycode = key_or_button;
+        }
         Handle_Input_Event(event);
     }
+    // The down or up event of an entry: a key, or a mouse button from INPUT_MOUSE_FIRST on.
+    static void Down(int entry) {
+        if (entry < INPUT_MOUSE_FIRST) return Event(ALLEGRO_EVENT_KEY_DOWN, entry);
+        Event(ALLEGRO_EVENT_MOUSE_BUTTON_DOWN, entry - INPUT_MOUSE_FIRST + 1);
+    }
+    static void Up(int entry) {
+        if (entry < INPUT_MOUSE_FIRST) return Event(ALLEGRO_EVENT_KEY_UP, entry);
+        Event(ALLEGRO_EVENT_MOUSE_BUTTON_UP, entry - INPUT_MOUSE_FIRST + 1);
+    }
+    static void Tap(int entry) { Down(entry), Up(entry); }
     // Each input's state, space-separated: A(ctive), I(nput), R(eleased), D(ouble pressed), then the time
     // pressed if any; "-" for none of them.
     static std::string Flags(std::initializer_list<int> keys) {
@@ -52,6 +64,12 @@ protected:
                                 (KB_TimePressed[key] ? std::to_string(KB_TimePressed[key]) : "");
             all += (all.empty() ? "" : " ") + (flags.empty() ? "-" : flags);
         }
+        return all;
+    }
+    // The flags of `key` at each of `count` polls, space-separated.
+    static std::string Polls(int key, int count) {
+        std::string all;
+        for (int n = 0; n < count; n++) Poll(), all += (n ? " " : "") + Flags({key});
         return all;
     }
 };
@@ -76,59 +94,94 @@ TEST_F(Input_Test, A_Key_Shows_One_Press_Counts_Held_Polls_To_2000_Then_One_Rele
         {false, 22, "-"},      {true, 1, "AI1"},   // R + 22 is not
         {false, 2, "-"},       {true, 1, "AID1"},  // every quick re-press counts again
         {false, 2, "-"},       {true, 1, "AID1"}};
+    bool held = false;
     int step = 0;
     for (const auto& [down, polls, flags] : steps) {
-        Poll(down ? std::set<int>{KEY} : std::set<int>{}, polls);
+        if (down != held) down ? Down(KEY) : Up(KEY), held = down;
+        Poll(polls);
         EXPECT_EQ(Flags({KEY}), flags) << "step " << step++;
     }
 }
 
-TEST_F(Input_Test, A_Tap_Between_Two_Polls_Is_Down_For_One_Poll_And_Released_On_The_Next) {
-    const int MIDDLE = INPUT_MOUSE_FIRST + 2;
-    Event(ALLEGRO_EVENT_KEY_DOWN, KEY);  // both down and up again before the poll
-    Event(ALLEGRO_EVENT_MOUSE_BUTTON_DOWN, 3);
+TEST_F(Input_Test, Every_Press_Shows_On_Exactly_One_Poll_However_The_Events_Fall_Between_Polls) {
+    // Ticks queued ahead of three taps: each tap shows on its own poll, a
+    // press right behind a shown one with the release between them.
+    Poll();
+    for (int n = 0; n < 3; n++) Tap(KEY);
+    EXPECT_EQ(Polls(KEY, 5), "AI1 AIRD1 AIRD1 R -");
+
+    Down(KEY);  // across a poll boundary, within the last release's double-press window
+    EXPECT_EQ(Polls(KEY, 2), "AID1 A2");
+    Up(KEY);
+    EXPECT_EQ(Polls(KEY, 2), "R -");
+
+    Tap(KEY), Down(KEY);  // a tap, then held
+    EXPECT_EQ(Polls(KEY, 3), "AID1 AIRD1 A2");
+    Tap(KEY);  // a tap while held shows too
+    EXPECT_EQ(Polls(KEY, 2), "AIRD1 R");
+}
+
+TEST_F(Input_Test, Mouse_Buttons_Follow_Their_Events_Like_Keys_And_Untracked_Inputs_Are_Ignored) {
+    Down(LEFT_BUTTON);
+    Tap(MIDDLE_BUTTON);
     Event(ALLEGRO_EVENT_KEY_DOWN, ALLEGRO_KEY_RSHIFT);  // untracked, like button 4
     Event(ALLEGRO_EVENT_MOUSE_BUTTON_DOWN, 4);
     Event(ALLEGRO_EVENT_MOUSE_AXES);
-    Poll({});
-    EXPECT_EQ(Flags({KEY, MIDDLE, ALLEGRO_KEY_RSHIFT, INPUT_MOUSE_FIRST + 3}), "AI1 AI1 - -");
-    Poll({});
-    EXPECT_EQ(Flags({KEY, MIDDLE}), "R R");
-    Poll({KEY});
-    Event(ALLEGRO_EVENT_KEY_DOWN, KEY);  // the event of the press this poll saw, come late
-    Poll({});
-    EXPECT_EQ(Flags({KEY}), "R") << "the press is not held one poll longer";
+    Poll();
+    EXPECT_EQ(Flags({LEFT_BUTTON, MIDDLE_BUTTON, ALLEGRO_KEY_RSHIFT, INPUT_MOUSE_FIRST + 3}), "AI1 AI1 - -");
+    Poll();
+    EXPECT_EQ(Flags({LEFT_BUTTON, MIDDLE_BUTTON}), "A2 R");
+    Up(LEFT_BUTTON);
+    Poll();
+    EXPECT_EQ(Flags({LEFT_BUTTON, MIDDLE_BUTTON}), "R -");
 }
 
-TEST_F(Input_Test, Focus_Loss_Silences_Keys_And_A_Key_Still_Reported_Down_Counts_Once_Pressed_Again) {
-    Poll({KEY}, 5);
-    Poll({KEY, A});
-    Poll({KEY});  // A's release opens its double-press window
+TEST_F(Input_Test, Focus_Loss_Silences_Keys_And_A_Key_Let_Go_Elsewhere_Counts_Once_Pressed_Again) {
+    Down(KEY), Down(LEFT_BUTTON), Poll(5);
+    Down(A), Poll();
+    Up(A), Poll();  // A's release opens its double-press window
+    Tap(A);         // a press no focused poll shows
     for (int n = 0; n < 3; n++) {
-        Clear_Keyboard();  // what every unfocused poll does
-        EXPECT_EQ(Flags({KEY, A}), "- -");
+        Update_Input(false);
+        EXPECT_EQ(Flags({KEY, A, LEFT_BUTTON}), "- - -");
     }
-    // Back in focus, the library still reports both keys down, though both may have been let go in the other window.
-    Poll({KEY, A});
-    EXPECT_EQ(Flags({KEY, A}), "- -");
-    Event(ALLEGRO_EVENT_KEY_CHAR, KEY);  // a key it has down comes back as a character only
-    Event(ALLEGRO_EVENT_KEY_DOWN, A);
-    Poll({KEY, A});
+    // Back in focus: Space was let go in the other window, and its key-up went
+    // there; a button's release would have come here.
+    Poll();
+    EXPECT_EQ(Flags({KEY, A, LEFT_BUTTON}), "- - AI1");
+    Event(ALLEGRO_EVENT_KEY_CHAR, KEY);  // a key the library still has down comes back as a character only
+    Down(A), Event(ALLEGRO_EVENT_KEY_CHAR, A);
+    Poll();
     EXPECT_EQ(Flags({KEY, A}), "AI1 AI1") << "the double-press window did not survive the focus loss";
+    Event(ALLEGRO_EVENT_KEY_CHAR, KEY), Event(ALLEGRO_EVENT_KEY_CHAR, A);  // the keys repeat: no new press
+    Poll();
+    EXPECT_EQ(Flags({KEY, A}), "A2 A2");
 
-    // Focus gone and back between two polls: held keys are released at once.
-    Event(ALLEGRO_EVENT_DISPLAY_SWITCH_IN);
-    Poll({KEY, A});
-    EXPECT_EQ(Flags({KEY, A}), "R R");
-    Poll({KEY});  // A seen up: from now on its level counts again
-    Poll({KEY, A});
-    EXPECT_EQ(Flags({KEY}), "-");
-    EXPECT_TRUE(KB_Input[A]);
+    // Focus gone and back between two polls: held keys are released at once,
+    // a press taken before it went still shows, the button is still held.
+    Tap(A);
+    Event(ALLEGRO_EVENT_DISPLAY_SWITCH_OUT), Event(ALLEGRO_EVENT_DISPLAY_SWITCH_IN);
+    Poll();
+    EXPECT_EQ(Flags({KEY, A, LEFT_BUTTON}), "R AIRD1 A4");
+    Poll();
+    EXPECT_EQ(Flags({KEY, A}), "- R");
 }
 
-TEST_F(Input_Test, Mouse_Motion_Is_The_Change_Since_The_Last_Poll) {
-    Update_Mouse(640, 360, 2);
-    EXPECT_EQ((std::array{mick_x, mick_y, mick_z}), (std::array{640.0f, 360.0f, 2.0f}));  // the first moves from 0
-    Update_Mouse(630, 380, -1);
-    EXPECT_EQ((std::array{mick_x, mick_y, mick_z}), (std::array{-10.0f, 20.0f, -3.0f}));
+TEST_F(Input_Test, The_Pointer_Follows_The_Mouse_Events_And_Its_Motion_Is_The_Change_Since_The_Last_Poll) {
+    auto motion = [] { return std::array{mick_x, mick_y, mick_z}; };
+    Event(ALLEGRO_EVENT_MOUSE_ENTER_DISPLAY, 0, {600, 300, 1});
+    Event(ALLEGRO_EVENT_MOUSE_AXES, 0, {640, 360, 2});
+    Poll();
+    EXPECT_EQ(motion(), (std::array{640.0f, 360.0f, 2.0f})) << "the first moves from 0";
+    // The right button pressed, then the pointer dragged up before the poll: both show on it.
+    Event(ALLEGRO_EVENT_MOUSE_BUTTON_DOWN, 2, {640, 360, 2});
+    Event(ALLEGRO_EVENT_MOUSE_AXES, 0, {630, 280, -1});
+    Poll();
+    EXPECT_EQ(Flags({INPUT_MOUSE_FIRST + 1}), "AI1");
+    EXPECT_EQ(motion(), (std::array{-10.0f, -80.0f, -3.0f}));
+    Event(ALLEGRO_EVENT_MOUSE_WARPED, 0, {700, 300, -1});
+    Update_Input(false);  // the pointer is followed without keyboard focus too
+    EXPECT_EQ((std::array{mouse_x, mouse_y, mouse_z}), (std::array{700.0f, 300.0f, -1.0f}));
+    Poll();
+    EXPECT_EQ(motion(), (std::array{0.0f, 0.0f, 0.0f}));
 }
