@@ -180,7 +180,8 @@ Bitmap* Load_Raw(Bitmap_Manager* store, std::string path, int flags, Bitmap* (Bi
 }
 
 ALLEGRO_BITMAP* Missing_Image(Bitmap_Manager* store) {
-    return With_New_Bitmap_Flags(Texture_Flags(), [store] { return store->Get_Bitmap(DEFAULT_MISSING_BITMAP)->Get_Bit(); });
+    return With_New_Bitmap_Flags(Texture_Flags(),
+                                 [store] { return store->Get_Bitmap(DEFAULT_MISSING_BITMAP)->Get_Bit(); });
 }
 
 // A texture copy of a memory image, or null when the GL cannot hold it.
@@ -240,7 +241,8 @@ std::string Time_Text(const std::string& path) {
     return ToString(Write_Time(path).time_since_epoch().count());
 }
 
-// Where writing the path puts the file: beside it, or where its link leads.
+// True when writing the path (through its link, if it is one) puts the file in
+// the path's own folder.
 bool Writes_Beside(const std::string& path) {
     std::error_code error;
     std::filesystem::path written = std::filesystem::weakly_canonical(
@@ -253,7 +255,7 @@ bool Writes_Beside(const std::string& path) {
 
 bool Is_Running(int pid) { return kill(pid, 0) == 0 || errno == EPERM; }
 
-// A temporary file of one of `written` whose writer is gone, or is this
+// A temporary file of one of WRITTEN_FILES whose writer is gone, or is this
 // process, which writes nothing while objects are built: it will never be renamed.
 bool Is_Stale_Temporary(const std::filesystem::directory_entry& entry) {
     std::error_code error;
@@ -342,8 +344,8 @@ void VObject_Complex::Update(float) {
 void VObject_Complex::Remove_Stale_Temporaries() {
     std::error_code error;
     std::vector<std::filesystem::path> stale;
-    for (std::filesystem::directory_iterator entry(folder, error); !error && entry != std::filesystem::directory_iterator();
-         entry.increment(error))
+    std::filesystem::directory_iterator end;
+    for (std::filesystem::directory_iterator entry(folder, error); !error && entry != end; entry.increment(error))
         if (Is_Stale_Temporary(*entry)) stale.push_back(entry->path());
     for (const std::filesystem::path& path : stale) std::filesystem::remove(path, error);
 }

@@ -70,10 +70,11 @@ TEST(Common, A_Temporary_File_Is_Known_By_The_Exact_Name_Its_Writer_Gives_It) {
     EXPECT_EQ(Kelvane::Temporary_File_Of("a/shadow.png", 4321), "a/shadow.png.4321.tmp");
     EXPECT_EQ(Kelvane::Temporary_File_Owner("shadow.png", "shadow.png.4321.tmp"), 4321);
     EXPECT_EQ(Kelvane::Temporary_File_Owner("a/shadow.png", "a/shadow.png.7.tmp"), 7);
-    for (const char* other : {"shadow.png.tmp", "shadow.png..tmp", "shadow.png.04321.tmp", "shadow.png.+4321.tmp",
-                              "shadow.png.-4321.tmp", "shadow.png. 4321.tmp", "shadow.png.0.tmp", "shadow.png.4321x.tmp",
-                              "shadow.png.4321.tmp.bak", "shadow.png.99999999999.tmp", "xshadow.png.4321.tmp",
-                              "shadow.pngx.4321.tmp", "normal.png.4321.tmp", "shadow.png"})
+    for (const char* other :
+         {"shadow.png.tmp", "shadow.png..tmp", "shadow.png.04321.tmp", "shadow.png.+4321.tmp", "shadow.png.-4321.tmp",
+          "shadow.png. 4321.tmp", "shadow.png.0.tmp", "shadow.png.4321x.tmp", "shadow.png.4321.tmp.bak",
+          "shadow.png.99999999999.tmp", "xshadow.png.4321.tmp", "shadow.pngx.4321.tmp", "normal.png.4321.tmp",
+          "shadow.png"})
         EXPECT_EQ(Kelvane::Temporary_File_Owner("shadow.png", other), 0) << other;
 }
 

@@ -258,14 +258,15 @@ TEST_F(Complex_Object_Test, Unusable_Sources_And_Settings_Are_Shown_But_Never_Ca
             Write_Image(path, w, h, [](int, int) { return al_map_rgba(128, 128, 255, 255); });
         };
     };
+    const std::string IN_ITS_PLACE = "; using the missing image in its place.\n";
     using Spoiler = std::tuple<std::string, std::function<void(const std::string&)>, std::string>;
     const std::vector<Spoiler> spoilers{
         {"diffuse.png", missing, ""},
         {"height.png", missing, ""},
         {"diffuse.png", too_wide, ""},
         {"normal.png", locked, ""},
-        {"height.png", resized(6, 8), ": height.png is 6 x 8 but diffuse.png is 8 x 8; using the missing image in its place.\n"},
-        {"normal.png", resized(8, 9), ": normal.png is 8 x 9 but diffuse.png is 8 x 8; using the missing image in its place.\n"}};
+        {"height.png", resized(6, 8), ": height.png is 6 x 8 but diffuse.png is 8 x 8" + IN_ITS_PLACE},
+        {"normal.png", resized(8, 9), ": normal.png is 8 x 9 but diffuse.png is 8 x 8" + IN_ITS_PLACE}};
     for (size_t i = 0; i < spoilers.size(); i++) {
         std::string name = "spoilt" + std::to_string(i);
         auto [file, spoil, said_after_folder] = spoilers[i];
@@ -343,7 +344,9 @@ TEST_F(Complex_Object_Test, Caches_Are_Used_As_They_Are_Until_Broken_Or_Older_Th
 TEST_F(Complex_Object_Test, A_Cache_Is_Fresh_While_Its_Sources_Are_As_When_It_Was_Cooked_Whatever_Their_Dates) {
     Make_Folder("rock", 8, 8, Constant(255), Constant(200), FULL_SETTINGS);
     auto now = std::filesystem::file_time_type::clock::now();
-    auto set_time = [](const std::string& file, auto time) { std::filesystem::last_write_time(Folder("rock") + file, time); };
+    auto set_time = [](const std::string& file, auto time) {
+        std::filesystem::last_write_time(Folder("rock") + file, time);
+    };
     set_time("height.png", now + std::chrono::hours(24));  // copied from a machine whose clock is a day ahead
     const std::string stale = "Object " + Folder("rock") + ": caches older than their sources; cooking them again.\n";
     EXPECT_EQ(std::get<0>(Start_Again("rock")), "");
@@ -410,7 +413,8 @@ TEST_F(Complex_Object_Test, A_Name_That_Is_Not_One_Folder_Name_Shows_The_Missing
     ALLEGRO_BITMAP* missing = store.Get_Bitmap(Kelvane::DEFAULT_MISSING_BITMAP)->Get_Bit();
     for (const std::string& name : names) {
         Kelvane::VObject_Complex* refused = nullptr;
-        EXPECT_EQ(Kelvane_Test::Printed([&] { refused = Build(name); }),
+        std::string said = Kelvane_Test::Printed([&] { refused = Build(name); });
+        EXPECT_EQ(said,
                   "Object name \"" + name + "\" is not one folder name in assets/objects/; showing the missing image.\n");
         EXPECT_EQ(Images(refused), (std::array<ALLEGRO_BITMAP*, 3>{missing, missing, nullptr})) << name;
         EXPECT_EQ((std::array{refused->Get_W(), refused->Get_H()}),
@@ -447,7 +451,8 @@ TEST_F(Complex_Object_Test, Files_Of_The_Folder_That_Link_Out_Of_It_Are_Read_But
     Kelvane_Test::Write_File(Folder("stone") + "own_settings.ini", "[General]\nHeight=300\n");
     fs::create_symlink("own_settings.ini", Folder("stone") + "settings.ini");
     fs::create_symlink("../rock/" + RECORD, Folder("stone") + RECORD);
-    EXPECT_EQ(Kelvane_Test::Printed([&] { Build("stone"); }), "Object " + Folder("stone") + ": " + RECORD + not_written);
+    EXPECT_EQ(Kelvane_Test::Printed([&] { Build("stone"); }),
+              "Object " + Folder("stone") + ": " + RECORD + not_written);
     EXPECT_EQ(Kelvane_Test::Read_File(Folder("stone") + "own_settings.ini"),
               "[General]\nHeight=300\nCenter_X=100\nCenter_Y=100\n");
     for (const std::string& cache : CACHES) EXPECT_TRUE(fs::is_regular_file(Folder("stone") + cache)) << cache;
@@ -484,9 +489,10 @@ TEST_F(Complex_Object_Test, Settings_That_Are_Not_Finite_Numbers_Take_Their_Defa
         Kelvane::VObject_Complex* object = nullptr;
         std::string said = Kelvane_Test::Printed([&] { object = Build(name, false); });
         EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), cases[i].lines) << said;
-        EXPECT_EQ((std::array{object->Get_Tall(), object->Get_CX(), object->Get_CY()}), cases[i].read) << cases[i].written;
-        EXPECT_EQ(Kelvane_Test::Read_File(Folder(name) + "settings.ini").rfind("[General]\n" + cases[i].written + "\n", 0), 0u)
-            << "only missing keys are added";
+        EXPECT_EQ((std::array{object->Get_Tall(), object->Get_CX(), object->Get_CY()}), cases[i].read)
+            << cases[i].written;
+        std::string kept = Kelvane_Test::Read_File(Folder(name) + "settings.ini");
+        EXPECT_EQ(kept.rfind("[General]\n" + cases[i].written + "\n", 0), 0u) << kept << "only missing keys are added";
     }
 }
 
