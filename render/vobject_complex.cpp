@@ -321,7 +321,6 @@ void VObject_Complex::Show_Missing_Image(Bitmap_Manager* store) {
                 OBJECTS_FOLDER.c_str());
     actual_bit = Missing_Image(store);
     actual_bit_normal = actual_bit;
-    fallback_sources = true;
     Take_Size();
 }
 
