@@ -36,7 +36,8 @@ public:
     void Update(float dt) override;
 
     // Packs normal.png's RGB and height.png's red (as alpha) into actual_bit_normal,
-    // a texture; null when the image cannot be made.
+    // a texture; null when the image cannot be made. A source whose size differs
+    // from diffuse.png's is replaced by the missing image, with one line saying so.
     void Generate_Normal_Map(Bitmap_Manager* store);
     // Drops every opaque diffuse pixel to the floor and stores the tallest height
     // over each footprint pixel in actual_bit_shadow (red = lo, green = hi, base 255);
