@@ -7,7 +7,7 @@
 #include <unistd.h>    // Required for: fsync(), getpid(), access()
 
 #include <cstdio>      // Required for: fprintf(), rename(), remove()
-#include <cstdlib>     // Required for: abort()
+#include <cstdlib>     // Required for: abort(), strtol()
 #include <filesystem>  // Required for: following a symbolic link before replacing its file
 #include <locale>
 
@@ -15,16 +15,7 @@ namespace Kelvane {
 
 namespace {
 
-// A link is followed one step, so that replacing the file keeps the user's
-// link (and a link into a missing folder fails rather than being replaced).
-std::string Link_Target(const std::string& path) {
-    std::error_code error;
-    std::filesystem::path link(path);
-    if (!std::filesystem::is_symlink(link, error)) return path;
-    std::filesystem::path target = std::filesystem::read_symlink(link, error);
-    if (error) return path;
-    return (target.is_absolute() ? target : link.parent_path() / target).string();
-}
+const std::string TEMPORARY_SUFFIX = ".tmp";
 
 // Writes and flushes to the disk, with the permissions given (none: the
 // defaults for a new file); the file is closed whatever happens.
@@ -57,14 +48,40 @@ bool Is_Plain_Name(std::string name) {
     return !name.empty() && name != "." && name != ".." && name.find_first_of("/\\") == std::string::npos;
 }
 
+// A link is followed one step, so that replacing the file keeps the user's
+// link (and a link into a missing folder fails rather than being replaced).
+std::string Write_Target(std::string path) {
+    std::error_code error;
+    std::filesystem::path link(path);
+    if (!std::filesystem::is_symlink(link, error)) return path;
+    std::filesystem::path target = std::filesystem::read_symlink(link, error);
+    if (error) return path;
+    return (target.is_absolute() ? target : link.parent_path() / target).string();
+}
+
+// The process id keeps two instances writing the same file apart.
+std::string Temporary_File_Of(std::string path, int pid) {
+    return path + "." + ToString(pid) + TEMPORARY_SUFFIX;
+}
+
+int Temporary_File_Owner(std::string path, std::string file) {
+    std::string prefix = path + ".";
+    if (file.rfind(prefix, 0) != 0) return 0;
+    const char* digits = file.c_str() + prefix.size();
+    if (*digits < '1' || *digits > '9') return 0;  // no sign, space or leading zero
+    long pid = std::strtol(digits, nullptr, 10);
+    // Only the exact name Temporary_File_Of gives, of a pid a process can have.
+    if (pid <= 0 || pid > 2147483647L) return 0;
+    return Temporary_File_Of(path, static_cast<int>(pid)) == file ? static_cast<int>(pid) : 0;
+}
+
 bool Write_File_Whole(std::string path, const std::function<bool(ALLEGRO_FILE*)>& write) {
-    std::string target = Link_Target(path);
+    std::string target = Write_Target(path);
     struct stat existing;
     bool exists = stat(target.c_str(), &existing) == 0;
     // A file made read-only stays as it is, as it would for a write in place.
     if (exists && access(target.c_str(), W_OK) != 0) return false;
-    // The process id keeps two instances writing the same file apart.
-    std::string temporary = target + "." + ToString(getpid()) + ".tmp";
+    std::string temporary = Temporary_File_Of(target, getpid());
     if (Write_Durably(temporary, exists ? &existing : nullptr, write) &&
         std::rename(temporary.c_str(), target.c_str()) == 0)
         return true;
@@ -80,11 +97,17 @@ void Assertion_Failed(const char* expression, const char* file, int line, const 
 }  // namespace Kelvane
 
 float ToFloat(std::string text) {
+    float value = 0.0f;
+    return Read_Float(text, value) ? value : 0.0f;
+}
+
+bool Read_Float(std::string text, float& value) {
     std::istringstream stream(text, std::ios::in);
     stream.imbue(std::locale::classic());
-    float value = 0.0f;
-    if (!(stream >> value)) return 0.0f;
-    return value;
+    float read = 0.0f;
+    if (!(stream >> read)) return false;
+    value = read;
+    return true;
 }
 
 int Truncate_To_Int(float value) {

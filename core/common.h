@@ -54,6 +54,14 @@ bool Is_Plain_Name(std::string name);
 // a file that may not be written is not replaced. False, with no temporary file
 // left, on any failure (the old file then stays as it was).
 bool Write_File_Whole(std::string path, const std::function<bool(ALLEGRO_FILE*)>& write);
+// The file Write_File_Whole(path) replaces: the path itself, or where a symbolic
+// link there leads, followed one step. Its temporary file lies beside it.
+std::string Write_Target(std::string path);
+// The temporary file Write_File_Whole fills for `path` in the process `pid`.
+std::string Temporary_File_Of(std::string path, int pid);
+// The process that named `file` as its temporary file for `path`
+// (Temporary_File_Of), or 0 when `file` is no such name.
+int Temporary_File_Owner(std::string path, std::string file);
 
 // Always-on precondition check: names the source file and what the caller did wrong.
 [[noreturn]] void Assertion_Failed(const char* expression, const char* file, int line, const char* message);
@@ -79,6 +87,9 @@ struct Vec2D {
 // Reads the longest numeric prefix after leading white space (classic locale);
 // a text that does not start with a number gives 0.
 float ToFloat(std::string text);
+// ToFloat's reading, but false when the text does not start with a number or
+// the number is beyond a float's range (so "nan", "inf" and "1e999" are refused).
+bool Read_Float(std::string text, float& value);
 
 // Default stream formatting: floats in 6 significant digits (60, 0.5, 1e+06).
 template <typename T>

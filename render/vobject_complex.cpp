@@ -2,11 +2,16 @@
 
 #include <allegro5/allegro.h>
 
+#include <signal.h>  // Required for: kill(), to tell whether a temporary file's writer still runs
+#include <unistd.h>  // Required for: getpid()
+
 #include <algorithm>  // Required for: max()
-#include <cstddef>    // Required for: ptrdiff_t
+#include <array>
+#include <cerrno>  // Required for: errno, EPERM
+#include <cstddef>  // Required for: ptrdiff_t
 #include <cstdint>
 #include <cstdio>      // Required for: printf()
-#include <filesystem>  // Required for: last_write_time(), to tell a stale cache
+#include <filesystem>  // Required for: last_write_time(), weakly_canonical(), directory_iterator
 #include <vector>
 
 #include "core/common.h"
@@ -26,7 +31,12 @@ const std::string HEIGHT_FILE = "height.png";
 const std::string SETTINGS_FILE = "settings.ini";
 const std::string NORMAL_CACHE_FILE = "normal_cooked.png";
 const std::string SHADOW_CACHE_FILE = "shadow.png";
+// Per cache, the write times of the cache and of its sources when it was written.
+const std::string RECORD_FILE = "cache_sources.ini";
 const std::string SETTINGS_SECTION = "General";
+// What the caches are made from, and the files this object writes.
+const std::array<std::string, 4> SOURCE_FILES{DIFFUSE_FILE, NORMAL_FILE, HEIGHT_FILE, SETTINGS_FILE};
+const std::array<std::string, 4> WRITTEN_FILES{NORMAL_CACHE_FILE, SHADOW_CACHE_FILE, SETTINGS_FILE, RECORD_FILE};
 
 const float DEFAULT_TALL = 500.0f;
 const float DEFAULT_CENTER = 100.0f;
@@ -148,37 +158,39 @@ bool Store_Grid(const Column_Grid& grid, ALLEGRO_BITMAP* image) {
     return true;
 }
 
-// Loads through the store with the given new-bitmap flags, restoring the caller's.
+// Runs `work` with the given new-bitmap flags, then restores the caller's.
+template <typename Work>
+auto With_New_Bitmap_Flags(int flags, const Work& work) {
+    int previous = al_get_new_bitmap_flags();
+    al_set_new_bitmap_flags(flags);
+    auto result = work();
+    al_set_new_bitmap_flags(previous);
+    return result;
+}
+
+// The caller's flags, but textures whatever they say: the shaders draw them.
+int Texture_Flags() { return al_get_new_bitmap_flags() & ~ALLEGRO_MEMORY_BITMAP; }
+
+// Loads through the store with the given new-bitmap flags.
 // Cooked and source data images keep their raw channels: premultiplying on load
 // would scale the normal by the height and make a cached map differ from a fresh one.
 Bitmap* Load_Raw(Bitmap_Manager* store, std::string path, int flags, Bitmap* (Bitmap_Manager::*load)(std::string)) {
-    int previous = al_get_new_bitmap_flags();
-    al_set_new_bitmap_flags(flags | ALLEGRO_NO_PREMULTIPLIED_ALPHA);
-    Bitmap* entry = (store->*load)(path);
-    al_set_new_bitmap_flags(previous);
-    return entry;
+    return With_New_Bitmap_Flags(flags | ALLEGRO_NO_PREMULTIPLIED_ALPHA, [&] { return (store->*load)(path); });
 }
 
-// Written whole or not at all; a read-only folder or a full disk just means
-// cooking again next time.
-void Save_Cache(const std::string& path, ALLEGRO_BITMAP* image) {
-    bool saved = Write_File_Whole(path, [image](ALLEGRO_FILE* file) {
-        bool written = al_save_bitmap_f(file, ".png", image);
-        // NOTE: Allegro's PNG writer leaves the image locked when a write fails.
-        if (al_is_bitmap_locked(image)) al_unlock_bitmap(image);
-        return written;
-    });
-    if (!saved) std::printf("Cache %s couldn't be written; it will be cooked again next time.\n", path.c_str());
+ALLEGRO_BITMAP* Missing_Image(Bitmap_Manager* store) {
+    return With_New_Bitmap_Flags(Texture_Flags(),
+                                 [store] { return store->Get_Bitmap(DEFAULT_MISSING_BITMAP)->Get_Bit(); });
 }
 
 // A texture copy of a memory image, or null when the GL cannot hold it.
 ALLEGRO_BITMAP* Upload(ALLEGRO_BITMAP* image) {
-    ALLEGRO_BITMAP* texture = al_clone_bitmap(image);
-    if (texture && Bitmap::Is_Refused_Texture(texture)) {
+    return With_New_Bitmap_Flags(Texture_Flags(), [image]() -> ALLEGRO_BITMAP* {
+        ALLEGRO_BITMAP* texture = al_clone_bitmap(image);
+        if (!texture || !Bitmap::Is_Refused_Texture(texture)) return texture;
         al_destroy_bitmap(texture);
         return nullptr;
-    }
-    return texture;
+    });
 }
 
 void Unlock_If_Locked(ALLEGRO_BITMAP* image, ALLEGRO_LOCKED_REGION* lock) {
@@ -193,7 +205,8 @@ bool Pack_Normal_And_Height(ALLEGRO_BITMAP* normal, ALLEGRO_BITMAP* height, ALLE
     int height_w = al_get_bitmap_width(height);
     int height_h = al_get_bitmap_height(height);
     ALLEGRO_LOCKED_REGION* normal_lock = Lock_Words(normal, ALLEGRO_LOCK_READONLY);
-    ALLEGRO_LOCKED_REGION* height_lock = Lock_Words(height, ALLEGRO_LOCK_READONLY);
+    // Both may be the missing image, which can be locked only once.
+    ALLEGRO_LOCKED_REGION* height_lock = height == normal ? normal_lock : Lock_Words(height, ALLEGRO_LOCK_READONLY);
     ALLEGRO_LOCKED_REGION* result_lock = Lock_Words(result, ALLEGRO_LOCK_WRITEONLY);
     bool locked = normal_lock && height_lock && result_lock;
     int width = al_get_bitmap_width(result);
@@ -211,7 +224,7 @@ bool Pack_Normal_And_Height(ALLEGRO_BITMAP* normal, ALLEGRO_BITMAP* height, ALLE
         }
     }
     Unlock_If_Locked(result, result_lock);
-    Unlock_If_Locked(height, height_lock);
+    if (height != normal) Unlock_If_Locked(height, height_lock);
     Unlock_If_Locked(normal, normal_lock);
     return locked;
 }
@@ -222,35 +235,97 @@ std::filesystem::file_time_type Write_Time(const std::string& path) {
     return missing ? std::filesystem::file_time_type::min() : time;
 }
 
+// Exact, so that a record matches only the very same times.
+std::string Time_Text(const std::string& path) {
+    return ToString(Write_Time(path).time_since_epoch().count());
+}
+
+// True when writing the path (through its link, if it is one) puts the file in
+// the path's own folder.
+bool Writes_Beside(const std::string& path) {
+    std::error_code error;
+    std::filesystem::path written = std::filesystem::weakly_canonical(
+        std::filesystem::path(Write_Target(path)).parent_path(), error);
+    std::error_code folder_error;
+    std::filesystem::path folder =
+        std::filesystem::weakly_canonical(std::filesystem::path(path).parent_path(), folder_error);
+    return !error && !folder_error && written == folder;
+}
+
+bool Is_Running(int pid) { return kill(pid, 0) == 0 || errno == EPERM; }
+
+// A temporary file of one of WRITTEN_FILES whose writer is gone, or is this
+// process, which writes nothing while objects are built: it will never be renamed.
+bool Is_Stale_Temporary(const std::filesystem::directory_entry& entry) {
+    std::error_code error;
+    if (!entry.is_regular_file(error) || entry.is_symlink(error)) return false;
+    for (const std::string& file : WRITTEN_FILES) {
+        int owner = Temporary_File_Owner(file, entry.path().filename().string());
+        if (owner) return owner == getpid() || !Is_Running(owner);
+    }
+    return false;
+}
+
 }  // namespace
 
 VObject_Complex::VObject_Complex(Bitmap_Manager* store, Camera* camera, std::string name, float x, float y,
                                  float z, float scale, bool shadow)
-    : actual_bit_normal(nullptr), actual_bit_shadow(nullptr), tall(0.0f), scale(scale), has_shadow(shadow),
-      name(name), folder(Folder_Of(name)), fallback_sources(false), selected(false), hover(false), light(nullptr) {
-    Read_Settings();
-    // After the settings: a settings.ini completed just now makes the caches stale
-    // at once, rather than on the next start.
-    bool refresh = Caches_Stale();
-    Bitmap* diffuse = store->Get_Bitmap(folder + DIFFUSE_FILE);
-    actual_bit = diffuse->Get_Bit();
-    fallback_sources = diffuse->Is_Fallback();
+    : actual_bit_normal(nullptr), actual_bit_shadow(nullptr), tall(DEFAULT_TALL), scale(scale),
+      has_shadow(shadow), name(name), folder(Is_Plain_Name(name) ? Folder_Of(name) : ""), fallback_sources(false),
+      selected(false), hover(false), light(nullptr) {
     type = VOBJECT_TYPE_COMPLEX;
     this->x = x;
     this->y = y;
     this->z = z;
-    w = static_cast<float>(al_get_bitmap_width(actual_bit));
-    h = static_cast<float>(al_get_bitmap_height(actual_bit));
+    cx = DEFAULT_CENTER;
+    cy = DEFAULT_CENTER;
     tint = al_map_rgb(255, 255, 255);
     angle = 0.0f;
     flags = 0;
     visible = true;
-    Load_Or_Cook_Normal_Map(store, refresh);
-    if (!has_shadow) return;
-    actual_bit_shadow = Load_Or_Make(store, SHADOW_CACHE_FILE, refresh, [this, camera] {
-        Generate_Shadow_Bit(camera);
-        return actual_bit_shadow;
-    });
+    if (folder.empty())
+        Show_Missing_Image(store);
+    else
+        Build_From_Folder(store, camera);
+}
+
+void VObject_Complex::Build_From_Folder(Bitmap_Manager* store, Camera* camera) {
+    // The first object of the folder in this run tidies and reports; the others share what it made.
+    bool first = !store->Get_Stored_Bitmap(folder + NORMAL_CACHE_FILE);
+    if (first) Remove_Stale_Temporaries();
+    Read_Settings(first);
+    // After the settings: a settings.ini completed just now makes the caches stale
+    // at once, rather than on the next start.
+    bool refresh = Caches_Stale(store);
+    Bitmap* diffuse = store->Get_Bitmap(folder + DIFFUSE_FILE);
+    actual_bit = diffuse->Get_Bit();
+    fallback_sources = diffuse->Is_Fallback();
+    Take_Size();
+    std::vector<std::string> saved;
+    Load_Or_Cook_Normal_Map(store, refresh, saved);
+    if (has_shadow) {
+        actual_bit_shadow = Load_Or_Make(
+            store, SHADOW_CACHE_FILE, refresh,
+            [this, camera] {
+                Generate_Shadow_Bit(camera);
+                return actual_bit_shadow;
+            },
+            saved);
+    }
+    Record_Sources(saved);
+}
+
+void VObject_Complex::Show_Missing_Image(Bitmap_Manager* store) {
+    std::printf("Object name \"%s\" is not one folder name in %s; showing the missing image.\n", name.c_str(),
+                OBJECTS_FOLDER.c_str());
+    actual_bit = Missing_Image(store);
+    actual_bit_normal = actual_bit;
+    Take_Size();
+}
+
+void VObject_Complex::Take_Size() {
+    w = static_cast<float>(al_get_bitmap_width(actual_bit));
+    h = static_cast<float>(al_get_bitmap_height(actual_bit));
 }
 
 std::string VObject_Complex::Folder_Of(std::string name) {
@@ -264,75 +339,169 @@ void VObject_Complex::Update(float) {
     light->Set_Z(z);
 }
 
-void VObject_Complex::Read_Settings() {
-    Config settings(folder + SETTINGS_FILE);
-    tall = settings.Get_Float(SETTINGS_SECTION, "Height", DEFAULT_TALL);
-    cx = settings.Get_Float(SETTINGS_SECTION, "Center_X", DEFAULT_CENTER);
-    cy = settings.Get_Float(SETTINGS_SECTION, "Center_Y", DEFAULT_CENTER);
-    settings.Save();
+void VObject_Complex::Remove_Stale_Temporaries() {
+    std::error_code error;
+    std::vector<std::filesystem::path> stale;
+    std::filesystem::directory_iterator end;
+    for (std::filesystem::directory_iterator entry(folder, error); !error && entry != end; entry.increment(error))
+        if (Is_Stale_Temporary(*entry)) stale.push_back(entry->path());
+    for (const std::filesystem::path& path : stale) std::filesystem::remove(path, error);
 }
 
-bool VObject_Complex::Caches_Stale() {
-    std::filesystem::file_time_type newest_source = std::filesystem::file_time_type::min();
-    for (const std::string& source : {DIFFUSE_FILE, NORMAL_FILE, HEIGHT_FILE, SETTINGS_FILE})
-        newest_source = std::max(newest_source, Write_Time(folder + source));
+void VObject_Complex::Read_Settings(bool report) {
+    Config settings(folder + SETTINGS_FILE);
+    if (report && !settings.Is_Loaded())
+        std::printf("Object %s: %s couldn't be read; using the defaults and leaving the file as it is.\n",
+                    folder.c_str(), SETTINGS_FILE.c_str());
+    tall = Read_Setting(settings, "Height", DEFAULT_TALL, true, report);
+    cx = Read_Setting(settings, "Center_X", DEFAULT_CENTER, false, report);
+    cy = Read_Setting(settings, "Center_Y", DEFAULT_CENTER, false, report);
+    if (May_Write(SETTINGS_FILE, report)) settings.Save();
+}
+
+float VObject_Complex::Read_Setting(Config& settings, const std::string& key, float fallback, bool positive,
+                                    bool report) {
+    std::string text = settings.Get_String(SETTINGS_SECTION, key, ToString(fallback));
+    float value = 0.0f;
+    if (Read_Float(text, value) && (!positive || value > 0.0f)) return value;
+    if (report)
+        std::printf("Object %s: %s %s = %s is not a finite number%s; using %s.\n", folder.c_str(),
+                    SETTINGS_FILE.c_str(), key.c_str(), text.c_str(), positive ? " above 0" : "",
+                    ToString(fallback).c_str());
+    return fallback;
+}
+
+bool VObject_Complex::Caches_Stale(Bitmap_Manager* store) {
+    Config record(folder + RECORD_FILE);
     for (const std::string& cache : {NORMAL_CACHE_FILE, SHADOW_CACHE_FILE}) {
         if (cache == SHADOW_CACHE_FILE && !has_shadow) continue;
-        std::filesystem::file_time_type made = Write_Time(folder + cache);
-        if (made == std::filesystem::file_time_type::min() || made >= newest_source) continue;
+        // Taken from the store as it is, whatever the disk holds now.
+        if (store->Get_Stored_Bitmap(folder + cache)) continue;
+        if (!File_Exists(folder + cache) || Cache_Fresh(record, cache)) continue;
         std::printf("Object %s: caches older than their sources; cooking them again.\n", folder.c_str());
         return true;
     }
     return false;
 }
 
-void VObject_Complex::Load_Or_Cook_Normal_Map(Bitmap_Manager* store, bool refresh) {
-    actual_bit_normal = Load_Or_Make(store, NORMAL_CACHE_FILE, refresh, [this, store] {
-        Generate_Normal_Map(store);
-        return actual_bit_normal;
+bool VObject_Complex::Cache_Fresh(Config& record, const std::string& cache) {
+    // A record of another file (a cache edited by hand, or replaced) tells nothing.
+    if (record.Get_String(cache, cache, "") == Time_Text(folder + cache)) {
+        for (const std::string& source : SOURCE_FILES)
+            if (record.Get_String(cache, source, "") != Time_Text(folder + source)) return false;
+        return true;
+    }
+    std::filesystem::file_time_type newest_source = std::filesystem::file_time_type::min();
+    for (const std::string& source : SOURCE_FILES) newest_source = std::max(newest_source, Write_Time(folder + source));
+    return Write_Time(folder + cache) >= newest_source;
+}
+
+bool VObject_Complex::May_Write(const std::string& file, bool report) {
+    if (Writes_Beside(folder + file)) return true;
+    if (report)
+        std::printf("Object %s: %s is a link that leads out of the folder; it is not written.\n", folder.c_str(),
+                    file.c_str());
+    return false;
+}
+
+// A read-only folder or a full disk just means cooking again next time.
+bool VObject_Complex::Save_Cache(const std::string& file, ALLEGRO_BITMAP* image) {
+    if (!May_Write(file, true)) return false;
+    std::string path = folder + file;
+    bool saved = Write_File_Whole(path, [image](ALLEGRO_FILE* written) {
+        bool complete = al_save_bitmap_f(written, ".png", image);
+        // NOTE: Allegro's PNG writer leaves the image locked when a write fails.
+        if (al_is_bitmap_locked(image)) al_unlock_bitmap(image);
+        return complete;
     });
+    if (!saved) std::printf("Cache %s couldn't be written; it will be cooked again next time.\n", path.c_str());
+    return saved;
+}
+
+// A source dated in the future (copied from a machine whose clock was ahead)
+// then still matches its record on the next start.
+void VObject_Complex::Record_Sources(const std::vector<std::string>& caches) {
+    if (caches.empty()) return;
+    Config record(folder + RECORD_FILE);
+    for (const std::string& cache : caches) {
+        record.Set_String(cache, cache, Time_Text(folder + cache));
+        for (const std::string& source : SOURCE_FILES) record.Set_String(cache, source, Time_Text(folder + source));
+    }
+    if (May_Write(RECORD_FILE, true)) record.Save();
+}
+
+void VObject_Complex::Load_Or_Cook_Normal_Map(Bitmap_Manager* store, bool refresh, std::vector<std::string>& saved) {
+    actual_bit_normal = Load_Or_Make(
+        store, NORMAL_CACHE_FILE, refresh,
+        [this, store] {
+            Generate_Normal_Map(store);
+            return actual_bit_normal;
+        },
+        saved);
     if (actual_bit_normal) return;
     // The renderer binds every object's normal map: the checker is better than nothing.
     std::printf("Object %s: its normal map couldn't be made. Using the missing image.\n", folder.c_str());
-    actual_bit_normal = store->Get_Bitmap(DEFAULT_MISSING_BITMAP)->Get_Bit();
+    actual_bit_normal = Missing_Image(store);
     fallback_sources = true;
 }
 
 ALLEGRO_BITMAP* VObject_Complex::Load_Or_Make(Bitmap_Manager* store, const std::string& file, bool refresh,
-                                              const std::function<ALLEGRO_BITMAP*()>& make) {
+                                              const std::function<ALLEGRO_BITMAP*()>& make,
+                                              std::vector<std::string>& saved) {
     std::string cache = folder + file;
+    // An earlier object of the folder loaded or made it in this run: shared, so
+    // a folder is cooked once per run whatever the disk does.
+    if (Bitmap* shared = store->Get_Stored_Bitmap(cache)) {
+        fallback_sources = fallback_sources || shared->Is_Fallback();
+        return shared->Get_Bit();
+    }
     if (!refresh && File_Exists(cache)) {
-        // Textures whatever the caller's flags: the shaders draw them.
-        int flags = al_get_new_bitmap_flags() & ~ALLEGRO_MEMORY_BITMAP;
-        Bitmap* cached = Load_Raw(store, cache, flags, &Bitmap_Manager::Get_Usable_Bitmap);
+        Bitmap* cached = Load_Raw(store, cache, Texture_Flags(), &Bitmap_Manager::Get_Usable_Bitmap);
         if (cached) return cached->Get_Bit();
         std::printf("Cache %s can't be used; cooking it again.\n", cache.c_str());
     }
     ALLEGRO_BITMAP* image = make();
     if (!image) return nullptr;
-    if (!fallback_sources) Save_Cache(cache, image);
-    store->Replace_Bitmap(cache, image);  // objects built after this one share it
+    if (!fallback_sources && Save_Cache(file, image)) saved.push_back(file);
+    store->Replace_Bitmap(cache, image, fallback_sources);
     return image;
 }
 
 void VObject_Complex::Generate_Normal_Map(Bitmap_Manager* store) {
     std::string normal_path = folder + NORMAL_FILE;
     std::string height_path = folder + HEIGHT_FILE;
+    bool diffuse_usable = !fallback_sources;
     // Memory images, as large as they come: the packing runs on the CPU and the
     // result is uploaded once.
     Bitmap* normal = Load_Raw(store, normal_path, ALLEGRO_MEMORY_BITMAP, &Bitmap_Manager::Get_Bitmap);
     Bitmap* height = Load_Raw(store, height_path, ALLEGRO_MEMORY_BITMAP, &Bitmap_Manager::Get_Bitmap);
-    if (normal->Is_Fallback() || height->Is_Fallback()) fallback_sources = true;
-    al_set_new_bitmap_flags(ALLEGRO_MEMORY_BITMAP);
-    ALLEGRO_BITMAP* result = al_create_bitmap(Truncate_To_Int(w), Truncate_To_Int(h));
-    bool packed = result && Pack_Normal_And_Height(normal->Get_Bit(), height->Get_Bit(), result);
+    ALLEGRO_BITMAP* normal_image = Matching_Source(store, normal, NORMAL_FILE, diffuse_usable);
+    ALLEGRO_BITMAP* height_image = Matching_Source(store, height, HEIGHT_FILE, diffuse_usable);
+    ALLEGRO_BITMAP* result = With_New_Bitmap_Flags(
+        ALLEGRO_MEMORY_BITMAP, [this] { return al_create_bitmap(Truncate_To_Int(w), Truncate_To_Int(h)); });
+    bool packed = result && Pack_Normal_And_Height(normal_image, height_image, result);
     // The sources are not needed again; dropping their entries makes a second
     // cook (after a failed save) reload them instead of meeting dead images.
     store->Release_Bitmap(normal_path);
     store->Release_Bitmap(height_path);
-    al_set_new_bitmap_flags(0);
     actual_bit_normal = packed ? Upload(result) : nullptr;
     if (result) al_destroy_bitmap(result);
+}
+
+ALLEGRO_BITMAP* VObject_Complex::Matching_Source(Bitmap_Manager* store, Bitmap* source, const std::string& file,
+                                                 bool diffuse_usable) {
+    if (source->Is_Fallback()) fallback_sources = true;
+    ALLEGRO_BITMAP* image = source->Get_Bit();
+    int width = al_get_bitmap_width(image);
+    int rows = al_get_bitmap_height(image);
+    // Against a fallback diffuse image any size differs, and that was said already.
+    if (source->Is_Fallback() || !diffuse_usable || (width == Truncate_To_Int(w) && rows == Truncate_To_Int(h)))
+        return image;
+    std::printf("Object %s: %s is %d x %d but %s is %d x %d; using the missing image in its place.\n",
+                folder.c_str(), file.c_str(), width, rows, DIFFUSE_FILE.c_str(), Truncate_To_Int(w),
+                Truncate_To_Int(h));
+    fallback_sources = true;
+    return Missing_Image(store);
 }
 
 void VObject_Complex::Generate_Shadow_Bit(Camera* camera) {
@@ -342,7 +511,7 @@ void VObject_Complex::Generate_Shadow_Bit(Camera* camera) {
     actual_bit_shadow = nullptr;
     if (!Cast_Footprint(camera, grid)) return;
     Clean_Shadow(grid, width, rows);
-    ALLEGRO_BITMAP* sprite = al_create_bitmap(width, rows);
+    ALLEGRO_BITMAP* sprite = With_New_Bitmap_Flags(Texture_Flags(), [=] { return al_create_bitmap(width, rows); });
     if (sprite && Store_Grid(grid, sprite)) {
         actual_bit_shadow = sprite;
         return;

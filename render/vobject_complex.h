@@ -12,8 +12,10 @@
 
 namespace Kelvane {
 
+class Bitmap;
 class Bitmap_Manager;
 class Camera;
+class Config;
 class Light;
 
 class VObject_Complex : public VObject {
@@ -21,7 +23,10 @@ public:
     // Loads the folder, reads settings.ini (written back when a key was added),
     // and takes the cooked normal map and (with `shadow`) the shadow sprite from
     // the cache files, or generates and saves them when a cache is missing,
-    // unusable or older than a source. The camera and store are used only here.
+    // unusable or made from other sources. A folder is read and cooked once per
+    // store: later objects of it share the first one's images. A name that is
+    // not one folder name (Is_Plain_Name) gives an object showing the missing
+    // image, and a line saying so. The camera and store are used only here.
     VObject_Complex(Bitmap_Manager* store, Camera* camera, std::string name, float x, float y, float z,
                     float scale, bool shadow);
     // The asset folder an object of that name is built from: "assets/objects/<name>/".
@@ -31,7 +36,8 @@ public:
     void Update(float dt) override;
 
     // Packs normal.png's RGB and height.png's red (as alpha) into actual_bit_normal,
-    // a texture; null when the image cannot be made.
+    // a texture; null when the image cannot be made. A source whose size differs
+    // from diffuse.png's is replaced by the missing image, with one line saying so.
     void Generate_Normal_Map(Bitmap_Manager* store);
     // Drops every opaque diffuse pixel to the floor and stores the tallest height
     // over each footprint pixel in actual_bit_shadow (red = lo, green = hi, base 255);
@@ -54,16 +60,43 @@ public:
     Light* Get_Light() { return light; }
 
 private:
-    // tall, cx and cy from settings.ini, which is saved when a missing key was added with its default.
-    void Read_Settings();
-    // True, after one line on standard output, when a cache this object uses
-    // is older than one of the folder's sources.
-    bool Caches_Stale();
-    void Load_Or_Cook_Normal_Map(Bitmap_Manager* store, bool refresh);
-    // The cache's image when it is there, usable and not to be refreshed; else
-    // what `make` returns, saved as the cache unless it came from a fallback image.
+    void Build_From_Folder(Bitmap_Manager* store, Camera* camera);
+    // For a name that would lead out of assets/objects/: reads and writes nothing.
+    void Show_Missing_Image(Bitmap_Manager* store);
+    // w and h: the diffuse image's size.
+    void Take_Size();
+    // Deletes the temporary files that writes of this folder's own files left
+    // behind when their process ended before renaming them.
+    void Remove_Stale_Temporaries();
+    // tall, cx and cy from settings.ini, which is saved when a missing key was
+    // added with its default. `report`: say what is wrong with the file.
+    void Read_Settings(bool report);
+    // A finite number (above 0 when `positive`), or the default, with one line
+    // when `report`; the file keeps what the user wrote.
+    float Read_Setting(Config& settings, const std::string& key, float fallback, bool positive, bool report);
+    // True, after one line on standard output, when a cache this object will
+    // read from the disk was made from other sources than the folder's now.
+    bool Caches_Stale(Bitmap_Manager* store);
+    // Made from the sources as they are now: as its record says, or, without a
+    // record of it, at least as new as every source.
+    bool Cache_Fresh(Config& record, const std::string& cache);
+    // True when writing `file` stays in the folder: false, with one line when
+    // `report`, for a symbolic link that leads out of it.
+    bool May_Write(const std::string& file, bool report);
+    // Writes the cache whole or not at all; false, after one line, when it was not written.
+    bool Save_Cache(const std::string& file, ALLEGRO_BITMAP* image);
+    // Records the times of the caches written just now and of their sources.
+    void Record_Sources(const std::vector<std::string>& caches);
+    void Load_Or_Cook_Normal_Map(Bitmap_Manager* store, bool refresh, std::vector<std::string>& saved);
+    // The cache's image when an earlier object of the folder has it, or when it is
+    // there, usable and not to be refreshed; else what `make` returns, saved as
+    // the cache (and then listed in `saved`) unless it came from a fallback image.
     ALLEGRO_BITMAP* Load_Or_Make(Bitmap_Manager* store, const std::string& file, bool refresh,
-                                 const std::function<ALLEGRO_BITMAP*()>& make);
+                                 const std::function<ALLEGRO_BITMAP*()>& make, std::vector<std::string>& saved);
+    // The source's image when it has the diffuse image's size; else, after one
+    // line saying which image has which size, the missing image in its place.
+    ALLEGRO_BITMAP* Matching_Source(Bitmap_Manager* store, Bitmap* source, const std::string& file,
+                                    bool diffuse_usable);
     // Drops every casting pixel into `grid` (column-major, w x h words). False,
     // after one line on standard output, when a height does not fit the encoding.
     bool Cast_Footprint(Camera* camera, std::vector<uint32_t>& grid);
@@ -75,7 +108,7 @@ private:
     float scale;
     bool has_shadow;
     std::string name;
-    std::string folder;
+    std::string folder;  // empty for a name that is refused
     // The diffuse, normal or height image is the fallback: what is made from it
     // is shown, but never cached, so restoring the file brings the object back.
     bool fallback_sources;

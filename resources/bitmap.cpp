@@ -54,7 +54,7 @@ Bitmap::Bitmap(std::string path) : name(path), bit(nullptr), fallback(false) {
     fallback = true;
 }
 
-Bitmap::Bitmap(std::string name, ALLEGRO_BITMAP* image) : name(name), bit(image), fallback(false) {}
+Bitmap::Bitmap(std::string name, ALLEGRO_BITMAP* image, bool fallback) : name(name), bit(image), fallback(fallback) {}
 
 // NOTE: Allegro quietly falls back to a memory image; without a display every
 // image is one, and then that is what the caller asked for.

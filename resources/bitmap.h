@@ -15,7 +15,8 @@ public:
     // message on standard output; no fallback ends the process with status 1.
     explicit Bitmap(std::string path);
     // Takes ownership of an image made by the caller; loads nothing.
-    Bitmap(std::string name, ALLEGRO_BITMAP* image);
+    // `fallback`: the image was made from the fallback image.
+    Bitmap(std::string name, ALLEGRO_BITMAP* image, bool fallback = false);
 
     // The file's image, or null (nothing printed) when the file is missing,
     // undecodable or too large for a texture.
@@ -27,7 +28,8 @@ public:
 
     ALLEGRO_BITMAP* Get_Bit() { return bit; }
     std::string Get_Name() { return name; }
-    // True when the entry holds the fallback image in place of its file's.
+    // True when the entry holds the fallback image in place of its file's, or
+    // an image made from it.
     bool Is_Fallback() { return fallback; }
 
 private:

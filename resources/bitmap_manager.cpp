@@ -22,15 +22,18 @@ std::list<Bitmap*>::iterator Bitmap_Manager::Find(const std::string& name) {
 }
 
 Bitmap* Bitmap_Manager::Get_Bitmap(std::string name) {
-    auto entry = Find(name);
-    if (entry != bitmaps.end()) return *entry;
+    if (Bitmap* stored = Get_Stored_Bitmap(name)) return stored;
     bitmaps.push_back(new Bitmap(name));
     return bitmaps.back();
 }
 
-Bitmap* Bitmap_Manager::Get_Usable_Bitmap(std::string name) {
+Bitmap* Bitmap_Manager::Get_Stored_Bitmap(std::string name) {
     auto entry = Find(name);
-    if (entry != bitmaps.end()) return (*entry)->Is_Fallback() ? nullptr : *entry;
+    return entry != bitmaps.end() ? *entry : nullptr;
+}
+
+Bitmap* Bitmap_Manager::Get_Usable_Bitmap(std::string name) {
+    if (Bitmap* stored = Get_Stored_Bitmap(name)) return stored->Is_Fallback() ? nullptr : stored;
     ALLEGRO_BITMAP* image = Bitmap::Load_Usable(name);
     if (!image) return nullptr;
     bitmaps.push_back(new Bitmap(name, image));
@@ -41,10 +44,10 @@ void Bitmap_Manager::Add_Bitmap(std::string name, ALLEGRO_BITMAP* image) {
     bitmaps.push_back(new Bitmap(name, image));
 }
 
-void Bitmap_Manager::Replace_Bitmap(std::string name, ALLEGRO_BITMAP* image) {
+void Bitmap_Manager::Replace_Bitmap(std::string name, ALLEGRO_BITMAP* image, bool fallback) {
     for (auto entry = Find(name); entry != bitmaps.end(); entry = Find(name))
         replaced.splice(replaced.end(), bitmaps, entry);
-    Add_Bitmap(name, image);
+    bitmaps.push_back(new Bitmap(name, image, fallback));
 }
 
 void Bitmap_Manager::Release_Bitmap(std::string name) {

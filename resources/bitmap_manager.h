@@ -22,6 +22,9 @@ public:
 
     // The cached entry, loading it on first request; never null.
     Bitmap* Get_Bitmap(std::string name);
+    // The entry stored under that name, or null when there is none; never
+    // touches the disk, so it tells what was loaded or made during this run.
+    Bitmap* Get_Stored_Bitmap(std::string name);
     // The cached entry unless it holds the fallback image, else the file loaded
     // into a new entry; null, with nothing stored or printed, when the file is
     // missing, undecodable or too large for a texture.
@@ -31,7 +34,8 @@ public:
     void Add_Bitmap(std::string name, ALLEGRO_BITMAP* image);
     // Like Add_Bitmap, but the new entry is the one found from now on. The
     // entry it replaces is kept, image and all, for whoever still draws it.
-    void Replace_Bitmap(std::string name, ALLEGRO_BITMAP* image);
+    // `fallback`: the image was made from the fallback image (Bitmap::Is_Fallback).
+    void Replace_Bitmap(std::string name, ALLEGRO_BITMAP* image, bool fallback = false);
     // Destroys the first entry of that name and its image, so the next
     // Get_Bitmap loads the file afresh instead of handing out a dead image.
     void Release_Bitmap(std::string name);

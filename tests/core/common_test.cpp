@@ -49,3 +49,47 @@ TEST(Common, Is_Plain_Name_Takes_One_Entry_Of_A_Folder_And_Nothing_That_Leaves_I
     for (const char* other : {"", ".", "..", "../canary", "a/b", "/etc", "a\\b", "tiles/"})
         EXPECT_FALSE(Kelvane::Is_Plain_Name(other)) << other;
 }
+
+TEST(Common, Read_Float_Reads_What_ToFloat_Reads_And_Refuses_What_Is_No_Finite_Number) {
+    const std::pair<const char*, float> numbers[] = {{"75 px", 75.0f}, {" -2.5", -2.5f}, {"0", 0.0f}, {"1e3", 1000.0f}};
+    for (const auto& [text, expected] : numbers) {
+        float value = -1.0f;
+        EXPECT_TRUE(Read_Float(text, value)) << text;
+        EXPECT_EQ(value, expected) << text;
+        EXPECT_EQ(ToFloat(text), expected) << text;
+    }
+    for (const char* other : {"nan", "inf", "-inf", "1e999", "-1e999", "", "px 75", "7e"}) {
+        float value = 42.0f;
+        EXPECT_FALSE(Read_Float(other, value)) << other;
+        EXPECT_EQ(value, 42.0f) << other << ": left as it was";
+        EXPECT_EQ(ToFloat(other), 0.0f) << other;
+    }
+}
+
+TEST(Common, A_Temporary_File_Is_Known_By_The_Exact_Name_Its_Writer_Gives_It) {
+    EXPECT_EQ(Kelvane::Temporary_File_Of("a/shadow.png", 4321), "a/shadow.png.4321.tmp");
+    EXPECT_EQ(Kelvane::Temporary_File_Owner("shadow.png", "shadow.png.4321.tmp"), 4321);
+    EXPECT_EQ(Kelvane::Temporary_File_Owner("a/shadow.png", "a/shadow.png.7.tmp"), 7);
+    for (const char* other :
+         {"shadow.png.tmp", "shadow.png..tmp", "shadow.png.04321.tmp", "shadow.png.+4321.tmp", "shadow.png.-4321.tmp",
+          "shadow.png. 4321.tmp", "shadow.png.0.tmp", "shadow.png.4321x.tmp", "shadow.png.4321.tmp.bak",
+          "shadow.png.99999999999.tmp", "xshadow.png.4321.tmp", "shadow.pngx.4321.tmp", "normal.png.4321.tmp",
+          "shadow.png"})
+        EXPECT_EQ(Kelvane::Temporary_File_Owner("shadow.png", other), 0) << other;
+}
+
+TEST(Common, Write_Target_Follows_A_Symbolic_Link_One_Step_From_Its_Folder) {
+    namespace fs = std::filesystem;
+    Kelvane_Test::Scratch_Dir scratch;
+    fs::create_directory("sub");
+    fs::create_symlink("real.ini", "sub/link.ini");
+    fs::create_symlink("../outside.ini", "sub/up.ini");
+    fs::create_symlink("/etc/absolute.ini", "absolute.ini");
+    fs::create_symlink("link.ini", "sub/twice.ini");
+    const std::pair<const char*, const char*> targets[] = {{"plain.ini", "plain.ini"},
+                                                           {"sub/link.ini", "sub/real.ini"},
+                                                           {"sub/up.ini", "sub/../outside.ini"},
+                                                           {"absolute.ini", "/etc/absolute.ini"},
+                                                           {"sub/twice.ini", "sub/link.ini"}};
+    for (const auto& [path, target] : targets) EXPECT_EQ(Kelvane::Write_Target(path), target) << path;
+}

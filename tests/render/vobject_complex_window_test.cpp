@@ -4,6 +4,8 @@
 
 #include <allegro5/allegro.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>  // Required for: waitpid(), to have the id of a process that ended
+#include <unistd.h>    // Required for: fork(), getpid(), getppid()
 
 #include <algorithm>
 #include <array>
@@ -41,6 +43,7 @@ std::string Folder(const std::string& name) { return "assets/objects/" + name + 
 const std::array<std::string, 4> SOURCES{"diffuse.png", "normal.png", "height.png", "settings.ini"};
 const std::array<std::string, 2> CACHES{"normal_cooked.png", "shadow.png"};
 const std::string FULL_SETTINGS = "Height=500\nCenter_X=100\nCenter_Y=100";
+const std::string RECORD = "cache_sources.ini";
 
 // Flat normals, diffuse alpha and height red per pixel, and settings.ini lines if any.
 void Make_Folder(const std::string& name, int w, int h, const Byte_Rule& alpha = Constant(255),
@@ -99,6 +102,18 @@ protected:
         std::string said = testing::internal::GetCapturedStdout();
         return {said, Snapshot(object.Get_Actual_Bit_Normal()), Snapshot(object.Get_Actual_Bit_Shadow())};
     }
+    // Another run of the program building nine objects of the folder: what it printed. They must share their images.
+    std::string Nine_In_Another_Run(const std::string& name) {
+        Kelvane::Bitmap_Manager next_run;
+        std::vector<std::unique_ptr<Kelvane::VObject_Complex>> tiles;
+        std::string said = Kelvane_Test::Printed([&] {
+            for (int i = 0; i < 9; i++)
+                tiles.push_back(std::make_unique<Kelvane::VObject_Complex>(&next_run, &camera, name, 0.0f, 0.0f, 0.0f,
+                                                                           1.0f, true));
+        });
+        for (const auto& tile : tiles) EXPECT_EQ(Images(tile.get()), Images(tiles[0].get()));
+        return said;
+    }
     Image Cast(const std::string& name, int w, int h, const Byte_Rule& alpha, const Byte_Rule& height, float tall) {
         Make_Folder(name, w, h, alpha, height, "Height=" + ToString(tall));
         ALLEGRO_BITMAP* shadow = Build(name)->Get_Actual_Bit_Shadow();
@@ -113,12 +128,14 @@ protected:
 
 TEST_F(Complex_Object_Test, First_Object_Completes_The_Folder_Unless_Its_Shadow_Is_Off_Cooks_Its_Map_And_Carries_Its_Light) {
     Make_Folder("rock", 40, 30);
-    al_set_new_bitmap_flags(ALLEGRO_MEMORY_BITMAP | ALLEGRO_MIN_LINEAR);
+    const int caller_flags = ALLEGRO_MEMORY_BITMAP | ALLEGRO_MIN_LINEAR;
+    al_set_new_bitmap_flags(caller_flags);
     Kelvane::VObject_Complex* rock = Build("rock");
-    EXPECT_EQ(al_get_new_bitmap_flags(), 0);
+    EXPECT_EQ(al_get_new_bitmap_flags(), caller_flags) << "the caller's flags come back";
+    al_set_new_bitmap_flags(0);
     EXPECT_EQ(Kelvane_Test::Read_File(Folder("rock") + "settings.ini"), "[General]\n" + FULL_SETTINGS + "\n");
     for (const std::string& cache : CACHES) EXPECT_TRUE(Kelvane::File_Exists(Folder("rock") + cache));
-    EXPECT_TRUE(Is_Texture(rock->Get_Actual_Bit_Normal()));
+    EXPECT_TRUE(Is_Texture(rock->Get_Actual_Bit_Normal()) && Is_Texture(rock->Get_Actual_Bit_Shadow()));
     Kelvane::Light light(0.0f, 0.0f, 0.0f, 300.0f, 1.0f, 1.0f, 1.0f, 0);
     rock->Attach_Light(&light), rock->Update(1.0f);                       // carried to the object
     rock->Attach_Light(nullptr), rock->Set_X(99.0f), rock->Update(1.0f);  // and left there
@@ -135,15 +152,14 @@ TEST_F(Complex_Object_Test, First_Object_Completes_The_Folder_Unless_Its_Shadow_
     EXPECT_EQ(Kelvane_Test::Printed([&] { EXPECT_EQ(Build("pillar", false)->Get_Actual_Bit_Shadow(), nullptr); }), "");
     EXPECT_EQ(Kelvane_Test::Read_File(Folder("pillar") + "shadow.png"), "not an image");
 
-    Make_Folder("mix", 6, 4);  // translucent sources below catch premultiplying
+    Make_Folder("mix", 3, 2);  // translucent sources below catch premultiplying
     Write_Image(Folder("mix") + "normal.png", 3, 2,
                 [](int x, int y) { return al_map_rgba(10 + x, 20 + y, 30, x * 100); });
-    Write_Image(Folder("mix") + "height.png", 2, 2, [](int x, int y) { return al_map_rgba(120 + x, 9, 9, y * 128); });
-    Image cooked = Snapshot(Build("mix", false)->Get_Actual_Bit_Normal());
-    ASSERT_EQ(cooked.size() * cooked[0].size(), 24u);
-    // Normal alpha and height g, b, a play no part; (2, 1) is beyond the height image, (3, 1) and (2, 2) the normal.
-    EXPECT_EQ((std::array{cooked[0][0], cooked[1][1], cooked[1][2], cooked[1][3], cooked[2][2]}),
-              (std::array<Rgba, 5>{Rgba{10, 20, 30, 120}, {11, 21, 30, 121}, {12, 21, 30, 0}, CLEAR, CLEAR}));
+    Write_Image(Folder("mix") + "height.png", 3, 2, [](int x, int y) { return al_map_rgba(120 + x, 9, 9, y * 128); });
+    // Normal alpha and height g, b, a play no part.
+    EXPECT_EQ(Snapshot(Build("mix", false)->Get_Actual_Bit_Normal()),
+              (Image{{Rgba{10, 20, 30, 120}, {11, 20, 30, 121}, {12, 20, 30, 122}},
+                     {Rgba{10, 21, 30, 120}, {11, 21, 30, 121}, {12, 21, 30, 122}}}));
 }
 
 // 9-wide masks: a 3 x 3 block's five-pixel crosses grow it to 5 x 5 without that square's corners.
@@ -183,7 +199,9 @@ TEST_F(Complex_Object_Test, The_Shadow_Sprite_Is_Cleaned_Up_And_Holds_Heights_In
     EXPECT_EQ(Cast("fits", 3, 3, Constant(255), Constant(255), 39900).size(), 3u);
 }
 
-TEST_F(Complex_Object_Test, A_Full_Disk_Leaves_No_Partial_Cache_And_Each_Object_Cooks_Again_From_Reloaded_Sources) {
+const std::string UNWRITTEN = " couldn't be written; it will be cooked again next time.\n";
+
+TEST_F(Complex_Object_Test, Caches_That_Cannot_Be_Written_Leave_Nothing_Behind_And_The_Folder_Is_Cooked_Once_For_All_Its_Objects) {
     // Noisy normals make a cooked map too large for Allegro's write buffer, so the write fails mid-image.
     Make_Folder("rock", 64, 64, Constant(255), Constant(200), FULL_SETTINGS);
     auto noise = [](int x, int y) {
@@ -196,20 +214,34 @@ TEST_F(Complex_Object_Test, A_Full_Disk_Leaves_No_Partial_Cache_And_Each_Object_
     std::vector<Kelvane::VObject_Complex*> rocks;
     {
         Kelvane_Test::File_Size_Limit full_disk(1);
-        rocks = {Build("rock"), Build("rock")};
+        for (int i = 0; i < 9; i++) rocks.push_back(Build("rock"));
     }
     EXPECT_EQ(Kelvane_Test::Folder_Entries(Folder("rock")).size(), SOURCES.size()) << "no cache, no temporary file";
-    EXPECT_NE(rocks[0]->Get_Actual_Bit_Normal(), rocks[1]->Get_Actual_Bit_Normal());
-    for (Kelvane::VObject_Complex* rock : rocks) {
-        EXPECT_EQ(Snapshot(rock->Get_Actual_Bit_Normal())[3][5], (Rgba{noise(5, 3), noise(3, 5), 255, 200}));
-        EXPECT_NE(rock->Get_Actual_Bit_Shadow(), nullptr);
-    }
+    for (Kelvane::VObject_Complex* rock : rocks) EXPECT_EQ(Images(rock), Images(rocks[0])) << "cooked once, shared";
+    EXPECT_EQ(Snapshot(rocks[0]->Get_Actual_Bit_Normal())[3][5], (Rgba{noise(5, 3), noise(3, 5), 255, 200}));
+    EXPECT_NE(rocks[0]->Get_Actual_Bit_Shadow(), nullptr);
+
+    // Folders in the caches' places: what a read-only folder does, even to root. Said once for nine.
+    Make_Folder("tiles", 8, 8, Constant(255), Constant(200), FULL_SETTINGS);
+    for (const std::string& cache : CACHES) std::filesystem::create_directory(Folder("tiles") + cache);
+    std::vector<Kelvane::VObject_Complex*> tiles;
+    std::string said = Kelvane_Test::Printed([&] { for (int i = 0; i < 9; i++) tiles.push_back(Build("tiles")); });
+    std::string expected;
+    for (const std::string& cache : CACHES)
+        expected += "Cache " + Folder("tiles") + cache + " can't be used; cooking it again.\n" + "Cache " +
+                    Folder("tiles") + cache + UNWRITTEN;
+    EXPECT_EQ(said, expected);
+    for (Kelvane::VObject_Complex* tile : tiles) EXPECT_EQ(Images(tile), Images(tiles[0]));
+    EXPECT_EQ(Snapshot(tiles[8]->Get_Actual_Bit_Normal())[4][4], COOKED);
 }
 
 TEST_F(Complex_Object_Test, Unusable_Sources_And_Settings_Are_Shown_But_Never_Cached) {
     Make_Folder("rock", 8, 8);
     std::filesystem::create_directory(Folder("rock") + "settings.ini");
-    Kelvane::VObject_Complex* rock = Build("rock");
+    Kelvane::VObject_Complex* rock = nullptr;
+    EXPECT_EQ(Kelvane_Test::Printed([&] { rock = Build("rock"), Build("rock"); }),
+              "Object " + Folder("rock") +
+                  ": settings.ini couldn't be read; using the defaults and leaving the file as it is.\n");
     EXPECT_EQ((std::array{rock->Get_Tall(), rock->Get_CX(), rock->Get_CY()}), (std::array{500.0f, 100.0f, 100.0f}));
     EXPECT_TRUE(std::filesystem::is_empty(Folder("rock") + "settings.ini"));
 
@@ -221,17 +253,29 @@ TEST_F(Complex_Object_Test, Unusable_Sources_And_Settings_Are_Shown_But_Never_Ca
     auto locked = [this](const std::string& path) {  // as Allegro leaves an image whose saving failed
         al_lock_bitmap(store.Get_Bitmap(path)->Get_Bit(), ALLEGRO_PIXEL_FORMAT_ANY, ALLEGRO_LOCK_READONLY);
     };
-    const std::vector<std::pair<std::string, std::function<void(const std::string&)>>> spoilers{
-        {"diffuse.png", missing}, {"height.png", missing}, {"diffuse.png", too_wide}, {"normal.png", locked}};
+    auto resized = [](int w, int h) {  // the other images stay 8 x 8
+        return [w, h](const std::string& path) {
+            Write_Image(path, w, h, [](int, int) { return al_map_rgba(128, 128, 255, 255); });
+        };
+    };
+    const std::string IN_ITS_PLACE = "; using the missing image in its place.\n";
+    using Spoiler = std::tuple<std::string, std::function<void(const std::string&)>, std::string>;
+    const std::vector<Spoiler> spoilers{
+        {"diffuse.png", missing, ""},
+        {"height.png", missing, ""},
+        {"diffuse.png", too_wide, ""},
+        {"normal.png", locked, ""},
+        {"height.png", resized(6, 8), ": height.png is 6 x 8 but diffuse.png is 8 x 8" + IN_ITS_PLACE},
+        {"normal.png", resized(8, 9), ": normal.png is 8 x 9 but diffuse.png is 8 x 8" + IN_ITS_PLACE}};
     for (size_t i = 0; i < spoilers.size(); i++) {
         std::string name = "spoilt" + std::to_string(i);
-        auto [file, spoil] = spoilers[i];
+        auto [file, spoil, said_after_folder] = spoilers[i];
         Make_Folder(name, 8, 8);
         spoil(Folder(name) + file);
         Kelvane::VObject_Complex* spoilt = nullptr;
         std::string said = Kelvane_Test::Printed([&] { spoilt = Build(name); });
         EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
-        EXPECT_NE(said.find(Folder(name)), std::string::npos) << said;
+        EXPECT_NE(said.find(Folder(name) + said_after_folder), std::string::npos) << said;
         EXPECT_TRUE(Is_Texture(spoilt->Get_Actual_Bit()) && Is_Texture(spoilt->Get_Actual_Bit_Normal())) << i;
         EXPECT_NE(spoilt->Get_Actual_Bit_Shadow(), nullptr) << i;
         EXPECT_FALSE(Kelvane::File_Exists(Folder(name) + CACHES[0]) || Kelvane::File_Exists(Folder(name) + CACHES[1]))
@@ -255,7 +299,10 @@ TEST_F(Complex_Object_Test, Caches_Are_Used_As_They_Are_Until_Broken_Or_Older_Th
         EXPECT_EQ(normal[4][4], COOKED);
         EXPECT_EQ(cast, cast_first) << "cast from the real heights, not the checker";
     }
-    EXPECT_EQ(Kelvane_Test::Folder_Entries(Folder("rock")).size(), 6u) << "no temporary file is left";
+    EXPECT_EQ(Kelvane_Test::Folder_Entries(Folder("rock")),
+              (std::vector<std::string>{RECORD, "diffuse.png", "height.png", "normal.png", CACHES[0], "settings.ini",
+                                        CACHES[1]}))
+        << "no temporary file is left";
 
     // Hand-edited caches come back as they are, not premultiplied.
     Write_Image(Folder("rock") + CACHES[0], 8, 8, [](int, int) { return al_map_rgba(10, 20, 30, 40); });
@@ -283,13 +330,170 @@ TEST_F(Complex_Object_Test, Caches_Are_Used_As_They_Are_Until_Broken_Or_Older_Th
         age_folder();
     }
 
-    // Nine objects of one folder, one cook, in a run whose store still holds the old images.
+    // A folder is read once per run: a source changed since does not reach this run's objects...
     Write_Image(Folder("rock") + "height.png", 8, 8, [](int, int) { return al_map_rgba(100, 0, 0, 255); });
     std::vector<Kelvane::VObject_Complex*> tiles;
-    EXPECT_EQ(Kelvane_Test::Printed([&] { for (int i = 0; i < 9; i++) tiles.push_back(Build("rock")); }), stale);
-    for (Kelvane::VObject_Complex* tile : tiles) EXPECT_EQ(Images(tile), Images(tiles[0]));
-    EXPECT_EQ(Snapshot(tiles[0]->Get_Actual_Bit_Normal())[4][4], (Rgba{128, 128, 255, 100}));
-    EXPECT_EQ(Snapshot(first->Get_Actual_Bit_Normal())[4][4], COOKED) << "objects built earlier keep their images";
+    EXPECT_EQ(Kelvane_Test::Printed([&] { for (int i = 0; i < 9; i++) tiles.push_back(Build("rock")); }), "");
+    for (Kelvane::VObject_Complex* tile : tiles) EXPECT_EQ(Images(tile), Images(first));
+    // ...and the next run cooks it once for all nine.
+    EXPECT_EQ(Nine_In_Another_Run("rock"), stale);
+    auto [said_next, normal_next, shadow_next] = Start_Again("rock");
+    EXPECT_EQ((std::tuple{said_next, normal_next[4][4]}), (std::tuple{"", Rgba{128, 128, 255, 100}}));
+}
+
+TEST_F(Complex_Object_Test, A_Cache_Is_Fresh_While_Its_Sources_Are_As_When_It_Was_Cooked_Whatever_Their_Dates) {
+    Make_Folder("rock", 8, 8, Constant(255), Constant(200), FULL_SETTINGS);
+    auto now = std::filesystem::file_time_type::clock::now();
+    auto set_time = [](const std::string& file, auto time) {
+        std::filesystem::last_write_time(Folder("rock") + file, time);
+    };
+    set_time("height.png", now + std::chrono::hours(24));  // copied from a machine whose clock is a day ahead
+    const std::string stale = "Object " + Folder("rock") + ": caches older than their sources; cooking them again.\n";
+    EXPECT_EQ(std::get<0>(Start_Again("rock")), "");
+    EXPECT_EQ(Nine_In_Another_Run("rock"), "") << "cooked from these very sources: fresh, though older than one";
+    set_time("normal.png", now - std::chrono::hours(1));  // an older copy put back: not what the caches were made from
+    EXPECT_EQ(Nine_In_Another_Run("rock"), stale);
+    EXPECT_EQ(std::get<0>(Start_Again("rock")), "");
+
+    // Caches without a record (an older version made them) keep the rule of dates.
+    std::filesystem::remove(Folder("rock") + RECORD);
+    set_time("height.png", now - std::chrono::hours(2));
+    EXPECT_EQ(std::get<0>(Start_Again("rock")), "") << "no source newer than the caches";
+    set_time("diffuse.png", now + std::chrono::hours(1));
+    EXPECT_EQ(std::get<0>(Start_Again("rock")), stale);
+    EXPECT_EQ(std::get<0>(Start_Again("rock")), "") << "recorded again when cooked";
+}
+
+TEST_F(Complex_Object_Test, Temporary_Files_Whose_Writers_Ended_Are_Removed_From_The_Folder_When_It_Is_First_Used) {
+    Make_Folder("rock", 8, 8, Constant(255), Constant(200), FULL_SETTINGS);
+    pid_t ended = fork();
+    if (ended == 0) _exit(0);
+    ASSERT_GT(ended, 0);
+    waitpid(ended, nullptr, 0);
+    auto temporary = [](const std::string& path, long pid) { return path + "." + std::to_string(pid) + ".tmp"; };
+    std::vector<std::string> stale, kept;
+    for (const std::string& own : {CACHES[0], CACHES[1], std::string("settings.ini"), RECORD})
+        stale.push_back(temporary(Folder("rock") + own, ended));
+    stale.push_back(temporary(Folder("rock") + CACHES[1], getpid()));  // this process is writing nothing now
+    kept = {temporary(Folder("rock") + CACHES[0], getppid()),          // a second instance writing right now
+            temporary(Folder("rock") + "diffuse.png", ended),          // not a file the engine writes
+            Folder("rock") + CACHES[0] + ".0" + std::to_string(ended) + ".tmp",
+            temporary(Folder("rock") + CACHES[0], ended) + ".bak",
+            temporary("assets/objects/" + CACHES[0], ended),  // outside any object folder
+            temporary(CACHES[0], ended)};
+    for (const std::vector<std::string>* files : {&stale, &kept})
+        for (const std::string& file : *files) Kelvane_Test::Write_File(file, "half a file");
+    Build("rock");
+    for (const std::string& file : stale) EXPECT_FALSE(std::filesystem::exists(file)) << file;
+    for (const std::string& file : kept) EXPECT_TRUE(std::filesystem::exists(file)) << file;
+}
+
+// Every entry under the folder with its size and time: what a write would change.
+std::vector<std::string> Tree(const std::string& root) {
+    std::vector<std::string> entries;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+        std::string line = entry.path().string();
+        if (entry.is_regular_file())
+            line += " " + std::to_string(entry.file_size()) + " " +
+                    std::to_string(entry.last_write_time().time_since_epoch().count());
+        entries.push_back(line);
+    }
+    std::sort(entries.begin(), entries.end());
+    return entries;
+}
+
+TEST_F(Complex_Object_Test, A_Name_That_Is_Not_One_Folder_Name_Shows_The_Missing_Image_And_Reads_And_Writes_Nothing) {
+    // Deep enough that six steps up from assets/objects/ still land in the scratch folder.
+    std::filesystem::create_directories("w/x/y/z/assets/objects");
+    std::filesystem::copy_file(Kelvane::DEFAULT_MISSING_BITMAP, "w/x/y/z/" + Kelvane::DEFAULT_MISSING_BITMAP);
+    std::filesystem::current_path("w/x/y/z");
+    const std::vector<std::string> names{"../canary", "..", ".", "../../../../../../etc", "", "canary/", "a\\b"};
+    for (const char* name : {"../canary", "..", ".", "../../../../../../etc", "canary/"}) Make_Folder(name, 8, 8);
+    std::vector<std::string> before = Tree(scratch.Path());
+    ALLEGRO_BITMAP* missing = store.Get_Bitmap(Kelvane::DEFAULT_MISSING_BITMAP)->Get_Bit();
+    for (const std::string& name : names) {
+        Kelvane::VObject_Complex* refused = nullptr;
+        std::string said = Kelvane_Test::Printed([&] { refused = Build(name); });
+        EXPECT_EQ(said,
+                  "Object name \"" + name + "\" is not one folder name in assets/objects/; showing the missing image.\n");
+        EXPECT_EQ(Images(refused), (std::array<ALLEGRO_BITMAP*, 3>{missing, missing, nullptr})) << name;
+        EXPECT_EQ((std::array{refused->Get_W(), refused->Get_H()}),
+                  (std::array{static_cast<float>(al_get_bitmap_width(missing)),
+                              static_cast<float>(al_get_bitmap_height(missing))}));
+    }
+    EXPECT_EQ(Tree(scratch.Path()), before) << "nothing written anywhere";
+}
+
+TEST_F(Complex_Object_Test, Files_Of_The_Folder_That_Link_Out_Of_It_Are_Read_But_Never_Written_Through) {
+    namespace fs = std::filesystem;
+    Make_Folder("rock", 8, 8);
+    fs::create_directory("outside");
+    Kelvane_Test::Write_File("outside/settings.ini", "[General]\nHeight=300\n");
+    fs::create_symlink("../../../outside/settings.ini", Folder("rock") + "settings.ini");
+    fs::create_symlink("../../../outside/" + CACHES[0], Folder("rock") + CACHES[0]);  // leading nowhere yet
+    fs::create_symlink(fs::absolute("outside/" + CACHES[1]), Folder("rock") + CACHES[1]);
+    const std::string not_written = " is a link that leads out of the folder; it is not written.\n";
+    std::string said = Kelvane_Test::Printed([&] {
+        Kelvane::VObject_Complex* rock = Build("rock");
+        EXPECT_EQ(rock->Get_Tall(), 300.0f) << "read through the link";
+        EXPECT_EQ(Snapshot(rock->Get_Actual_Bit_Normal())[4][4], COOKED);
+        EXPECT_NE(rock->Get_Actual_Bit_Shadow(), nullptr);
+    });
+    EXPECT_EQ(said, "Object " + Folder("rock") + ": settings.ini" + not_written + "Object " + Folder("rock") + ": " +
+                        CACHES[0] + not_written + "Object " + Folder("rock") + ": " + CACHES[1] + not_written);
+    EXPECT_EQ(Kelvane_Test::Folder_Entries("outside"), std::vector<std::string>{"settings.ini"});
+    EXPECT_EQ(Kelvane_Test::Read_File("outside/settings.ini"), "[General]\nHeight=300\n");
+    for (const std::string& file : {std::string("settings.ini"), CACHES[0], CACHES[1]})
+        EXPECT_TRUE(fs::is_symlink(Folder("rock") + file)) << file;
+
+    // Links within the folder are written through; the record links into another object's folder.
+    Make_Folder("stone", 8, 8);
+    Kelvane_Test::Write_File(Folder("stone") + "own_settings.ini", "[General]\nHeight=300\n");
+    fs::create_symlink("own_settings.ini", Folder("stone") + "settings.ini");
+    fs::create_symlink("../rock/" + RECORD, Folder("stone") + RECORD);
+    EXPECT_EQ(Kelvane_Test::Printed([&] { Build("stone"); }),
+              "Object " + Folder("stone") + ": " + RECORD + not_written);
+    EXPECT_EQ(Kelvane_Test::Read_File(Folder("stone") + "own_settings.ini"),
+              "[General]\nHeight=300\nCenter_X=100\nCenter_Y=100\n");
+    for (const std::string& cache : CACHES) EXPECT_TRUE(fs::is_regular_file(Folder("stone") + cache)) << cache;
+    EXPECT_FALSE(fs::exists(Folder("rock") + RECORD));
+}
+
+TEST_F(Complex_Object_Test, Settings_That_Are_Not_Finite_Numbers_Take_Their_Defaults_With_One_Line_And_Stay_In_The_File) {
+    const std::string written = "Height=nan\nCenter_X=inf\nCenter_Y=1e999";
+    Make_Folder("rock", 8, 8, Constant(255), Constant(200), written);
+    std::vector<Kelvane::VObject_Complex*> rocks;
+    EXPECT_EQ(Kelvane_Test::Printed([&] { for (int i = 0; i < 9; i++) rocks.push_back(Build("rock")); }),
+              "Object " + Folder("rock") + ": settings.ini Height = nan is not a finite number above 0; using 500.\n" +
+                  "Object " + Folder("rock") + ": settings.ini Center_X = inf is not a finite number; using 100.\n" +
+                  "Object " + Folder("rock") + ": settings.ini Center_Y = 1e999 is not a finite number; using 100.\n")
+        << "said once for the folder";
+    for (Kelvane::VObject_Complex* rock : rocks)
+        EXPECT_EQ((std::array{rock->Get_Tall(), rock->Get_CX(), rock->Get_CY()}), (std::array{500.0f, 100.0f, 100.0f}));
+    EXPECT_EQ(Kelvane_Test::Read_File(Folder("rock") + "settings.ini"), "[General]\n" + written + "\n");
+
+    struct Case {
+        std::string written;
+        std::array<float, 3> read;  // tall, cx, cy
+        int lines;
+    };
+    const std::vector<Case> cases{{"Height=0", {500, 100, 100}, 1},
+                                  {"Height=-5", {500, 100, 100}, 1},
+                                  {"Height=", {500, 100, 100}, 1},
+                                  {"Height=tall", {500, 100, 100}, 1},
+                                  {"Height=75 px", {75, 100, 100}, 0},  // a number followed by words reads as before
+                                  {"Height=0.5\nCenter_X=-20\nCenter_Y=abc", {0.5f, -20, 100}, 1}};
+    for (size_t i = 0; i < cases.size(); i++) {
+        std::string name = "case" + std::to_string(i);
+        Make_Folder(name, 8, 8, Constant(255), Constant(200), cases[i].written);
+        Kelvane::VObject_Complex* object = nullptr;
+        std::string said = Kelvane_Test::Printed([&] { object = Build(name, false); });
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), cases[i].lines) << said;
+        EXPECT_EQ((std::array{object->Get_Tall(), object->Get_CX(), object->Get_CY()}), cases[i].read)
+            << cases[i].written;
+        std::string kept = Kelvane_Test::Read_File(Folder(name) + "settings.ini");
+        EXPECT_EQ(kept.rfind("[General]\n" + cases[i].written + "\n", 0), 0u) << kept << "only missing keys are added";
+    }
 }
 
 }  // namespace

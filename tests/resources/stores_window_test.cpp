@@ -49,12 +49,17 @@ const char* VALID_SHADER = "uniform float level;\nvoid main() { gl_FragColor = v
 
 TEST_F(Store_Test, Bitmaps_Are_Cached_By_Exact_Name_And_Unloadable_Or_Too_Large_Ones_Get_A_Fallback_Copy_With_One_Message) {
     Bitmap_Manager store;
+    EXPECT_EQ(store.Get_Stored_Bitmap("green.png"), nullptr) << "asking what is stored loads nothing";
     Bitmap* first = store.Get_Bitmap("green.png");
+    EXPECT_EQ(store.Get_Stored_Bitmap("green.png"), first);
     EXPECT_EQ(store.Get_Bitmap("green.png"), first);
     EXPECT_NE(store.Get_Bitmap("./green.png"), first) << "another spelling is another entry";
     EXPECT_EQ(Kelvane_Test::Read_Pixel(first->Get_Bit(), 1, 1).g, 200);
     store.Add_Bitmap("green.png", al_create_bitmap(5, 5));
     EXPECT_EQ(store.Get_Bitmap("green.png"), first) << "the older entry keeps being found";
+    store.Replace_Bitmap("made.png", al_create_bitmap(2, 2), true);  // made from the fallback image
+    EXPECT_TRUE(store.Get_Stored_Bitmap("made.png")->Is_Fallback());
+    EXPECT_EQ(store.Get_Usable_Bitmap("made.png"), nullptr) << "never taken for its file";
     store.Release_Bitmap("./green.png");  // destroyed with its entry: the next request loads afresh
     Bitmap* again = store.Get_Bitmap("./green.png");
     EXPECT_EQ(Kelvane_Test::Read_Pixel(again->Get_Bit(), 0, 0).r, 10);
