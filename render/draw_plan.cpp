@@ -81,10 +81,6 @@ bool Segment_Meets(Vec2D end, const Rect& rect) {
     return enter <= leave;
 }
 
-bool Is_Drawn_Complex(VObject* object) {
-    return object->Is_Visible() && object->Get_Type() == VOBJECT_TYPE_COMPLEX;
-}
-
 float Top_Of(const Placement& placed) {
     return placed.z + placed.tall * placed.scale;
 }
@@ -105,8 +101,8 @@ Draw_Plan::Draw_Plan(Camera* camera, Vec2D proj_offset, Light* directional, cons
 void Draw_Plan::Plan_Casters(std::list<VObject*>* objects) {
     casters.clear();
     for (VObject* object : *objects) {
-        if (!Is_Drawn_Complex(object)) continue;
-        VObject_Complex* complex = static_cast<VObject_Complex*>(object);
+        VObject_Complex* complex = VObject_Complex::Drawn(object);
+        if (!complex) continue;
         if (!complex->Get_Actual_Bit_Shadow()) continue;
         Placement placed = Placement::Of(complex, camera, proj_offset);
         // A ray never starts below the floor: a caster no higher than the bias shades nothing.
@@ -119,8 +115,8 @@ void Draw_Plan::Plan_Casters(std::list<VObject*>* objects) {
 void Draw_Plan::Plan_Objects(std::list<VObject*>* objects, std::list<Light*>* lights) {
     planned.clear();
     for (VObject* object : *objects) {
-        if (!Is_Drawn_Complex(object)) continue;
-        VObject_Complex* complex = static_cast<VObject_Complex*>(object);
+        VObject_Complex* complex = VObject_Complex::Drawn(object);
+        if (!complex) continue;
         Placement placed = Placement::Of(complex, camera, proj_offset);
         planned.push_back(Planned_Object{complex, placed, placed.Area(placed.quad, pixels_per_unit), {}});
     }

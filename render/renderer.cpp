@@ -162,10 +162,6 @@ void Draw_Quad(const Rect& area) {
     glEnd();
 }
 
-VObject_Complex* As_Drawn_Complex(VObject* object) {
-    if (!object->Is_Visible() || object->Get_Type() != VOBJECT_TYPE_COMPLEX) return nullptr;
-    return static_cast<VObject_Complex*>(object);
-}
 
 }  // namespace
 
@@ -292,7 +288,7 @@ void Renderer::Set_Frame_Uniforms(Shader* lighting, const Frame& frame) {
 std::vector<VObject_Complex*> Renderer::All_Casters(std::list<VObject*>* objects) {
     std::vector<VObject_Complex*> casters;
     for (VObject* object : *objects) {
-        VObject_Complex* complex = As_Drawn_Complex(object);
+        VObject_Complex* complex = VObject_Complex::Drawn(object);
         if (complex && complex->Get_Actual_Bit_Shadow()) casters.push_back(complex);
     }
     return casters;
@@ -351,7 +347,7 @@ void Renderer::Colour_Pass(std::list<VObject*>* objects, const Draw_Plan* plan, 
     size_t next_planned = 0;
     for (VObject* object : *objects) {
         if (object->Is_Visible() && object->Get_Type() == VOBJECT_TYPE_SPRITE) Draw_Sprite(object, frame);
-        VObject_Complex* complex = As_Drawn_Complex(object);
+        VObject_Complex* complex = VObject_Complex::Drawn(object);
         if (!complex) continue;
         if (!reference)
             Draw_Unlit(complex, frame);
@@ -467,7 +463,7 @@ void Renderer::Draw_Over_Quad(ALLEGRO_BITMAP* image, ALLEGRO_COLOR tint, const P
 // A translucent copy over the hovered object, a magenta frame around each selected one.
 void Renderer::Draw_Editor_Marks(std::list<VObject*>* objects, const Frame& frame) {
     for (VObject* object : *objects) {
-        VObject_Complex* complex = As_Drawn_Complex(object);
+        VObject_Complex* complex = VObject_Complex::Drawn(object);
         if (!complex) continue;
         Placement placed = Placement::Of(complex, frame.camera, frame.proj_offset);
         Rect area = Quad_Area(placed);

@@ -272,7 +272,7 @@ VObject_Complex::VObject_Complex(Bitmap_Manager* store, Camera* camera, std::str
                                  float z, float scale, bool shadow)
     : actual_bit_normal(nullptr), actual_bit_shadow(nullptr), tall(DEFAULT_TALL), scale(scale),
       has_shadow(shadow), name(name), folder(Is_Plain_Name(name) ? Folder_Of(name) : ""), fallback_sources(false),
-      selected(false), hover(false), light(nullptr) {
+      selected(false), hover(false), light(nullptr), frame_origin(0.0f, 0.0f) {
     type = VOBJECT_TYPE_COMPLEX;
     this->x = x;
     this->y = y;
@@ -326,6 +326,11 @@ void VObject_Complex::Show_Missing_Image(Bitmap_Manager* store) {
 void VObject_Complex::Take_Size() {
     w = static_cast<float>(al_get_bitmap_width(actual_bit));
     h = static_cast<float>(al_get_bitmap_height(actual_bit));
+}
+
+VObject_Complex* VObject_Complex::Drawn(VObject* object) {
+    if (!object->Is_Visible() || object->Get_Type() != VOBJECT_TYPE_COMPLEX) return nullptr;
+    return static_cast<VObject_Complex*>(object);
 }
 
 std::string VObject_Complex::Folder_Of(std::string name) {

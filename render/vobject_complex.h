@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/common.h"  // Required for: Vec2D
 #include "render/vobject.h"
 
 namespace Kelvane {
@@ -29,6 +30,9 @@ public:
     // image, and a line saying so. The camera and store are used only here.
     VObject_Complex(Bitmap_Manager* store, Camera* camera, std::string name, float x, float y, float z,
                     float scale, bool shadow);
+    // The object as a complex object when the renderer draws it as one
+    // (visible, of the complex type); null for anything else.
+    static VObject_Complex* Drawn(VObject* object);
     // The asset folder an object of that name is built from: "assets/objects/<name>/".
     static std::string Folder_Of(std::string name);
 
@@ -43,6 +47,11 @@ public:
     // over each footprint pixel in actual_bit_shadow (red = lo, green = hi, base 255);
     // null when the sprite cannot be made.
     void Generate_Shadow_Bit(Camera* camera);
+
+    // Where the frame shown lies in the images, which are sheets of equal
+    // frames (a still object's sheet holds one): its top-left corner in pixels.
+    // Get_W() and Get_H() are the frame's size.
+    Vec2D Get_Frame_Origin() { return frame_origin; }
 
     ALLEGRO_BITMAP* Get_Actual_Bit_Normal() { return actual_bit_normal; }
     ALLEGRO_BITMAP* Get_Actual_Bit_Shadow() { return actual_bit_shadow; }
@@ -115,6 +124,7 @@ private:
     bool selected;
     bool hover;
     Light* light;
+    Vec2D frame_origin;
 };
 
 }  // namespace Kelvane
