@@ -15,6 +15,7 @@
 #include "render/renderer.h"
 #include "render/scene_builder.h"
 #include "render/vobject_complex.h"
+#include "render/world.h"
 #include "world/camera.h"
 #include "world/light.h"
 #include "world/scene_file.h"
@@ -27,8 +28,9 @@ using Kelvane::Renderer;
 using Kelvane::VObject;
 using Kelvane::VObject_Complex;
 
-std::list<VObject*> vobjects;
-std::list<Light*> lights;
+Kelvane::World demo_world;
+std::list<VObject*>& vobjects = *demo_world.Get_Objects();
+std::list<Light*>& lights = *demo_world.Get_Lights();
 Light* directional = nullptr;
 Camera* cam = nullptr;
 VObject_Complex* pilar = nullptr;
@@ -124,17 +126,6 @@ void For_Each_Complex(Action action) {
         if (object->Get_Type() == Kelvane::VOBJECT_TYPE_COMPLEX) action(static_cast<VObject_Complex*>(object));
 }
 
-Light* New_Lamp_Light(float x, float y, float z) {
-    return new Light(x, y, z, LAMP_RANGE, LAMP_R, LAMP_G, LAMP_B, 0);
-}
-
-// Builds a lamp object carrying `light`; it becomes `pilar` and joins the world.
-void Add_Lamp_Object(Bitmap_Manager* store, float x, float y, Light* light) {
-    pilar = new VObject_Complex(store, cam, LAMP_FOLDER, x, y, LAMP_HEIGHT, 1.0f, false);
-    pilar->Attach_Light(light);
-    vobjects.push_back(pilar);
-}
-
 // The built-in world's map and sun: what a scene file falls back on.
 Kelvane::Scene_Description Built_In_Sky() {
     Light sun(SUN_DIRECTION[0], SUN_DIRECTION[1], SUN_DIRECTION[2], SUN_RANGE, 0.0f, 0.0f, 0.0f, 0);
@@ -145,11 +136,14 @@ Kelvane::Scene_Description Built_In_Sky() {
 
 // The world is built from a description: the sun gets its direction and colours there.
 void Create_Sun() {
-    directional = new Light(0.0f, 0.0f, 1.0f, SUN_RANGE, 1.0f, 1.0f, 1.0f, 0);
+    directional = demo_world.Get_Sun();
+    *directional = Light(0.0f, 0.0f, 1.0f, SUN_RANGE, 1.0f, 1.0f, 1.0f, 0);
 }
 
+// A fresh camera; the world's description gives it the map's extent.
 void Create_Camera() {
-    cam = new Camera();
+    cam = demo_world.Get_Camera();
+    *cam = Camera();
 }
 
 // The scene file's world into `scene`; false (the built-in world is built) when
@@ -163,17 +157,12 @@ bool Read_Scene_File(Kelvane::Log* log, Kelvane::Scene_Description& scene) {
     return false;
 }
 
-// What the scene file held that the world does not show, written back by Ctrl+S.
-Kelvane::Scene_Kept kept_from_file;
-
 // False when the user quit while it was building: the world is left half built.
 // `pilar` ends up where building the same objects one by one would leave it.
 bool Build_World(Game* game, const Kelvane::Scene_Description& scene) {
     // Each object's loading (or cooking) can take a while: the window names it.
     auto keep_loading = [game](std::string folder, float progress) { return !game->Show_Loading(folder, progress); };
-    if (!Kelvane::Build_Scene(scene, game->Get_Bitmap_Manager(), cam, directional, &vobjects, &lights, keep_loading,
-                              &kept_from_file))
-        return false;
+    if (!demo_world.Build(scene, game->Get_Bitmap_Manager(), keep_loading)) return false;
     For_Each_Complex([](VObject_Complex* object) {
         if (object->Get_Name() != FLOOR_FOLDER) pilar = object;
     });
@@ -183,8 +172,7 @@ bool Build_World(Game* game, const Kelvane::Scene_Description& scene) {
 // Ctrl+S (either Ctrl) writes the world to the scene file; S alone does nothing.
 void Save_If_Asked(Kelvane::Log* log) {
     if (!KB_Input[ALLEGRO_KEY_S] || !(KB_Active[ALLEGRO_KEY_LCTRL] || KB_Active[ALLEGRO_KEY_RCTRL])) return;
-    Kelvane::Scene_File(SCENE_PATH, log)
-        .Save(Kelvane::Describe_Scene(cam, directional, &vobjects, &lights, kept_from_file));
+    Kelvane::Scene_File(SCENE_PATH, log).Save(demo_world.Describe());
 }
 
 // The floor point (height 0) drawn under the pointer.
@@ -284,8 +272,7 @@ void Edit_World(Renderer* renderer, float dt) {
 }
 
 void Advance_World(float dt) {
-    for (VObject* object : vobjects) object->Update(dt);
-    for (Light* light : lights) light->Update(dt);
+    demo_world.Update(dt);
 }
 
 void Move_View(float dt) {
@@ -295,10 +282,11 @@ void Move_View(float dt) {
     if (KB_Active[ALLEGRO_KEY_DOWN]) cam->Move_Target_Y(dt * CAMERA_STEP);
 }
 
+// A lamp: a "light" object carrying a warm point light; it becomes `pilar`.
 void Add_Lamp(Bitmap_Manager* store, Vec2D floor) {
-    Light* light = New_Lamp_Light(floor.x, floor.y, LAMP_HEIGHT);
-    lights.push_back(light);
-    Add_Lamp_Object(store, floor.x, floor.y, light);
+    Light* light = demo_world.Add_Light(floor.x, floor.y, LAMP_HEIGHT, LAMP_RANGE, LAMP_R, LAMP_G, LAMP_B);
+    pilar = demo_world.Add_Object(store, LAMP_FOLDER, floor.x, floor.y, LAMP_HEIGHT, 1.0f, false);
+    pilar->Attach_Light(light);
 }
 
 // Flips the flag of every debug key pressed this tick; unknown bits are dropped.
@@ -319,7 +307,6 @@ void MainGame_Start(void* game) {
     log->Write("Starting Game Scene.");
     Kelvane::Scene_Description from_file = Built_In_Sky();
     bool file_read = Read_Scene_File(log, from_file);
-    kept_from_file = Kelvane::Scene_Kept();
     Create_Sun();
     log->Write("Lights created.");
     font = al_load_font(FONT_PATH, 16, 0);
@@ -353,12 +340,19 @@ void MainGame_Update(void* game, float dt) {
 
 void MainGame_Draw(void* game) {
     al_clear_to_color(al_map_rgb(BACKGROUND_GREY, BACKGROUND_GREY, BACKGROUND_GREY));
-    As_Game(game)->Get_First_Renderer()->Render(As_Game(game)->Get_Log(), &vobjects, &lights, directional, cam,
-                                                debug_mode);
+    As_Game(game)->Get_First_Renderer()->Render(As_Game(game)->Get_Log(), &demo_world, debug_mode);
     if (KB_Active[ALLEGRO_KEY_D]) visualize_depth_buffer();
 }
 
-void MainGame_Close(void*) {}
+// The scene's world, font and images go with it.
+void MainGame_Close(void*) {
+    demo_world.Clear();
+    pilar = nullptr;
+    if (font) al_destroy_font(font);
+    for (ALLEGRO_BITMAP* image : {b1, b2})
+        if (image) al_destroy_bitmap(image);
+    font = nullptr, b1 = b2 = nullptr;
+}
 
 Kelvane::Scene_Description MainGame_World() {
     Kelvane::Scene_Description world = Built_In_Sky();

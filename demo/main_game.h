@@ -15,10 +15,14 @@ class Camera;
 class Light;
 class VObject;
 class VObject_Complex;
+class World;
 }  // namespace Kelvane
 
-extern std::list<Kelvane::VObject*> vobjects;
-extern std::list<Kelvane::Light*> lights;
+// The scene's world, which owns everything below; `vobjects` and `lights`
+// are its lists, `directional` its sun and `cam` its camera.
+extern Kelvane::World demo_world;
+extern std::list<Kelvane::VObject*>& vobjects;
+extern std::list<Kelvane::Light*>& lights;
 extern Kelvane::Light* directional;
 extern Kelvane::Camera* cam;
 extern Kelvane::VObject_Complex* pilar;

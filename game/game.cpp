@@ -7,7 +7,7 @@
 #include <allegro5/allegro_primitives.h>  // Required for: al_init_primitives_addon(), al_draw_rectangle()
 #include <allegro5/allegro_ttf.h>         // Required for: al_init_ttf_addon()
 
-#include <algorithm>   // Required for: std::min()
+#include <algorithm>   // Required for: std::min(), std::find()
 #include <cstdlib>     // Required for: atexit(), strtod()
 #include <filesystem>  // Required for: finding the folder that holds the assets
 #include <iostream>    // Required for: std::cerr, where set-up failures also go
@@ -146,6 +146,22 @@ Game::Game(std::string name)
       display(nullptr), timer(nullptr), event_queue(nullptr), shader_manager(nullptr),
       bitmap_manager(nullptr), loading_font(nullptr), last_time(0.0), fps(DEFAULT_FPS), delta(1.0f),
       required_assets(std::begin(ENGINE_ASSETS), std::end(ENGINE_ASSETS)) {}
+
+Game::~Game() {
+    // A scene still running (set up, never looped) lets go of its world first.
+    if (current_scene) current_scene->Close(this);
+    for (Scene* scene : scenes) delete scene;
+    // GL objects go while the display's context is still there.
+    for (Renderer* renderer : renderers) delete renderer;
+    delete shader_manager;
+    delete bitmap_manager;
+    if (loading_font) al_destroy_font(loading_font);
+    if (timer) al_destroy_timer(timer);
+    if (event_queue) al_destroy_event_queue(event_queue);
+    if (display) al_destroy_display(display);
+    delete config;
+    delete log;
+}
 
 void Game::Require_Assets(std::list<std::string> paths) {
     required_assets.insert(required_assets.end(), paths.begin(), paths.end());
@@ -361,6 +377,8 @@ void Game::Render() {
 }
 
 void Game::Set_Scene_List(std::list<Scene*> list) {
+    for (Scene* scene : scenes)
+        if (std::find(list.begin(), list.end(), scene) == list.end()) delete scene;
     scenes = list;
 }
 

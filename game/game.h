@@ -37,6 +37,10 @@ const int MAX_TICK_BACKLOG = 4;
 class Game {
 public:
     explicit Game(std::string name);
+    // Closes a scene still running, then frees what the game made and was
+    // given: scenes, renderers, both stores, the font, timer, queue, display,
+    // configuration and log.
+    ~Game();
     Game(const Game&) = delete;
     Game& operator=(const Game&) = delete;
 
@@ -51,6 +55,8 @@ public:
     // Asks for a switch; a name no scene has asks for "no scene", ending the loop.
     void Set_Scene(std::string name);
     void Render();
+    // The game owns the scenes from now on (made with new); one left out of a
+    // later list is deleted then.
     void Set_Scene_List(std::list<Scene*> list);
     // Before Main: files or folders, relative to the run directory, that the
     // game reads besides the engine's own (shaders, fallback image). The working

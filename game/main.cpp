@@ -14,5 +14,8 @@ int main(int argc, char** argv) {
     scenes.push_back(new Kelvane::Scene("MainGame", MainGame_Start, MainGame_Update, MainGame_Draw, MainGame_Close));
     gInstance->Set_Scene_List(scenes);
     gInstance->Require_Assets(MainGame_Assets());
-    return gInstance->Main(argc, argv);
+    int status = gInstance->Main(argc, argv);
+    delete gInstance;
+    gInstance = nullptr;
+    return status;
 }

@@ -17,6 +17,7 @@
 #include "render/scissor.h"
 #include "render/saved_gl_state.h"
 #include "render/vobject_complex.h"
+#include "render/world.h"
 #include "resources/shader.h"
 #include "resources/shader_manager.h"
 #include "world/camera.h"
@@ -241,6 +242,10 @@ void Renderer::Draw_Lit_Frame(std::list<VObject*>* objects, std::list<Light*>* l
     Clear_Border(shadow_map);
     if (fast) plan.Plan_Objects(objects, lights);
     Colour_Pass(objects, fast ? &plan : nullptr, lighting, frame);
+}
+
+void Renderer::Render(Log* log, World* world, int debug_flags) {
+    Render(log, world->Get_Objects(), world->Get_Lights(), world->Get_Sun(), world->Get_Camera(), debug_flags);
 }
 
 bool Renderer::Usable_Or_Reported(Log* log, Shader* program, const std::string& failure,

@@ -24,6 +24,7 @@ class Shader;
 class Shader_Manager;
 class VObject;
 class VObject_Complex;
+class World;
 struct Placement;
 struct Planned_Object;
 struct Rect;
@@ -47,6 +48,8 @@ public:
     // reported once, in the log and on standard error.
     void Render(Log* log, std::list<VObject*>* objects, std::list<Light*>* lights, Light* directional,
                 Camera* camera, int debug_flags);
+    // The same for everything a world holds: its objects, point lights, sun and camera.
+    void Render(Log* log, World* world, int debug_flags);
 
     // Screen space <-> render space (output pixels).
     float XtoRX(float x);

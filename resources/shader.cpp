@@ -63,6 +63,11 @@ Shader::Shader(std::string path, std::string defines)
     Build(With_Defines(source, defines));
 }
 
+Shader::~Shader() {
+    if (program) glDeleteObjectARB(program);
+    if (fragment_shader) glDeleteObjectARB(fragment_shader);
+}
+
 void Shader::Build(const std::string& source) {
     std::vector<GLcharARB> buffer(source.begin(), source.end());
     buffer.resize(source.size() + 2, 0);
@@ -79,6 +84,7 @@ void Shader::Build(const std::string& source) {
     glLinkProgramARB(linked);
     if (!Build_Step_Succeeded(linked, GL_OBJECT_LINK_STATUS_ARB)) {
         error = "Shader " + name + " didn't link:\n" + Info_Log(linked);
+        glDeleteObjectARB(linked);
         return;
     }
     program = linked;

@@ -15,6 +15,10 @@ public:
     // `defines` (lines such as "#define X 1\n") go right after the file's
     // #version line, so one file can be built in several variants.
     explicit Shader(std::string path, std::string defines = "");
+    // Deletes the GL objects; the context they were made in must be current.
+    ~Shader();
+    Shader(const Shader&) = delete;
+    Shader& operator=(const Shader&) = delete;
 
     void Apply();
     // Back to fixed function, whichever shader it is called on.

@@ -9,7 +9,6 @@
 #include <climits>    // Required for: INT_MAX
 #include <cstdlib>    // Required for: std::strtol()
 #include <iostream>   // Required for: std::cerr, the usage message
-#include <list>
 #include <string>
 
 #include "core/common.h"
@@ -18,9 +17,7 @@
 #include "game/scene.h"
 #include "input/input.h"
 #include "render/renderer.h"
-#include "render/vobject_complex.h"
-#include "world/camera.h"
-#include "world/light.h"
+#include "render/world.h"
 
 namespace {
 
@@ -74,14 +71,9 @@ private:
 
     int ticks_to_run;
     int ticks_run = 0;
-    Kelvane::Camera camera;
-    // The directional light: a direction, and the ambient term's colour.
-    Kelvane::Light sun{4.0f, 1.0f, 2.0f, 0.0f, 1.0f, 0.95f, 0.85f, 0};
-    // A warm point light above the middle stone.
-    Kelvane::Light lamp{FIRST_STONE.x + SPACING, FIRST_STONE.y + SPACING, 200.0f, LAMP_RANGE, 1.3f, 1.0f, 0.7f, 0};
-    std::list<Kelvane::Light*> lights;
-    // Made with new and kept for the whole run, as the engine's objects are.
-    std::list<Kelvane::VObject*> objects;
+    // Owns the camera, the sun, the stones and the lamp, and frees them.
+    Kelvane::World world;
+    Kelvane::Light* lamp = nullptr;
 };
 
 // The game owns the scene, so a callback reaches it from the Game* it gets.
@@ -95,25 +87,29 @@ public:
 Starter_Scene& Starter_Scene::Of(void* game) { return static_cast<Starter_Game*>(As_Game(game))->scene; }
 
 void Starter_Scene::Build(Kelvane::Game* game) {
-    camera.Set_Map_Width(MAP_WIDTH);
-    camera.Set_Map_Height(MAP_HEIGHT);
-    camera.Set_Map_Tall(MAP_TALL);
-    camera.Move_Target_X(VIEW.x);
-    camera.Move_Target_Y(VIEW.y);
-    sun.Normalize();
-    sun.Set_Strength(SUN_STRENGTH);
-    sun.Set_Ambience(AMBIENCE);
-    lights.push_back(&lamp);
+    Kelvane::Camera* camera = world.Get_Camera();
+    camera->Set_Map_Width(MAP_WIDTH);
+    camera->Set_Map_Height(MAP_HEIGHT);
+    camera->Set_Map_Tall(MAP_TALL);
+    camera->Move_Target_X(VIEW.x);
+    camera->Move_Target_Y(VIEW.y);
+    // The directional light: a direction, and the ambient term's colour.
+    Kelvane::Light* sun = world.Get_Sun();
+    *sun = Kelvane::Light(4.0f, 1.0f, 2.0f, 0.0f, 1.0f, 0.95f, 0.85f, 0);
+    sun->Normalize();
+    sun->Set_Strength(SUN_STRENGTH);
+    sun->Set_Ambience(AMBIENCE);
+    // A warm point light above the middle stone.
+    lamp = world.Add_Light(FIRST_STONE.x + SPACING, FIRST_STONE.y + SPACING, 200.0f, LAMP_RANGE, 1.3f, 1.0f, 0.7f);
     for (int i = 0; i < GRID * GRID; i++) {
         // The first stone cooks the folder's caches (once): the window says so.
         if (game->Show_Loading(Kelvane::Object_Folder(STONE), static_cast<float>(i) / (GRID * GRID)))
             return;  // the user quit: the scene is closed before any tick
         float x = FIRST_STONE.x + SPACING * static_cast<float>(i % GRID);
         float y = FIRST_STONE.y + SPACING * static_cast<float>(i / GRID);
-        objects.push_back(
-            new Kelvane::VObject_Complex(game->Get_Bitmap_Manager(), &camera, STONE, x, y, 0.0f, 1.0f, true));
+        world.Add_Object(game->Get_Bitmap_Manager(), STONE, x, y, 0.0f, 1.0f, true);
     }
-    game->Get_Log()->Write("Starter scene built: " + ToString(objects.size()) + " stones.");
+    game->Get_Log()->Write("Starter scene built: " + ToString(world.Get_Objects()->size()) + " stones.");
 }
 
 void Starter_Scene::Step(Kelvane::Game* game, float dt) {
@@ -121,7 +117,8 @@ void Starter_Scene::Step(Kelvane::Game* game, float dt) {
     // No scene has the empty name: the game ends once this tick is drawn.
     if (KB_Input[ALLEGRO_KEY_ESCAPE] || ticks_run == ticks_to_run) game->Set_Scene("");
     Move_Lamp(dt);
-    camera.Update(dt);
+    world.Update(dt);
+    world.Get_Camera()->Update(dt);
 }
 
 // The arrows move the lamp on the screen: a screen step becomes a floor step
@@ -131,22 +128,25 @@ void Starter_Scene::Move_Lamp(float dt) {
     float right = static_cast<float>(KB_Active[ALLEGRO_KEY_RIGHT] - KB_Active[ALLEGRO_KEY_LEFT]);
     float down = static_cast<float>(KB_Active[ALLEGRO_KEY_DOWN] - KB_Active[ALLEGRO_KEY_UP]);
     float up = static_cast<float>(KB_Active[ALLEGRO_KEY_PGUP] - KB_Active[ALLEGRO_KEY_PGDN]);
-    Vec2D floor_step = camera.Screen_To_Proj(right * step, down * step, 0.0f);
-    Vec2D floor = camera.Snap_To_Map(Vec2D(lamp.Get_X() + floor_step.x, lamp.Get_Y() + floor_step.y));
-    lamp.Set_X(floor.x);
-    lamp.Set_Y(floor.y);
-    lamp.Set_Z(std::clamp(lamp.Get_Z() + up * step, 0.0f, MAP_TALL));
+    Kelvane::Camera* camera = world.Get_Camera();
+    Vec2D floor_step = camera->Screen_To_Proj(right * step, down * step, 0.0f);
+    Vec2D floor = camera->Snap_To_Map(Vec2D(lamp->Get_X() + floor_step.x, lamp->Get_Y() + floor_step.y));
+    lamp->Set_X(floor.x);
+    lamp->Set_Y(floor.y);
+    lamp->Set_Z(std::clamp(lamp->Get_Z() + up * step, 0.0f, MAP_TALL));
 }
 
 // One frame onto the back buffer; the game shows it once this returns. The
 // light-marker flag draws the lamp as a dot with a stalk down to the floor.
 void Starter_Scene::Draw_Frame(Kelvane::Game* game) {
     al_clear_to_color(al_map_rgb(BACKGROUND_GREY, BACKGROUND_GREY, BACKGROUND_GREY));
-    game->Get_First_Renderer()->Render(game->Get_Log(), &objects, &lights, &sun, &camera, Kelvane::DEBUG_LIGHTS);
+    game->Get_First_Renderer()->Render(game->Get_Log(), &world, Kelvane::DEBUG_LIGHTS);
 }
 
+// The scene's world goes with it.
 void Starter_Scene::Report(Kelvane::Game* game) {
     game->Get_Log()->Write("Starter scene closed after " + ToString(ticks_run) + " ticks.");
+    world.Clear();
 }
 
 namespace {
@@ -170,8 +170,8 @@ int main(int argc, char** argv) {
         std::cerr << "usage: starter [--ticks N]   (N from 1 to " << INT_MAX << ": quit after N ticks)\n";
         return 2;
     }
-    Starter_Game* game = new Starter_Game(ticks);
-    game->Set_Scene_List({Starter_Scene::New_Scene()});
-    game->Require_Assets({Kelvane::Object_Folder(STONE)});
-    return game->Main(argc, argv);
+    Starter_Game game(ticks);
+    game.Set_Scene_List({Starter_Scene::New_Scene()});
+    game.Require_Assets({Kelvane::Object_Folder(STONE)});
+    return game.Main(argc, argv);
 }

@@ -19,6 +19,7 @@
 #include "input/input.h"
 #include "render/renderer.h"
 #include "render/vobject_complex.h"
+#include "render/world.h"
 #include "support/scratch_dir.h"
 #include "support/window.h"
 #include "world/camera.h"
@@ -74,14 +75,8 @@ protected:
 
     void TearDown() override { Free_World(); }
 
-    // The scene builds its world once per run and never frees it; each test starts afresh.
-    static void Free_World() {
-        for (Kelvane::VObject* object : vobjects) delete object;
-        for (Kelvane::Light* light : lights) delete light;
-        vobjects.clear(), lights.clear();
-        delete directional, delete cam, al_destroy_font(font), al_destroy_bitmap(b1), al_destroy_bitmap(b2);
-        directional = nullptr, cam = nullptr, pilar = nullptr, font = nullptr, b1 = b2 = nullptr;
-    }
+    // Closing the scene frees its world, font and images: each test starts afresh.
+    static void Free_World() { MainGame_Close(nullptr); }
 
     void Tick(float dt = 1.0f) { MainGame_Update(game, dt); }
 
@@ -269,9 +264,8 @@ bool Grey_Level(const Pixel& p) { return Grey(p, p.r); }
 // the lighting program gives no depth outside it). The grey background, and the depth buffer while D is held.
 TEST_F(Demo_Scene_Test, The_Picture_Is_Grey_100_Where_Nothing_Is_Drawn_And_Shows_The_Depth_While_D_Is_Held) {
     VObject_Complex* sphere = Object(SPHERE);
-    for (Kelvane::VObject* object : vobjects)
-        if (object != sphere) delete object;
-    vobjects = {sphere};
+    while (vobjects.front() != sphere) demo_world.Remove(vobjects.front());
+    while (vobjects.back() != sphere) demo_world.Remove(vobjects.back());
     Vec2D centre = cam->Proj_To_Screen(sphere->Get_X(), sphere->Get_Y(), 180.0f);
     Move_View(centre.x - renderer()->RXtoX(DISPLAY_W / 2), centre.y - renderer()->RYtoY(DISPLAY_H / 2));
     const int MIDDLE = DISPLAY_H / 2 * DISPLAY_W + DISPLAY_W / 2, LAST = DISPLAY_W * DISPLAY_H - 1;
@@ -298,7 +292,7 @@ TEST_F(Demo_Scene_Test, The_Picture_Is_Grey_100_Where_Nothing_Is_Drawn_And_Shows
     for (int corner : CORNERS) EXPECT_TRUE(Grey(frame[corner], 255)) << corner;
 
     KB_Active[ALLEGRO_KEY_D] = false;
-    delete vobjects.front(), vobjects.clear();
+    demo_world.Remove(sphere);
     frame = draw();
     EXPECT_EQ(std::count_if(frame.begin(), frame.end(), [](const Pixel& p) { return !Grey(p, 100); }), 0)
         << "once D is up, and no object is left";
@@ -357,7 +351,7 @@ TEST_F(Demo_Scene_File_Test, Ctrl_S_Saves_Only_In_Editor_Mode_And_The_World_Load
     robot->Set_X(123.456789f), robot->Set_Y(-0.1f), robot->Set_Z(77.7f), robot->Set_Scale(0.333333f);
     robot->Set_Visible(false);
     mouse_x = 300.0f, mouse_y = 200.0f, Tick_Pressing({ALLEGRO_KEY_L});                     // a second lamp
-    lights.push_back(new Kelvane::Light(1.5f, 2.25f, 1e-7f, 123.0f, 0.1f, 0.2f, 0.3f, 0));  // carried by none
+    demo_world.Add_Light(1.5f, 2.25f, 1e-7f, 123.0f, 0.1f, 0.2f, 0.3f);  // carried by none
     *directional = Kelvane::Light(-1.0f, 3.0f, 7.0f, 300.0f, 0.9f, 0.8f, 0.7f, 0);
     directional->Normalize(), directional->Set_Strength(0.7f), directional->Set_Ambience(0.123f);
     cam->Set_Map_Width(5000.5f), cam->Set_Map_Height(3333.3f), cam->Set_Map_Tall(1234.5f);
