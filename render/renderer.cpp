@@ -41,10 +41,11 @@ const float SHADOW_MAP_MARGIN = 128.0f;
 const float BUMP_FACTOR = 2.0f;
 // The lighting program's images: colour on unit 0, normal map on 1, shadow map on 2.
 const int TEXTURE_UNITS_USED = 3;
-// Fragments this transparent or more store neither colour nor depth: the colour
-// pass's alpha test is glAlphaFunc(GL_GREATER, ALPHA_TEST_THRESHOLD), and picking
-// asks Passes_Alpha_Test.
-const float ALPHA_TEST_THRESHOLD = 0.1f;
+// Pixels of this alpha (of 255) or less store neither colour nor depth. Kept as
+// a byte since the GL compares 8-bit alphas with the reference rounded to 8 bits
+// too: the colour pass's alpha test is glAlphaFunc(GL_GREATER, MAX_DROPPED_ALPHA
+// / 255), and picking asks Passes_Alpha_Test.
+const int MAX_DROPPED_ALPHA = 26;
 const unsigned char HOVER_ALPHA = 125;
 const float SELECTION_THICKNESS = 5.0f;  // output pixels, not converted
 const float LIGHT_DOT_RADIUS = 10.0f;    // screen units
@@ -102,8 +103,10 @@ void Clear_Border(ALLEGRO_BITMAP* map) {
     glBindTexture(GL_TEXTURE_2D, previous);
 }
 
-bool Passes_Alpha_Test(float alpha) {
-    return alpha > ALPHA_TEST_THRESHOLD;
+bool Passes_Alpha_Test(ALLEGRO_COLOR colour) {
+    unsigned char r, g, b, alpha;
+    al_unmap_rgba(colour, &r, &g, &b, &alpha);
+    return alpha > MAX_DROPPED_ALPHA;
 }
 
 // The texel of an image `size` texels long that a quad's texture coordinate
@@ -262,7 +265,7 @@ bool Renderer::Surface_At(VObject_Complex* object, Camera* camera, Vec2D proj_of
     Vec2D origin = object->Get_Frame_Origin();
     int px = static_cast<int>(origin.x) + Texel_At(u, placed.image_w);
     int py = static_cast<int>(origin.y) + Texel_At(v, placed.image_h);
-    if (!Passes_Alpha_Test(al_get_pixel(object->Get_Actual_Bit(), px, py).a)) return false;
+    if (!Passes_Alpha_Test(al_get_pixel(object->Get_Actual_Bit(), px, py))) return false;
     ALLEGRO_BITMAP* cooked = object->Get_Actual_Bit_Normal();
     float rise = (cooked ? al_get_pixel(cooked, px, py).a : 0.0f) * placed.tall * placed.scale;
     Vec2D shift = camera->Screen_To_Proj(u * placed.image_w * placed.scale, v * placed.image_h * placed.scale, rise);
@@ -414,7 +417,7 @@ void Renderer::Colour_Pass(std::list<VObject*>* objects, const Draw_Plan* plan, 
                            const Frame& frame) {
     glClear(GL_DEPTH_BUFFER_BIT);
     glDisable(GL_DEPTH_TEST);
-    glAlphaFunc(GL_GREATER, ALPHA_TEST_THRESHOLD);
+    glAlphaFunc(GL_GREATER, MAX_DROPPED_ALPHA / 255.0f);
     glEnable(GL_ALPHA_TEST);
     // The graphics library draws plain sprites through the active unit.
     glActiveTexture(GL_TEXTURE0);
