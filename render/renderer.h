@@ -49,7 +49,9 @@ public:
     void Render(Log* log, std::list<VObject*>* objects, std::list<Light*>* lights, Light* directional,
                 Camera* camera, int debug_flags);
 
-    // What a game aims the view by and picks with; "output" is render space, the mouse's.
+    // For a game aiming its view and picking; output positions are render space,
+    // the mouse's.
+
     // The screen units the output shows from the view's corner: always internal_h
     // (1080) of height and internal_h x the aspect of width (1440 at 4:3, 1920 at
     // 16:9), so a window narrower than 16:9 crops the picture on the right.

@@ -42,7 +42,8 @@ Vec2D Camera::Get_Projection_Offset() {
 }
 
 float Camera::Nearness(float px, float py, float pz) {
-    // The view looks along (1, -1, -projection_factor / height_factor), which the projection flattens to a point.
+    // The projection flattens the view's ray (1, -1, -projection_factor / height_factor)
+    // to a point; the viewer lies toward -x, +y and up.
     return py - px + (projection_factor / height_factor) * pz;
 }
 

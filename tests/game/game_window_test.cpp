@@ -383,9 +383,11 @@ Pixels Text_After(Game* game, const std::function<void()>& before) {
 
 // A frame with one lit object at the window's top left, clear of the text's rows.
 void Render_A_Frame(Game* game) {
-    Kelvane_Test::Write_Image("assets/objects/slab/diffuse.png", 64, 64, [](int, int) { return al_map_rgb(200, 40, 40); });
-    Kelvane_Test::Write_Image("assets/objects/slab/normal.png", 64, 64, [](int, int) { return al_map_rgb(128, 128, 255); });
-    Kelvane_Test::Write_Image("assets/objects/slab/height.png", 64, 64, [](int, int) { return al_map_rgb(0, 0, 0); });
+    const std::pair<const char*, ALLEGRO_COLOR> images[] = {{"diffuse.png", al_map_rgb(200, 40, 40)},
+                                                            {"normal.png", al_map_rgb(128, 128, 255)},
+                                                            {"height.png", al_map_rgb(0, 0, 0)}};
+    for (auto [file, colour] : images)
+        Kelvane_Test::Write_Image(std::string("assets/objects/slab/") + file, 64, 64, [&](int, int) { return colour; });
     Write_File("assets/objects/slab/settings.ini", "[General]\nHeight=10\nCenter_X=0\nCenter_Y=0\n");
     Kelvane::Camera camera;
     camera.Set_Map_Width(1000.0f), camera.Set_Map_Height(1000.0f), camera.Set_Map_Tall(1000.0f);

@@ -408,7 +408,8 @@ TEST_F(Renderer_Frame_Test, Pick_Names_The_Object_Whose_Colour_Shows_At_Each_Pix
     Write_Object("blue_wall", 64, 64, 63.0f, Blue_Wall);
     // Alpha 26 of 255 in the left half, dropped by the alpha test (0.1, which the GL rounds to 26 of 255 too);
     // 27 in the right half, drawn.
-    Write_Object("faint", 32, 32, 10.0f, [](int x, int) { return Texel{Pixel{255, 255, 255, x < 16 ? 26 : 27}, FLAT, GROUND}; });
+    Write_Object("faint", 32, 32, 10.0f,
+                 [](int x, int) { return Texel{Pixel{255, 255, 255, x < 16 ? 26 : 27}, FLAT, GROUND}; });
     sun.Set_Strength(0.0f);  // the roof's flat top shows its own grey, as the walls' upright faces do
     Kelvane::VObject_Complex* red = Place("red_wall", 400.0f, 300.0f);
     Kelvane::VObject_Complex* blue = Place("blue_wall", 400.0f, 300.0f - 40.0f * camera.Get_Projection_Factor());
