@@ -33,6 +33,8 @@ const int DEBUG_EDITOR = 16;      // hover and selection marks
 inline const std::string DEFAULT_CONFIGURATION_PATH = "game_config.ini";
 inline const std::string DEFAULT_MISSING_BITMAP = "assets/missing.png";
 inline const std::string DEFAULT_LOG_PATH = "game.log";
+// The TrueType font the game hands its scenes.
+inline const std::string DEFAULT_FONT_PATH = "assets/font/GameFont.ttf";
 // Every complex object's asset folder lies here.
 inline const std::string OBJECTS_FOLDER = "assets/objects/";
 

@@ -88,7 +88,7 @@ const float SUN_AMBIENCE = 0.3f;
 const char* const SCENE_PATH = "scenes/main.ini";
 
 // The game font, loaded at start; nothing draws with it yet.
-const char* const FONT_PATH = "assets/font/GameFont.ttf";
+const std::string& FONT_PATH = Kelvane::DEFAULT_FONT_PATH;
 
 const float CAMERA_STEP = 5.0f;  // screen units per tick while an arrow is held
 
@@ -97,8 +97,6 @@ const int MOUSE_RIGHT = INPUT_MOUSE_FIRST + 1;
 const int MOUSE_MIDDLE = INPUT_MOUSE_FIRST + 2;
 // Past this many ticks of a held left button the user is dragging, not pointing.
 const int HOVER_MAX_HOLD_TICKS = 4;
-// Pixels this transparent or more let the pointer through to what lies behind.
-const int HOVER_MAX_CLEAR_ALPHA = 1;
 const float MIN_SCALE = 0.01f;
 const float MIN_HEIGHT = 0.01f;
 const float SCALE_PER_PIXEL = 0.004f;
@@ -182,38 +180,10 @@ Vec2D Pointer_Floor_Point(Renderer* renderer) {
     return cam->Screen_To_Proj(sx, sy, 0.0f);
 }
 
-// Top-left corner, in display pixels, of the quad the renderer draws the object in.
-Vec2D Quad_Corner(Renderer* renderer, VObject_Complex* object) {
-    float scale = object->Get_Scale();
-    Vec2D pivot = cam->Screen_To_Proj(object->Get_CX() * scale, object->Get_CY() * scale, 0.0f);
-    Vec2D corner = cam->Proj_To_Screen(object->Get_X() - pivot.x, object->Get_Y() - pivot.y, object->Get_Z());
-    return Vec2D(renderer->XtoRX(corner.x - cam->Get_X()), renderer->YtoRY(corner.y - cam->Get_Y()));
-}
-
-// True when the pointer lies on a visible pixel of the object's picture.
-bool Is_Under_Pointer(Renderer* renderer, VObject_Complex* object) {
-    float scale = object->Get_Scale();
-    Vec2D corner = Quad_Corner(renderer, object);
-    if (!(mouse_x > corner.x && mouse_x < corner.x + renderer->XtoRX(object->Get_W() * scale) &&
-          mouse_y > corner.y && mouse_y < corner.y + renderer->YtoRY(object->Get_H() * scale)))
-        return false;
-    int px = static_cast<int>(renderer->RXtoX((mouse_x - corner.x) / scale));
-    int py = static_cast<int>(renderer->RYtoY((mouse_y - corner.y) / scale));
-    ALLEGRO_BITMAP* image = object->Get_Actual_Bit();
-    // Rounding can put the last column or row one past the image: nothing to catch there.
-    if (px >= al_get_bitmap_width(image) || py >= al_get_bitmap_height(image)) return false;
-    unsigned char r, g, b, alpha;
-    al_unmap_rgba(al_get_pixel(image, px, py), &r, &g, &b, &alpha);
-    return alpha > HOVER_MAX_CLEAR_ALPHA;
-}
-
-// Marks the object under the pointer, the one latest in the list (drawn on top).
+// Marks the object under the pointer: the one the renderer draws there, the nearest.
 VObject_Complex* Find_Hovered(Renderer* renderer) {
-    VObject_Complex* hovered = nullptr;
-    For_Each_Complex([&](VObject_Complex* object) {
-        object->Set_Hover(false);
-        if (Is_Under_Pointer(renderer, object)) hovered = object;
-    });
+    For_Each_Complex([](VObject_Complex* object) { object->Set_Hover(false); });
+    VObject_Complex* hovered = renderer->Pick(&vobjects, cam, mouse_x, mouse_y);
     if (hovered) hovered->Set_Hover(true);
     return hovered;
 }
@@ -309,8 +279,8 @@ void MainGame_Start(void* game) {
     bool file_read = Read_Scene_File(log, from_file);
     Create_Sun();
     log->Write("Lights created.");
-    font = al_load_font(FONT_PATH, 16, 0);
-    log->Write(font ? "Game Font loaded." : std::string("Game Font couldn't be loaded from ") + FONT_PATH + ".");
+    font = al_load_font(FONT_PATH.c_str(), Kelvane::DEFAULT_FONT_SIZE, 0);
+    log->Write(font ? "Game Font loaded." : "Game Font couldn't be loaded from " + FONT_PATH + ".");
     Create_Camera();
     log->Write("Camera created");
     if (!Build_World(As_Game(game), file_read ? from_file : MainGame_World())) return;

@@ -5,7 +5,7 @@
 #include <allegro5/allegro_image.h>       // Required for: al_init_image_addon()
 #include <allegro5/allegro_opengl.h>      // Required for: al_have_opengl_extension()
 #include <allegro5/allegro_primitives.h>  // Required for: al_init_primitives_addon(), al_draw_rectangle()
-#include <allegro5/allegro_ttf.h>         // Required for: al_init_ttf_addon()
+#include <allegro5/allegro_ttf.h>         // Required for: al_init_ttf_addon(), al_load_font() of a .ttf
 
 #include <algorithm>   // Required for: std::min(), std::find()
 #include <cstdlib>     // Required for: atexit(), strtod()
@@ -213,6 +213,7 @@ int Game::Setup(int, char**) {
     event_queue = al_create_event_queue();
     if (!Setup_Display()) return 0;
     log->Write("Display Created.");
+    Load_Font();
     Register_Event_Sources();
     Setup_Timer();
     log->Write("Timer set-up");
@@ -313,6 +314,14 @@ void Game::Fit_Display_To_Largest_Texture() {
     int height = al_get_display_height(display);
     if (Fit_Display_Size(&width, &height, largest, largest, "the largest texture"))
         al_resize_display(display, width, height);
+}
+
+// Once the display exists, so that the glyphs are drawn from its textures.
+void Game::Load_Font() {
+    font = al_load_font(DEFAULT_FONT_PATH.c_str(), DEFAULT_FONT_SIZE, 0);
+    if (font) return;
+    font = al_create_builtin_font();
+    log->Write("Game font " + DEFAULT_FONT_PATH + " couldn't be loaded; text is drawn in the built-in font.");
 }
 
 bool Game::Setup_Display() {

@@ -33,6 +33,8 @@ const float MAX_DELTA = 2.0f;
 // than the tick rate would otherwise pile up events without end, and input
 // would answer later and later.
 const int MAX_TICK_BACKLOG = 4;
+// The game font's size in pixels.
+const int DEFAULT_FONT_SIZE = 16;
 
 class Game {
 public:
@@ -74,6 +76,10 @@ public:
     Bitmap_Manager* Get_Bitmap_Manager() { return bitmap_manager; }
     Renderer* Get_First_Renderer() { return renderers.front(); }
     Log* Get_Log() { return log; }
+    // For scenes to draw text with, after Render too: DEFAULT_FONT_PATH at
+    // DEFAULT_FONT_SIZE, or the graphics library's built-in font when that file
+    // cannot be loaded. Null until set-up has opened the display.
+    ALLEGRO_FONT* Get_Font() { return font; }
     float Get_Delta() { return delta; }
     int Get_FPS() { return fps; }
 
@@ -103,6 +109,8 @@ private:
     // Shrinks the size to fit the limit named `limit`, logging it; true when it did.
     bool Fit_Display_Size(int* width, int* height, int limit_w, int limit_h, std::string limit);
     void Fit_Display_To_Largest_Texture();
+    // The game font, or the built-in one with a line in the log.
+    void Load_Font();
 
     std::string name;
     Config* config;
@@ -117,6 +125,7 @@ private:
     Shader_Manager* shader_manager;
     Bitmap_Manager* bitmap_manager;
     ALLEGRO_FONT* loading_font;
+    ALLEGRO_FONT* font = nullptr;
     double last_time;
     int fps;
     float delta;

@@ -4,7 +4,8 @@
 #include <allegro5/allegro_opengl.h>      // Required for: the GL calls of the two passes
 #include <allegro5/allegro_primitives.h>  // Required for: the overlay marks
 
-#include <algorithm>  // Required for: std::max()
+#include <algorithm>  // Required for: std::max(), std::min()
+#include <cmath>      // Required for: floor()
 #include <cstdio>     // Required for: printf(), fprintf()
 #include <cstdlib>    // Required for: exit()
 #include <vector>
@@ -41,8 +42,11 @@ const float SHADOW_MAP_MARGIN = 128.0f;
 const float BUMP_FACTOR = 2.0f;
 // The lighting program's images: colour on unit 0, normal map on 1, shadow map on 2.
 const int TEXTURE_UNITS_USED = 3;
-// Fragments this transparent or more store neither colour nor depth.
-const float ALPHA_TEST_THRESHOLD = 0.1f;
+// Pixels of this alpha (of 255) or less store neither colour nor depth. Kept as
+// a byte since the GL compares 8-bit alphas with the reference rounded to 8 bits
+// too: the colour pass's alpha test is glAlphaFunc(GL_GREATER, MAX_DROPPED_ALPHA
+// / 255), and picking asks Passes_Alpha_Test.
+const int MAX_DROPPED_ALPHA = 26;
 const unsigned char HOVER_ALPHA = 125;
 const float SELECTION_THICKNESS = 5.0f;  // output pixels, not converted
 const float LIGHT_DOT_RADIUS = 10.0f;    // screen units
@@ -98,6 +102,18 @@ void Clear_Border(ALLEGRO_BITMAP* map) {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_BORDER);
     glTexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_BORDER_COLOR, NOTHING);
     glBindTexture(GL_TEXTURE_2D, previous);
+}
+
+bool Passes_Alpha_Test(ALLEGRO_COLOR colour) {
+    unsigned char r, g, b, alpha;
+    al_unmap_rgba(colour, &r, &g, &b, &alpha);
+    return alpha > MAX_DROPPED_ALPHA;
+}
+
+// The texel of an image `size` texels long that a quad's texture coordinate
+// `share` (0 to 1) samples without filtering.
+int Texel_At(float share, float size) {
+    return std::min(static_cast<int>(std::floor(share * size)), static_cast<int>(size) - 1);
 }
 
 int Blocks_For(size_t lights) {
@@ -192,8 +208,70 @@ bool Renderer::Resize_Shadow_Map(int size) {
 }
 
 Vec2D Renderer::Get_Shadow_Extent() {
-    return Vec2D(std::max(SHADOW_MAP_EXTENT, RXtoX(width) + SHADOW_MAP_MARGIN),
-                 std::max(SHADOW_MAP_EXTENT, RYtoY(height) + SHADOW_MAP_MARGIN));
+    Vec2D visible = Get_Visible_Size();
+    return Vec2D(std::max(SHADOW_MAP_EXTENT, visible.x + SHADOW_MAP_MARGIN),
+                 std::max(SHADOW_MAP_EXTENT, visible.y + SHADOW_MAP_MARGIN));
+}
+
+Vec2D Renderer::Get_Visible_Size() {
+    return Vec2D(RXtoX(width), RYtoY(height));
+}
+
+Vec2D Renderer::Output_To_Proj(Camera* camera, float rx, float ry, float pz) {
+    return camera->Screen_To_Proj(camera->Get_X() + RXtoX(rx), camera->Get_Y() + RYtoY(ry), pz);
+}
+
+std::array<Vec2D, 4> Renderer::Get_Visible_Floor(Camera* camera) {
+    return {Output_To_Proj(camera, 0.0f, 0.0f, 0.0f), Output_To_Proj(camera, width, 0.0f, 0.0f),
+            Output_To_Proj(camera, width, height, 0.0f), Output_To_Proj(camera, 0.0f, height, 0.0f)};
+}
+
+void Renderer::Centre_On(Camera* camera, float x, float y, float z) {
+    Vec2D point = camera->Proj_To_Screen(x, y, z);
+    Vec2D visible = Get_Visible_Size();
+    camera->Set_Target(point.x - visible.x / 2.0f, point.y - visible.y / 2.0f);
+}
+
+VObject_Complex* Renderer::Pick(std::list<VObject*>* objects, Camera* camera, float x, float y) {
+    // The colour pass's order, the caller's list left as it is: where depths tie,
+    // the depth test (GL_LESS) keeps the first drawn.
+    std::list<VObject*> drawn = *objects;
+    Sort_Z_List(&drawn);
+    Vec2D proj_offset = camera->Get_Projection_Offset();
+    // The GL samples a pixel at its centre.
+    Vec2D centre(std::floor(x) + 0.5f, std::floor(y) + 0.5f);
+    VObject_Complex* nearest = nullptr;
+    float nearest_nearness = 0.0f;
+    for (VObject* object : drawn) {
+        VObject_Complex* complex = VObject_Complex::Drawn(object);
+        float nearness = 0.0f;
+        if (!complex || !Surface_At(complex, camera, proj_offset, centre, &nearness)) continue;
+        if (!nearest || nearness > nearest_nearness) {
+            nearest = complex;
+            nearest_nearness = nearness;
+        }
+    }
+    return nearest;
+}
+
+// The surface point the lighting program rebuilds for this fragment: the corner
+// position plus the floor and height offsets pictured at the fragment's offset
+// from the corner, the height read from the cooked normal map's alpha.
+bool Renderer::Surface_At(VObject_Complex* object, Camera* camera, Vec2D proj_offset, Vec2D at, float* nearness) {
+    Placement placed = Placement::Of(object, camera, proj_offset);
+    Rect area = Quad_Area(placed);
+    float u = (at.x - area.left) / (area.right - area.left);
+    float v = (at.y - area.top) / (area.bottom - area.top);
+    if (!(u >= 0.0f && u < 1.0f && v >= 0.0f && v < 1.0f)) return false;
+    Vec2D origin = object->Get_Frame_Origin();
+    int px = static_cast<int>(origin.x) + Texel_At(u, placed.image_w);
+    int py = static_cast<int>(origin.y) + Texel_At(v, placed.image_h);
+    if (!Passes_Alpha_Test(al_get_pixel(object->Get_Actual_Bit(), px, py))) return false;
+    ALLEGRO_BITMAP* cooked = object->Get_Actual_Bit_Normal();
+    float rise = (cooked ? al_get_pixel(cooked, px, py).a : 0.0f) * placed.tall * placed.scale;
+    Vec2D shift = camera->Screen_To_Proj(u * placed.image_w * placed.scale, v * placed.image_h * placed.scale, rise);
+    *nearness = camera->Nearness(placed.corner.x + shift.x, placed.corner.y + shift.y, placed.z + rise);
+    return true;
 }
 
 void Renderer::Sort_Z_List(std::list<VObject*>* objects) {
@@ -344,7 +422,7 @@ void Renderer::Colour_Pass(std::list<VObject*>* objects, const Draw_Plan* plan, 
                            const Frame& frame) {
     glClear(GL_DEPTH_BUFFER_BIT);
     glDisable(GL_DEPTH_TEST);
-    glAlphaFunc(GL_GREATER, ALPHA_TEST_THRESHOLD);
+    glAlphaFunc(GL_GREATER, MAX_DROPPED_ALPHA / 255.0f);
     glEnable(GL_ALPHA_TEST);
     // The graphics library draws plain sprites through the active unit.
     glActiveTexture(GL_TEXTURE0);

@@ -4,6 +4,7 @@
 
 #include <allegro5/color.h>  // Required for: ALLEGRO_COLOR (passed by value)
 
+#include <array>
 #include <list>
 #include <set>
 #include <string>
@@ -50,6 +51,29 @@ public:
                 Camera* camera, int debug_flags);
     // The same for everything a world holds: its objects, point lights, sun and camera.
     void Render(Log* log, World* world, int debug_flags);
+
+    // For a game aiming its view and picking; output positions are render space,
+    // the mouse's.
+
+    // The screen units the output shows from the view's corner: always internal_h
+    // (1080) of height and internal_h x the aspect of width (1440 at 4:3, 1920 at
+    // 16:9), so a window narrower than 16:9 crops the picture on the right.
+    Vec2D Get_Visible_Size();
+    // The projection-space point at height pz that the camera's view draws at
+    // output position (rx, ry).
+    Vec2D Output_To_Proj(Camera* camera, float rx, float ry, float pz);
+    // The floor points (height 0) drawn at the output's corners, clockwise from
+    // the top left: the visible floor is the parallelogram between them.
+    std::array<Vec2D, 4> Get_Visible_Floor(Camera* camera);
+    // Aims the camera so that projection point (x, y, z) is drawn at the output's
+    // centre, at any aspect. The view eases there as the camera updates;
+    // Camera::Jump_To_Target puts it there at once.
+    void Centre_On(Camera* camera, float x, float y, float z = 0.0f);
+    // The complex object drawn at output pixel (x, y): of the visible ones whose
+    // shown frame has a pixel there that the frame draws, the nearest by the
+    // depth the lighting program stores, the first drawn on a tie; null for
+    // none. Reads two pixels of each object whose quad lies under the point.
+    VObject_Complex* Pick(std::list<VObject*>* objects, Camera* camera, float x, float y);
 
     // Screen space <-> render space (output pixels).
     float XtoRX(float x);
@@ -118,6 +142,9 @@ private:
     void Set_Object_Uniforms(Shader* lighting, const Planned_Object& object, const Frame& frame);
     // The quad in output pixels.
     Rect Quad_Area(const Placement& placed);
+    // True when the object's quad draws a fragment at output point `at` (the
+    // alpha test passes there); `nearness` is then its surface's Camera::Nearness.
+    bool Surface_At(VObject_Complex* object, Camera* camera, Vec2D proj_offset, Vec2D at, float* nearness);
     // The whole image, tinted, stretched over the quad.
     void Draw_Over_Quad(ALLEGRO_BITMAP* image, ALLEGRO_COLOR tint, const Placement& placed);
     void Draw_Editor_Marks(std::list<VObject*>* objects, const Frame& frame);

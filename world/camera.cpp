@@ -41,6 +41,22 @@ Vec2D Camera::Get_Projection_Offset() {
     return Screen_To_Proj(x, y, 0);
 }
 
+float Camera::Nearness(float px, float py, float pz) {
+    // The projection flattens the view's ray (1, -1, -projection_factor / height_factor)
+    // to a point; the viewer lies toward -x, +y and up.
+    return py - px + (projection_factor / height_factor) * pz;
+}
+
+void Camera::Set_Target(float sx, float sy) {
+    target_x = sx;
+    target_y = sy;
+}
+
+void Camera::Jump_To_Target() {
+    x = target_x;
+    y = target_y;
+}
+
 Vec2D Camera::Snap_To_Map(Vec2D v) {
     if (v.x < 0) v.x = 0;
     if (v.x > map_width) v.x = map_width;

@@ -19,9 +19,18 @@ public:
     Vec2D Get_Projection_Offset();
     // The point clamped to the map rectangle; the camera is unchanged.
     Vec2D Snap_To_Map(Vec2D point);
+    // How near the viewer a projection-space point lies: points pictured at one
+    // screen spot differ only in it, and the larger is drawn in front.
+    float Nearness(float px, float py, float pz);
 
     void Move_Target_X(float offset) { target_x += offset; }
     void Move_Target_Y(float offset) { target_y += offset; }
+    // The screen point the view eases toward (it is shown at the picture's
+    // top-left corner); Renderer::Centre_On aims at a world point instead.
+    void Set_Target(float sx, float sy);
+    Vec2D Get_Target() { return Vec2D(target_x, target_y); }
+    // The view onto its target at once, without easing: a game placing it at the start or after a cut.
+    void Jump_To_Target();
     void Set_Map_Width(float value) { map_width = value; }
     void Set_Map_Height(float value) { map_height = value; }
     void Set_Map_Tall(float value) { map_tall = value; }

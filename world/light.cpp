@@ -9,6 +9,12 @@ Light::Light(float x, float y, float z, float range, float r, float g, float b, 
 
 void Light::Update(float) {}
 
+void Light::Set_Colour(float red, float green, float blue) {
+    r = red;
+    g = green;
+    b = blue;
+}
+
 void Light::Normalize() {
     double sum = static_cast<double>(x) * x + static_cast<double>(y) * y + static_cast<double>(z) * z;
     float length = static_cast<float>(std::sqrt(sum));

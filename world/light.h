@@ -23,7 +23,15 @@ public:
     float Get_R() { return r; }
     float Get_G() { return g; }
     float Get_B() { return b; }
+    // The renderer reads every light afresh each frame: a game may change its
+    // colour and range at any tick (a flickering torch, the sun at dusk).
+    void Set_R(float value) { r = value; }
+    void Set_G(float value) { g = value; }
+    void Set_B(float value) { b = value; }
+    void Set_Colour(float red, float green, float blue);
     float Get_Range() { return range; }
+    // A range of 0 or less reaches nothing.
+    void Set_Range(float value) { range = value; }
     float Get_Strength() { return strength; }
     void Set_Strength(float value) { strength = value; }
     float Get_Ambience() { return ambience; }

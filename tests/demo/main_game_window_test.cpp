@@ -186,13 +186,22 @@ protected:
         return Vec2D(renderer()->XtoRX(screen.x - cam->Get_X()), renderer()->YtoRY(screen.y - cam->Get_Y()));
     }
 
-    // Points at the middle of the object's first opaque (or clear) image pixel; (cx, cy) pictures its position.
+    // Points at the middle of the object's first opaque (or clear) image pixel among neighbours alike, so that
+    // the display pixel there shows it whichever of the image pixels it covers the GL samples; opaque: drawn,
+    // alpha above the renderer's alpha test (0.1). (cx, cy) pictures the object's position.
     void Point_At_Pixel_Of(VObject_Complex* object, bool opaque) {
         ALLEGRO_BITMAP* image = object->Get_Actual_Bit();
-        int k = 0, w = al_get_bitmap_width(image);
+        int w = al_get_bitmap_width(image), h = al_get_bitmap_height(image), k = w + 1;
         al_lock_bitmap(image, ALLEGRO_PIXEL_FORMAT_ANY, ALLEGRO_LOCK_READONLY);
-        while ((Read_Pixel(image, k % w, k / w).a > 1) != opaque) k++;
+        auto alike = [&](int at) {
+            for (int dy = -1; dy <= 1; dy++)
+                for (int dx = -1; dx <= 1; dx++)
+                    if ((Read_Pixel(image, at % w + dx, at / w + dy).a > 25) != opaque) return false;
+            return true;
+        };
+        while (k < w * (h - 1) && (k % w == 0 || k % w == w - 1 || !alike(k))) k++;
         al_unlock_bitmap(image);
+        ASSERT_LT(k, w * (h - 1)) << "no such pixel";
         Vec2D at = cam->Proj_To_Screen(object->Get_X(), object->Get_Y(), object->Get_Z());
         float s = object->Get_Scale();
         at.x += (k % w + 0.5f - object->Get_CX()) * s, at.y += (k / w + 0.5f - object->Get_CY()) * s;
@@ -211,8 +220,8 @@ protected:
     VObject_Complex* sphere = nullptr;
 };
 
-TEST_F(Demo_Scene_Editor_Test, Pointer_Hovers_And_Middle_Click_Selects_The_Latest_Opaque_Pixel_Dragging_Moves_Them) {
-    VObject_Complex* lamp = Object(LAMP);  // moved wholly in front of the sphere's picture
+TEST_F(Demo_Scene_Editor_Test, Pointer_Hovers_And_Middle_Click_Selects_The_Nearest_Opaque_Pixel_Dragging_Moves_Them) {
+    VObject_Complex* lamp = Object(LAMP);  // its picture moved wholly over the sphere's
     lamp->Set_X(sphere->Get_X()), lamp->Set_Y(sphere->Get_Y()), lamp->Set_Z(100.0f);
     for (int i : {0, ROBOT}) Object(i)->Select_Toggle();
     Point_At_Pixel_Of(sphere, true);
@@ -221,7 +230,11 @@ TEST_F(Demo_Scene_Editor_Test, Pointer_Hovers_And_Middle_Click_Selects_The_Lates
     EXPECT_EQ(Marked_After({MOUSE_MIDDLE}, SELECTED), Ids{SPHERE}) << "selected alone";
 
     Point_At_Pixel_Of(lamp, true);
-    EXPECT_EQ(Marked_After({}, HOVERED), Ids{LAMP}) << "both are under the pointer: the latest in the list wins";
+    EXPECT_EQ(Marked_After({}, HOVERED), Ids{SPHERE}) << "the lamp, latest in the list, is behind the sphere there";
+    const float k = 600.0f;  // toward the viewer along the view's ray: the same picture, in front of the sphere
+    lamp->Set_X(lamp->Get_X() - k), lamp->Set_Y(lamp->Get_Y() + k);
+    lamp->Set_Z(lamp->Get_Z() + k * cam->Get_Projection_Factor() / cam->Get_Height_Factor());
+    EXPECT_EQ(Marked_After({}, HOVERED), Ids{LAMP}) << "both are under the pointer: the nearest wins";
     Point_At_Pixel_Of(lamp, false);
     EXPECT_EQ(Marked_After({}, HOVERED), Ids{SPHERE}) << "a clear pixel lets the pointer through";
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The engine as a package: installs it from this source tree into a scratch
 # prefix, builds examples/starter from a copy outside the tree against it with
-# find_package(Kelvane), and runs the starter in a private Xvfb for a few ticks.
+# find_package(Kelvane), and runs the starter in a private Xvfb for a few ticks;
+# checks the installed font and tool, and that the tool runs.
 # Usage: run_package_starter.sh <cmake> <c++ compiler>
 set -euo pipefail
 HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -31,13 +32,20 @@ step() {
 
 step engine-configure "$CMAKE" -S "$ROOT" -B "$WORK/engine" -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_CXX_COMPILER="$COMPILER" -DKELVANE_TESTS=OFF -DKELVANE_BENCHMARKS=OFF
-step engine-build "$CMAKE" --build "$WORK/engine" --target kelvane_engine -j2
+step engine-build "$CMAKE" --build "$WORK/engine" --target kelvane_engine kelvane_normals -j2
 step engine-install "$CMAKE" --install "$WORK/engine" --prefix "$PREFIX"
 for installed in lib/libkelvane_engine.a include/kelvane/core/common.h include/kelvane/game/game.h \
   lib/cmake/Kelvane/KelvaneConfigVersion.cmake share/kelvane/assets/missing.png \
-  share/kelvane/assets/shader/object_light.glsl share/kelvane/assets/shader/object_shadow.glsl; do
+  share/kelvane/assets/shader/object_light.glsl share/kelvane/assets/shader/object_shadow.glsl \
+  share/kelvane/assets/font/GameFont.ttf share/kelvane/assets/font/GameFont-LICENSE.txt bin/kelvane_normals; do
   [ -e "$PREFIX/$installed" ] || fail "the install lacks $installed"
 done
+# The installed tool runs on its own: it explains itself and derives a stone's normals.
+"$PREFIX/bin/kelvane_normals" --help | grep -q "^usage: kelvane_normals" || fail "the installed kelvane_normals --help"
+mkdir "$WORK/derived"
+cp "$ROOT/examples/starter/assets/objects/stone/"{diffuse.png,height.png,settings.ini} "$WORK/derived/"
+step installed-normals "$PREFIX/bin/kelvane_normals" "$WORK/derived"
+[ -s "$WORK/derived/normal.png" ] || fail "the installed kelvane_normals wrote no normal.png"
 # Every installed header stands on its own: none needs one that is not installed.
 while IFS= read -r header; do
   echo "#include \"${header#"$PREFIX/include/kelvane/"}\"" |

@@ -2,9 +2,11 @@
 // switching, the configuration write-back, the log and the run directory.
 
 #include <allegro5/allegro.h>
+#include <allegro5/allegro_font.h>  // Required for: the game font's text
 #include <gtest/gtest.h>
 #include <sys/wait.h>  // Required for: WEXITSTATUS()
 
+#include <algorithm>  // Required for: std::equal()
 #include <array>
 #include <chrono>
 #include <cstdlib>  // Required for: system()
@@ -14,11 +16,16 @@
 #include <thread>
 #include <vector>
 
+#include "core/log.h"
 #include "game/game.h"
 #include "game/scene.h"
 #include "input/input.h"
+#include "render/renderer.h"
+#include "render/vobject_complex.h"
 #include "support/scratch_dir.h"
 #include "support/window.h"
+#include "world/camera.h"
+#include "world/light.h"
 
 using Kelvane::Game;
 using Kelvane_Test::Log_Messages;
@@ -75,10 +82,11 @@ std::string Display_Config(const std::string& mode, int width, int height) {
 const std::string SMALL_WINDOW = Display_Config("1", 320, 240);
 const int GL_WINDOWED = ALLEGRO_OPENGL | ALLEGRO_WINDOWED;
 
-// What every game reads from its run directory: the shaders and the fallback image.
+// What every game reads from its run directory: the shaders, the fallback image and the font.
 void Copy_Engine_Assets(const std::filesystem::path& from, const std::filesystem::path& to) {
     std::filesystem::create_directories(to / "assets");
     std::filesystem::copy(from / "assets/shader", to / "assets/shader");
+    std::filesystem::copy(from / "assets/font", to / "assets/font");
     std::filesystem::copy_file(from / "assets/missing.png", to / "assets/missing.png");
 }
 
@@ -340,6 +348,95 @@ TEST_F(Game_Test, The_Loading_Picture_Shows_Progress_And_Escape_Or_Closing_Ends_
         for (int i = 60 * 320; i < 110 * 320; i++) text += white(i % 320, i / 320);
         EXPECT_GT(text, 50);
     }
+}
+
+namespace {
+
+using Pixels = std::vector<Kelvane_Test::Pixel>;
+
+bool Same_Colours(const Pixels& a, const Pixels& b) {
+    auto same = [](const Kelvane_Test::Pixel& p, const Kelvane_Test::Pixel& q) {
+        return p.r == q.r && p.g == q.g && p.b == q.b;
+    };
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), same);
+}
+
+// The back buffer's pixels in rows top to bottom - 1, the whole width.
+Pixels Rows_Of_Back_Buffer(Game* game, int top, int bottom) {
+    ALLEGRO_BITMAP* buffer = al_get_backbuffer(game->Get_Display());
+    al_lock_bitmap(buffer, ALLEGRO_PIXEL_FORMAT_ANY, ALLEGRO_LOCK_READONLY);
+    Pixels pixels;
+    for (int y = top; y < bottom; y++)
+        for (int x = 0; x < al_get_bitmap_width(buffer); x++) pixels.push_back(Kelvane_Test::Read_Pixel(buffer, x, y));
+    al_unlock_bitmap(buffer);
+    return pixels;
+}
+
+// Text drawn with the game's font into rows 100 to 130 of the window after `before` drew on the cleared back buffer.
+Pixels Text_After(Game* game, const std::function<void()>& before) {
+    al_set_target_backbuffer(game->Get_Display());
+    al_clear_to_color(al_map_rgb(60, 60, 60));
+    before();
+    al_draw_text(game->Get_Font(), al_map_rgb(255, 255, 255), 10.0f, 105.0f, 0, "Kelvane: gjpqy 0123 & WAVE");
+    return Rows_Of_Back_Buffer(game, 100, 130);
+}
+
+// A frame with one lit object at the window's top left, clear of the text's rows.
+void Render_A_Frame(Game* game) {
+    const std::pair<const char*, ALLEGRO_COLOR> images[] = {{"diffuse.png", al_map_rgb(200, 40, 40)},
+                                                            {"normal.png", al_map_rgb(128, 128, 255)},
+                                                            {"height.png", al_map_rgb(0, 0, 0)}};
+    for (auto [file, colour] : images)
+        Kelvane_Test::Write_Image(std::string("assets/objects/slab/") + file, 64, 64, [&](int, int) { return colour; });
+    Write_File("assets/objects/slab/settings.ini", "[General]\nHeight=10\nCenter_X=0\nCenter_Y=0\n");
+    Kelvane::Camera camera;
+    camera.Set_Map_Width(1000.0f), camera.Set_Map_Height(1000.0f), camera.Set_Map_Tall(1000.0f);
+    Kelvane::Light sun(0.0f, 0.0f, 1.0f, 0.0f, 1.0f, 1.0f, 1.0f, 0);
+    Vec2D corner = camera.Screen_To_Proj(100.0f, 50.0f, 0.0f);  // output pixels 22 to 36 across, 11 to 25 down
+    Kelvane::Light lamp(corner.x, corner.y, 50.0f, 300.0f, 1.0f, 0.8f, 0.6f, 0);
+    std::list<Kelvane::Light*> lights = {&lamp};
+    Kelvane::VObject_Complex slab(game->Get_Bitmap_Manager(), &camera, "slab", corner.x, corner.y, 0.0f, 1.0f, true);
+    std::list<Kelvane::VObject*> objects = {&slab};
+    game->Get_First_Renderer()->Render(game->Get_Log(), &objects, &lights, &sun, &camera, 0);
+    EXPECT_FALSE(Same_Colours(Rows_Of_Back_Buffer(game, 0, 40), Rows_Of_Back_Buffer(game, 140, 180)))
+        << "the slab was not drawn";
+}
+
+}  // namespace
+
+// Set-up loads the game font once the display exists, and scenes draw text with it, after a frame too: the same
+// pixels as without one, faint anti-aliased edges included. Without the file the built-in font stands in.
+TEST_F(Game_Test, Scenes_Get_The_Game_Font_Or_Else_The_Built_In_One_With_A_Line_And_Text_After_A_Frame_Is_Unchanged) {
+    ALLEGRO_FONT* builtin = nullptr;
+    int line_height = 0, builtin_height = 0;
+    Pixels plain, after_frame;
+    on_start = [&](Game* game) {
+        ASSERT_NE(game->Get_Font(), nullptr);
+        line_height = al_get_font_line_height(game->Get_Font());
+        builtin = al_create_builtin_font();
+        builtin_height = al_get_font_line_height(builtin);
+        al_destroy_font(builtin);
+        plain = Text_After(game, [] {});
+        after_frame = Text_After(game, [&] { Render_A_Frame(game); });
+    };
+    EXPECT_EQ(Run_Game(), 0);
+    ALLEGRO_FONT* sized = al_load_font(Kelvane::DEFAULT_FONT_PATH.c_str(), Kelvane::DEFAULT_FONT_SIZE, 0);
+    ASSERT_NE(sized, nullptr);
+    EXPECT_EQ(line_height, al_get_font_line_height(sized)) << "the TrueType font at its size";
+    al_destroy_font(sized);
+    EXPECT_NE(line_height, builtin_height);
+    EXPECT_EQ(Log_Messages(0, "Game font"), std::vector<std::string>{});
+    int faint = 0;
+    for (const Kelvane_Test::Pixel& p : plain) faint += p.r > 60 && p.r < 128;
+    EXPECT_GT(faint, 20) << "the text has anti-aliased edges";
+    EXPECT_TRUE(Same_Colours(after_frame, plain)) << "text drawn after a frame differs from the same text without one";
+
+    std::filesystem::remove_all("assets/font");
+    EXPECT_EQ(Run_Game(), 0);
+    EXPECT_EQ(line_height, builtin_height);
+    EXPECT_EQ(Log_Messages(0, "Game font"),
+              std::vector<std::string>{"Game font assets/font/GameFont.ttf couldn't be loaded; text is drawn in the "
+                                       "built-in font."});
 }
 
 TEST(Game_Delta, Measures_From_The_Reset_And_Caps_A_Stall_At_Two_Ticks) {

@@ -80,6 +80,7 @@ std::map<std::string, float> Callers_GL_State() {
 
 Texel Roof(int, int y) { return y < 48 ? Texel{GREY, FLAT, TOP} : Texel{Pixel{}, FLAT, GROUND}; }  // flat, raised
 Texel Wall(int, int y) { return {RED, TOWARD_VIEWER, {255 * (63 - y) / 63, 0, 0, 255}}; }       // upright
+Texel Blue_Wall(int x, int y) { return {BLUE, Wall(x, y)[1], Wall(x, y)[2]}; }
 
 class Renderer_Frame_Test : public Kelvane_Test::Window_Test {
 protected:
@@ -381,7 +382,7 @@ TEST_F(Renderer_Frame_Test, Plain_Sprites_Land_Their_Pivot_In_The_View_And_They_
 }
 
 TEST_F(Renderer_Frame_Test, The_Nearer_Surface_Wins_Each_Pixel_Whatever_The_Order_Even_Far_Off_The_Map) {
-    Write_Object("blue_wall", 64, 64, 63.0f, [](int x, int y) { return Texel{BLUE, Wall(x, y)[1], Wall(x, y)[2]}; });
+    Write_Object("blue_wall", 64, 64, 63.0f, Blue_Wall);
     Place("red_wall", 400.0f, 300.0f);
     Place("blue_wall", 400.0f, 300.0f - 40.0f * camera.Get_Projection_Factor());  // 40 units farther: +x, -y
     Render_Frame();
@@ -398,6 +399,105 @@ TEST_F(Renderer_Frame_Test, The_Nearer_Surface_Wins_Each_Pixel_Whatever_The_Orde
     Place("red_wall", 400.0f, 300.0f + camera.Get_Y());
     Render_Frame();
     Expect({{432.0f, 332.0f, RED, 2, "far beyond the map's far edge"}});
+}
+
+// Pick against the picture: at every sampled output pixel it names the object whose colour shows there (the
+// nearest, not the latest in the list; the first drawn where depths tie), none over the background or where
+// only pixels that the alpha test drops lie.
+TEST_F(Renderer_Frame_Test, Pick_Names_The_Object_Whose_Colour_Shows_At_Each_Pixel) {
+    Write_Object("blue_wall", 64, 64, 63.0f, Blue_Wall);
+    // Alpha 26 of 255 in the left half, dropped by the alpha test (0.1, which the GL rounds to 26 of 255 too);
+    // 27 in the right half, drawn.
+    Write_Object("faint", 32, 32, 10.0f,
+                 [](int x, int) { return Texel{Pixel{255, 255, 255, x < 16 ? 26 : 27}, FLAT, GROUND}; });
+    sun.Set_Strength(0.0f);  // the roof's flat top shows its own grey, as the walls' upright faces do
+    Kelvane::VObject_Complex* red = Place("red_wall", 400.0f, 300.0f);
+    Kelvane::VObject_Complex* blue = Place("blue_wall", 400.0f, 300.0f - 40.0f * camera.Get_Projection_Factor());
+    Kelvane::VObject_Complex* roof = Place("roof", 420.0f, 270.0f);  // clear below row 318, over the walls
+    Kelvane::VObject_Complex* faint = Place("faint", 700.0f, 300.0f);
+    // What shows at an output pixel, by its colour.
+    auto shown = [&](Pixel p) -> Kelvane::VObject_Complex* {
+        if (p.r == BACKGROUND.r && p.g == BACKGROUND.g && p.b == BACKGROUND.b) return nullptr;
+        if (p.r > p.b + 50) return red;
+        if (p.b > p.r + 50) return blue;
+        return std::abs(p.r - GREY.r) <= 2 ? roof : faint;
+    };
+    auto expect_picked_as_shown = [&](const char* scene) {
+        Render_Frame();
+        std::vector<std::pair<std::array<int, 2>, Kelvane::VObject_Complex*>> samples;
+        ALLEGRO_BITMAP* picture = Target();
+        al_lock_bitmap(picture, ALLEGRO_PIXEL_FORMAT_ANY, ALLEGRO_LOCK_READONLY);
+        for (int y = static_cast<int>(renderer->YtoRY(250.0f)); y < renderer->YtoRY(420.0f); y += 2)
+            for (int x = static_cast<int>(renderer->XtoRX(380.0f)); x < renderer->XtoRX(760.0f); x += 2)
+                samples.push_back({{x, y}, shown(Kelvane_Test::Read_Pixel(picture, x, y))});
+        al_unlock_bitmap(picture);
+        std::map<Kelvane::VObject_Complex*, int> seen;
+        int wrong = 0;
+        for (auto [at, object] : samples) {
+            seen[object]++;
+            // Anywhere in the pixel: the pointer's position may have a fraction.
+            Kelvane::VObject_Complex* picked = renderer->Pick(&objects, &camera, at[0] + 0.7f, at[1] + 0.2f);
+            if (picked != object && wrong++ == 0)
+                ADD_FAILURE() << scene << ": at output pixel " << at[0] << ", " << at[1] << " Pick gave "
+                              << (picked ? picked->Get_Name() : "none") << ", the picture shows "
+                              << (object ? object->Get_Name() : "none");
+        }
+        EXPECT_EQ(wrong, 0) << scene << ", of " << samples.size();
+        return seen;
+    };
+    std::map<Kelvane::VObject_Complex*, int> seen = expect_picked_as_shown("walls, roof and a faint square");
+    for (Kelvane::VObject_Complex* object : {red, blue, roof, faint, static_cast<Kelvane::VObject_Complex*>(nullptr)})
+        EXPECT_GT(seen[object], 20) << "too few samples show " << (object ? object->Get_Name() : "the background");
+    EXPECT_EQ(renderer->Pick(&objects, &camera, renderer->XtoRX(432.0f), renderer->YtoRY(320.0f)), red)
+        << "where both walls lie the nearer shows, though it comes first in the list";
+    EXPECT_EQ(renderer->Pick(&objects, &camera, renderer->XtoRX(704.0f), renderer->YtoRY(316.0f)), nullptr)
+        << "alpha 26 is dropped";
+
+    objects.reverse();  // the same picture: depth decides, not the order
+    EXPECT_EQ(expect_picked_as_shown("reversed")[red], seen[red]);
+    blue->Set_Visible(false);
+    expect_picked_as_shown("the far wall hidden");
+    // Equal depths everywhere: the first drawn shows, whichever it is.
+    blue->Set_Visible(true);
+    blue->Set_X(red->Get_X()), blue->Set_Y(red->Get_Y());
+    EXPECT_EQ(expect_picked_as_shown("blue first on red")[red], 0);
+    objects.reverse();
+    EXPECT_EQ(expect_picked_as_shown("red first on blue")[blue], 0);
+}
+
+// A game steers a light, and the view, between frames: the next frame shows the light's new colour and reach,
+// and the world point the camera was centred on lies in the middle of the output.
+TEST_F(Renderer_Frame_Test, A_Light_Changed_Between_Frames_And_A_Centred_View_Show_In_The_Next_Frame) {
+    Write_Object("floor", 128, 128, 10.0f, [](int, int) { return Texel{GREY, FLAT, GROUND}; });
+    Kelvane::VObject_Complex* floor = Place("floor", 400.0f, 300.0f);
+    sun.Set_Strength(0.0f);
+    sun.Set_Ambience(0.25f);  // the grey at a quarter: 40
+    const Vec2D middle(464.0f, 364.0f), foot = camera.Screen_To_Proj(middle.x, middle.y, 0.0f);  // the floor's middle
+    Light* lamp = new Light(foot.x, foot.y, 60.0f, 20.0f, 1.0f, 1.0f, 1.0f, 0);  // 60 units over it
+    lights.push_back(lamp);
+    Render_Frame();
+    Expect({{middle.x, middle.y, Pixel{40, 40, 40, 255}, 2, "out of the lamp's reach"}});
+    lamp->Set_Range(400.0f);
+    Render_Frame();
+    Pixel white = At(middle.x, middle.y);
+    EXPECT_GT(white.r, 80) << "within its reach";
+    lamp->Set_Colour(0.0f, 1.0f, 0.0f);
+    Render_Frame();
+    Expect({{middle.x, middle.y, Pixel{40, white.g, 40, 255}, 2, "green"}});
+    lamp->Set_B(1.0f);
+    Render_Frame();
+    Expect({{middle.x, middle.y, Pixel{40, white.g, white.b, 255}, 2, "cyan"}});
+
+    // The output is 4:3: it shows 1440 screen units across, not 1920.
+    renderer->Centre_On(&camera, foot.x, foot.y);
+    camera.Jump_To_Target();
+    Render_Frame();
+    int w = al_get_bitmap_width(Target()), h = al_get_bitmap_height(Target());
+    Pixel centre = Kelvane_Test::Read_Pixel(Target(), w / 2, h / 2);
+    EXPECT_NE(centre.r, BACKGROUND.r);
+    EXPECT_EQ(renderer->Pick(&objects, &camera, w / 2, h / 2), floor);
+    EXPECT_EQ(renderer->Pick(&objects, &camera, w / 2 + renderer->XtoRX(60.0f), h / 2), floor) << "64 to either side";
+    EXPECT_EQ(renderer->Pick(&objects, &camera, w / 2 + renderer->XtoRX(68.0f), h / 2), nullptr);
 }
 
 TEST_F(Renderer_Frame_Test, The_Debug_Views_Show_Normals_Editor_Marks_And_Lights) {

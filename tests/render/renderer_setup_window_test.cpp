@@ -1,5 +1,6 @@
 // Renderer construction, the conversions between the internal picture and
-// output pixels on several output sizes, and the depth order of an object list.
+// output pixels on several output sizes, what of the world an output shows and
+// how a view is centred on it, and the depth order of an object list.
 
 #include <allegro5/allegro.h>
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 #include "render/renderer.h"
 #include "render/vobject.h"
 #include "support/window.h"
+#include "world/camera.h"
 
 using namespace Kelvane;
 
@@ -78,4 +80,39 @@ TEST_F(Renderer_Setup_Test, A_Plain_Object_Takes_Its_Size_And_Pivot_From_The_Ima
     EXPECT_EQ(sorted({0, 4, 1}), (std::vector{1, 0, 4}));
     EXPECT_EQ(sorted({}), std::vector<int>{});
     al_destroy_bitmap(image);
+}
+
+// The output always shows 1080 screen units of height and as many of width as its aspect gives; the floor
+// drawn at its corners, and the world point the view is centred on, land where the objects' quads are drawn.
+TEST_F(Renderer_Setup_Test, The_Output_Shows_1080_Units_High_And_A_Centred_Point_Lands_In_Its_Middle_At_Any_Aspect) {
+    struct Output { float width, height, shown_width; };
+    for (Output output : {Output{800, 600, 1440}, Output{1920, 1080, 1920}, Output{1280, 1024, 1350},
+                          Output{2520, 1080, 2520}, Output{640, 480, 1440}}) {
+        Renderer renderer = Make(output.width, output.height);
+        Vec2D shown = renderer.Get_Visible_Size();
+        EXPECT_FLOAT_EQ(shown.x, output.shown_width) << output.width;
+        EXPECT_FLOAT_EQ(shown.y, 1080.0f) << output.width;
+        Camera camera;
+        camera.Move_Target_X(-300.0f);  // replaced by the centring, not added to
+        renderer.Centre_On(&camera, 1500.0f, 2000.0f, 300.0f);
+        camera.Jump_To_Target();
+        // Where the renderer puts a point: its picture relative to the view, in output pixels.
+        auto drawn_at = [&](float x, float y, float z) {
+            Vec2D screen = camera.Proj_To_Screen(x, y, z);
+            return std::array{renderer.XtoRX(screen.x - camera.Get_X()), renderer.YtoRY(screen.y - camera.Get_Y())};
+        };
+        std::array<float, 2> centre = drawn_at(1500.0f, 2000.0f, 300.0f);
+        EXPECT_NEAR(centre[0], output.width / 2, 0.01f) << output.width;
+        EXPECT_NEAR(centre[1], output.height / 2, 0.01f) << output.width;
+        Vec2D back = renderer.Output_To_Proj(&camera, output.width / 2, output.height / 2, 300.0f);
+        EXPECT_NEAR(back.x, 1500.0f, 0.05f) << output.width;
+        EXPECT_NEAR(back.y, 2000.0f, 0.05f) << output.width;
+        std::array<Vec2D, 4> floor = renderer.Get_Visible_Floor(&camera);
+        const float corners[4][2] = {{0, 0}, {output.width, 0}, {output.width, output.height}, {0, output.height}};
+        for (int k = 0; k < 4; k++) {
+            std::array<float, 2> at = drawn_at(floor[k].x, floor[k].y, 0.0f);
+            EXPECT_NEAR(at[0], corners[k][0], 0.01f) << output.width << ", corner " << k;
+            EXPECT_NEAR(at[1], corners[k][1], 0.01f) << output.width << ", corner " << k;
+        }
+    }
 }

@@ -56,3 +56,35 @@ TEST(Camera, Update_Eases_A_Tenth_Per_Tick_Snaps_When_Close_Never_Overshoots_And
         EXPECT_EQ(far.Get_X(), -1000.0f) << dt;
     }
 }
+
+TEST(Camera, A_Set_Target_Replaces_The_Old_Is_Eased_Toward_Or_Jumped_To) {
+    Camera camera;
+    camera.Move_Target_X(30.0f);
+    camera.Set_Target(200.0f, -50.0f);
+    Expect_Near(camera.Get_Target(), 200, -50);
+    camera.Update(1.0f);
+    Expect_Near(Vec2D(camera.Get_X(), camera.Get_Y()), 20, -5);  // a tenth of the way, as ever
+    camera.Move_Target_Y(10.0f);                                 // relative moves still add up
+    Expect_Near(camera.Get_Target(), 200, -40);
+    camera.Jump_To_Target();
+    Expect_Near(Vec2D(camera.Get_X(), camera.Get_Y()), 200, -40);
+    camera.Update(1.0f);
+    Expect_Near(Vec2D(camera.Get_X(), camera.Get_Y()), 200, -40);
+}
+
+// Points along the view's ray share one picture: nearness orders them, growing toward the viewer (-x, +y, up).
+TEST(Camera, Nearness_Orders_The_Points_Pictured_At_One_Spot_Toward_The_Viewer) {
+    Camera camera;
+    const float lift = camera.Get_Projection_Factor() / camera.Get_Height_Factor();
+    for (float z : {0.0f, 10.0f, 500.0f}) {
+        Vec2D spot = camera.Proj_To_Screen(1500.0f, 2000.0f, z);
+        float previous = -1e30f;
+        for (float k : {-300.0f, -1.0f, 0.0f, 1.0f, 300.0f}) {
+            const float x = 1500.0f - k, y = 2000.0f + k, h = z + k * lift;
+            Expect_Near(camera.Proj_To_Screen(x, y, h), spot.x, spot.y, 0.01f);
+            float nearness = camera.Nearness(x, y, h);
+            EXPECT_GT(nearness, previous) << "z " << z << ", " << k << " toward the viewer";
+            previous = nearness;
+        }
+    }
+}
