@@ -115,7 +115,7 @@ private:
     void Set_Object_Uniforms(Shader* lighting, const Planned_Object& object, const Frame& frame);
     // The quad in output pixels.
     Rect Quad_Area(const Placement& placed);
-    // The whole image, tinted, stretched over the quad.
+    // The frame shown of the image, tinted, stretched over the quad.
     void Draw_Over_Quad(ALLEGRO_BITMAP* image, ALLEGRO_COLOR tint, const Placement& placed);
     void Draw_Editor_Marks(std::list<VObject*>* objects, const Frame& frame);
     void Draw_Light_Marks(std::list<Light*>* lights, const Frame& frame);
