@@ -13,12 +13,14 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <list>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "core/common.h"
 #include "game/game.h"  // Required for: DEFAULT_FPS, the tick rate the objects are left with
+#include "render/scene_builder.h"
 #include "resources/bitmap.h"
 #include "resources/bitmap_manager.h"
 #include "support/scratch_dir.h"
@@ -265,6 +267,30 @@ TEST_F(Complex_Object_Test, A_Sheet_Shows_One_Frame_Casts_Each_Frame_On_Its_Own_
                   }
               }),
               "Object " + Folder("torn") + ": the images are 47 x 16, not 3 x 1 equal frames; they are one still frame.\n");
+}
+
+// A world built from a description plays each object's clip, and describes it again.
+TEST_F(Complex_Object_Test, A_Built_World_Plays_The_Described_Clips_And_Describes_Them_Again) {
+    Make_Folder("flag", 48, 16, Flag_Frames(16), Constant(0), "Frames=3" + FLAP);
+    Kelvane::Light sun(0.0f, 0.0f, 1.0f, 0.0f, 1.0f, 1.0f, 1.0f, 0);
+    Kelvane::Scene_Description scene{100.0f, 200.0f, 300.0f, {{0.0f, 0.0f, 1.0f}, {1.0f, 1.0f, 1.0f}, 1.0f, 0.2f},
+                                     {}, {}, {}};
+    scene.objects.push_back({"flag", 0.0f, 0.0f, 0.0f, 1.0f, true, true, "flap"});
+    scene.objects.push_back({"flag", 0.0f, 0.0f, 0.0f, 1.0f, true, true});
+    std::list<Kelvane::VObject*> objects;
+    std::list<Kelvane::Light*> lights;
+    Kelvane::Scene_Kept kept;
+    ASSERT_TRUE(Kelvane::Build_Scene(scene, &store, &camera, &sun, &objects, &lights,
+                                     [](std::string, float) { return true; }, &kept));
+    for (int tick = 0; tick < 6; tick++)
+        for (Kelvane::VObject* object : objects) object->Update(1.0f);
+    EXPECT_EQ(static_cast<Kelvane::VObject_Complex*>(objects.front())->Get_Frame(), 1);
+    EXPECT_EQ(static_cast<Kelvane::VObject_Complex*>(objects.back())->Get_Frame(), 0);
+    Kelvane::Scene_Description described = Kelvane::Describe_Scene(&camera, &sun, &objects, &lights, kept);
+    ASSERT_EQ(described.objects.size(), 2u);
+    EXPECT_EQ((std::vector{described.objects[0].clip, described.objects[1].clip}),
+              (std::vector<std::string>{"flap", ""}));
+    for (Kelvane::VObject* object : objects) delete object;
 }
 
 TEST_F(Complex_Object_Test, Caches_That_Cannot_Be_Written_Leave_Nothing_Behind_And_The_Folder_Is_Cooked_Once_For_All_Its_Objects) {
