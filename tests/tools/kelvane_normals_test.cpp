@@ -136,9 +136,9 @@ TEST(Kelvane_Normals, TheBakedObjectsHeightsGiveBackTheirBakedNormals) {
     // The staged objects' normal.png is their true geometry, plus bumps that height.png does not hold:
     // the share of pixels within 10 degrees of it, at a radius that suits the object.
     ASSERT_TRUE(Asset_Baker::Init_Image_Output());
-    const std::tuple<const char*, int, double> objects[] = {{"tiles", 1, 0.85}, {"square", 1, 0.8},  {"light", 1, 0.6},
-                                                            {"house", 5, 0.55}, {"sphere", 5, 0.95}, {"robot", 5, 0.6},
-                                                            {"pilar", 5, 0.5}};
+    const std::tuple<const char*, int, double> objects[] = {
+        {"tiles", 1, 0.85}, {"square", 1, 0.8}, {"light", 1, 0.6},  {"house", 5, 0.55},
+        {"sphere", 5, 0.95}, {"robot", 5, 0.6}, {"pilar", 5, 0.5}, {"robot_wave", 5, 0.6}};  // a sheet of 4 frames
     for (const auto& [name, radius, share] : objects) {
         std::string folder = std::string("assets/objects/") + name, error;
         Height_Field field;
