@@ -36,9 +36,8 @@ std::string Animation::Clip_Section(const std::string& name) { return CLIP_PREFI
 
 void Animation::Read_Settings(Config& settings, std::vector<std::string>& problems) {
     int read_frames = 1;
-    int read_columns = 1;
     bool layout = Whole_Number(settings, LAYOUT_SECTION, "Frames", 1, MAX_FRAMES, read_frames, problems);
-    read_columns = read_frames;
+    int read_columns = read_frames;  // one row unless Columns says otherwise
     layout = layout && Whole_Number(settings, LAYOUT_SECTION, "Columns", 1, read_frames, read_columns, problems);
     if (layout) {
         frames = read_frames;
