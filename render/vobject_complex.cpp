@@ -40,10 +40,10 @@ const std::array<std::string, 4> SOURCE_FILES{DIFFUSE_FILE, NORMAL_FILE, HEIGHT_
 const std::array<std::string, 4> WRITTEN_FILES{NORMAL_CACHE_FILE, SHADOW_CACHE_FILE, SETTINGS_FILE, RECORD_FILE};
 
 const float DEFAULT_TALL = 500.0f;
+const float DEFAULT_CENTER = 100.0f;
 
 // Ticks per second of the game's loop: Update's dt counts ticks, clips count seconds.
 int tick_rate = DEFAULT_FPS;
-const float DEFAULT_CENTER = 100.0f;
 
 // Only fully (254) or nearly fully (255) opaque diffuse pixels cast a shadow.
 const int CASTING_ALPHA = 254;

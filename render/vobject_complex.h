@@ -105,6 +105,7 @@ private:
     void Take_Size(bool report);
     // frame_origin for the frame the animation shows.
     void Show_Frame();
+    // The size of the images, which are sheets of frames, in pixels.
     int Sheet_W();
     int Sheet_H();
     // Deletes the temporary files that writes of this folder's own files left
