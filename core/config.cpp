@@ -147,4 +147,15 @@ std::vector<std::pair<std::string, std::string>> Config::Get_Entries(std::string
     return entries;
 }
 
+std::vector<std::string> Config::Get_Sections() {
+    std::vector<std::string> sections;
+    if (!config) return sections;
+    ALLEGRO_CONFIG_SECTION* iterator = nullptr;
+    for (const char* name = al_get_first_config_section(config, &iterator); name;
+         name = al_get_next_config_section(&iterator))
+        // The graphics library lists the keys before any section as a section named "".
+        if (*name) sections.emplace_back(name);
+    return sections;
+}
+
 }  // namespace Kelvane

@@ -33,6 +33,8 @@ public:
     float Get_Float(std::string section, std::string key, float default_value);
     // Every key and value of a section, in the file's order; nothing is added.
     std::vector<std::pair<std::string, std::string>> Get_Entries(std::string section);
+    // The names of the file's named sections, in its order; nothing is added.
+    std::vector<std::string> Get_Sections();
 
     // False when the file exists but could not be loaded: every read then gives
     // the caller's default and nothing is ever written, so the file is left alone.

@@ -18,6 +18,7 @@
 #include "game/scene.h"
 #include "input/input.h"
 #include "render/renderer.h"
+#include "render/vobject_complex.h"  // Required for: Set_Tick_Rate(), so that clips know the tick length
 #include "resources/bitmap_manager.h"
 #include "resources/shader_manager.h"
 
@@ -355,6 +356,8 @@ void Game::Setup_Timer() {
     fps = rate >= MAX_FPS ? MAX_FPS : rate >= 1.0 ? static_cast<int>(rate) : DEFAULT_FPS;
     if (!(rate >= 1.0 && rate <= MAX_FPS))
         log->Write("FPS " + written + " is not a usable tick rate, using " + ToString(fps) + ".");
+    // Clips play at their frames per second whatever the tick rate.
+    VObject_Complex::Set_Tick_Rate(fps);
     timer = al_create_timer(1.0 / fps);
     al_register_event_source(event_queue, al_get_timer_event_source(timer));
 }

@@ -28,8 +28,11 @@ Placement Placement::Of(VObject_Complex* object, Camera* camera, Vec2D proj_offs
     placed.corner = Vec2D(object->Get_X() - pivot.x, object->Get_Y() - pivot.y);
     placed.z = object->Get_Z();
     placed.scale = s * zoom;
-    placed.image_w = static_cast<float>(al_get_bitmap_width(object->Get_Actual_Bit()));
-    placed.image_h = static_cast<float>(al_get_bitmap_height(object->Get_Actual_Bit()));
+    placed.image_w = object->Get_W();
+    placed.image_h = object->Get_H();
+    placed.frame_origin = object->Get_Frame_Origin();
+    placed.sheet = Vec2D(static_cast<float>(al_get_bitmap_width(object->Get_Actual_Bit())),
+                         static_cast<float>(al_get_bitmap_height(object->Get_Actual_Bit())));
     placed.tall = object->Get_Tall() / camera->Get_Height_Factor();
     placed.quad = View_Position(camera, proj_offset, placed.corner.x, placed.corner.y, placed.z);
     placed.size = Vec2D(zoom * (placed.image_w * s), zoom * (placed.image_h * s));
@@ -44,6 +47,11 @@ Vec2D Placement::Shadow_Quad(VObject_Complex* object, Camera* camera, Vec2D proj
     float x = corner.x + directional->Get_X() * k;
     float y = corner.y + directional->Get_Y() * k;
     return View_Position(camera, proj_offset, x, y, 0.0f);
+}
+
+Rect Placement::Frame_Texture() const {
+    return Rect{frame_origin.x / sheet.x, 1.0f - frame_origin.y / sheet.y, (frame_origin.x + image_w) / sheet.x,
+                1.0f - (frame_origin.y + image_h) / sheet.y};
 }
 
 Rect Placement::Area(Vec2D corner, Vec2D per_unit) const {

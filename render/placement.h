@@ -23,8 +23,10 @@ struct Placement {
     Vec2D corner;   // projection-space x, y pictured at the image's top-left corner
     float z;        // the object's height above the floor
     float scale;    // the object's scale times the zoom
-    float image_w;  // the diffuse image's size in image pixels
+    float image_w;  // the frame shown's size in image pixels (the whole image for a still object)
     float image_h;
+    Vec2D frame_origin;  // the frame's top-left corner in the images, which are sheets of frames
+    Vec2D sheet;         // the images' size in image pixels
     float tall;     // the full height in world units: tall / height factor
     Vec2D quad;     // the quad's top-left corner, screen units relative to the view, zoomed
     Vec2D size;     // the quad's extent in screen units
@@ -35,6 +37,10 @@ struct Placement {
     // light by `shift` x (1 - dz) x the object's drawn height (none from straight above).
     Vec2D Shadow_Quad(VObject_Complex* object, Camera* camera, Vec2D proj_offset, Light* directional,
                       double shift) const;
+    // The frame in the images' texture coordinates, which have t = 1 at the
+    // image's top: s at its left and right edges, t at its bottom and top edges
+    // (`bottom` < `top`). The whole image, (0, 0) to (1, 1), for a still object.
+    Rect Frame_Texture() const;
     // The quad with its top-left corner at `corner` (screen units), both scaled
     // by `per_unit`: into output pixels, shadow-map pixels, or left as it is.
     Rect Area(Vec2D corner, Vec2D per_unit) const;

@@ -162,6 +162,16 @@ void Set_Screen_Uniforms(Shader* shader, Vec2D quad_corner, Vec2D shadow_extent)
     shader->Set_Float("screen_h", shadow_extent.y);
 }
 
+// Where the frame shown lies in the object's sheets: the programs sample
+// (frame_s0, frame_t0) + the quad's coordinates x (frame_ds, frame_dt).
+void Set_Sheet_Uniforms(Shader* shader, const Placement& placed) {
+    Rect frame = placed.Frame_Texture();
+    shader->Set_Float("frame_s0", frame.left);
+    shader->Set_Float("frame_t0", frame.bottom);
+    shader->Set_Float("frame_ds", frame.right - frame.left);
+    shader->Set_Float("frame_dt", frame.top - frame.bottom);
+}
+
 // Both units get the same coordinates; the top edge carries t = 1, where the
 // graphics library keeps an image's first row.
 void Quad_Vertex(float s, float t, float x, float y) {
@@ -405,6 +415,7 @@ void Renderer::Draw_Shadow(Shader* shadow, VObject_Complex* object, const Frame&
     shadow->Set_Float("obj_sw", XtoRX(placed.image_w));
     shadow->Set_Float("obj_sh", YtoRY(placed.image_h));
     shadow->Set_Float("shadow_segment", MARCH_RULES.segment);
+    Set_Sheet_Uniforms(shadow, placed);
     Vec2D q = placed.Shadow_Quad(object, frame.camera, frame.proj_offset, frame.directional, MARCH_RULES.shift);
     Set_Screen_Uniforms(shadow, q, frame.shadow_extent);
     // Only the sprite: the map is this pass's target, and a texture drawn into may not be read.
@@ -530,6 +541,7 @@ void Renderer::Set_Object_Uniforms(Shader* lighting, const Planned_Object& objec
     lighting->Set_Float("obj_position[2]", placed.z);
     lighting->Set_Float("obj_sw", XtoRX(placed.image_w));
     lighting->Set_Float("obj_sh", YtoRY(placed.image_h));
+    Set_Sheet_Uniforms(lighting, placed);
     Set_Screen_Uniforms(lighting, placed.quad, frame.shadow_extent);
 }
 
@@ -539,7 +551,8 @@ Rect Renderer::Quad_Area(const Placement& placed) {
 
 void Renderer::Draw_Over_Quad(ALLEGRO_BITMAP* image, ALLEGRO_COLOR tint, const Placement& placed) {
     Rect area = Quad_Area(placed);
-    al_draw_tinted_scaled_bitmap(image, tint, 0, 0, placed.image_w, placed.image_h, area.left, area.top,
+    al_draw_tinted_scaled_bitmap(image, tint, placed.frame_origin.x, placed.frame_origin.y, placed.image_w,
+                                 placed.image_h, area.left, area.top,
                                  XtoRX(placed.size.x), YtoRY(placed.size.y), 0);
 }
 

@@ -145,7 +145,7 @@ private:
     // True when the object's quad draws a fragment at output point `at` (the
     // alpha test passes there); `nearness` is then its surface's Camera::Nearness.
     bool Surface_At(VObject_Complex* object, Camera* camera, Vec2D proj_offset, Vec2D at, float* nearness);
-    // The whole image, tinted, stretched over the quad.
+    // The frame shown of the image, tinted, stretched over the quad.
     void Draw_Over_Quad(ALLEGRO_BITMAP* image, ALLEGRO_COLOR tint, const Placement& placed);
     void Draw_Editor_Marks(std::list<VObject*>* objects, const Frame& frame);
     void Draw_Light_Marks(std::list<Light*>* lights, const Frame& frame);

@@ -28,6 +28,8 @@ VObject_Complex* Build_Object(const Scene_Object& object, Bitmap_Manager* store,
     VObject_Complex* built =
         new VObject_Complex(store, camera, object.folder, object.x, object.y, object.z, object.scale, object.shadow);
     built->Set_Visible(object.visible);
+    // The scene file checked the name against the folder's clips.
+    if (!object.clip.empty()) built->Play(object.clip);
     return built;
 }
 
@@ -36,8 +38,8 @@ Light* Build_Light(const Scene_Light& light) {
 }
 
 Scene_Object Object_Of(VObject_Complex* object) {
-    return Scene_Object{object->Get_Name(), object->Get_X(),   object->Get_Y(),     object->Get_Z(),
-                        object->Get_Scale(), object->Has_Shadow(), object->Is_Visible()};
+    return Scene_Object{object->Get_Name(),  object->Get_X(),      object->Get_Y(),      object->Get_Z(),
+                        object->Get_Scale(), object->Has_Shadow(), object->Is_Visible(), object->Get_Clip()};
 }
 
 Scene_Light Light_Of(Light* light) {

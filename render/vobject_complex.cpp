@@ -16,6 +16,7 @@
 
 #include "core/common.h"
 #include "core/config.h"
+#include "game/game.h"  // Required for: DEFAULT_FPS, the tick rate until the game gives its own
 #include "resources/bitmap.h"
 #include "resources/bitmap_manager.h"
 #include "world/camera.h"
@@ -40,6 +41,9 @@ const std::array<std::string, 4> WRITTEN_FILES{NORMAL_CACHE_FILE, SHADOW_CACHE_F
 
 const float DEFAULT_TALL = 500.0f;
 const float DEFAULT_CENTER = 100.0f;
+
+// Ticks per second of the game's loop: Update's dt counts ticks, clips count seconds.
+int tick_rate = DEFAULT_FPS;
 
 // Only fully (254) or nearly fully (255) opaque diffuse pixels cast a shadow.
 const int CASTING_ALPHA = 254;
@@ -144,6 +148,14 @@ void Clean_Shadow(Column_Grid& grid, int width, int rows) {
         for (int j = 0; j < rows; j++) Clean_Shadow_Pixel(grid, width, rows, i, j);
 }
 
+// A frame's grid into its place in the sheet's grid (`sheet_rows` rows).
+void Place_Grid(const Column_Grid& grid, int width, int rows, Vec2D origin, Column_Grid& sheet, int sheet_rows) {
+    int left = Truncate_To_Int(origin.x);
+    int top = Truncate_To_Int(origin.y);
+    for (int i = 0; i < width; i++)
+        for (int j = 0; j < rows; j++) sheet[Cell(left + i, top + j, sheet_rows)] = grid[Cell(i, j, rows)];
+}
+
 // False when the image cannot be locked.
 bool Store_Grid(const Column_Grid& grid, ALLEGRO_BITMAP* image) {
     int width = al_get_bitmap_width(image);
@@ -156,6 +168,11 @@ bool Store_Grid(const Column_Grid& grid, ALLEGRO_BITMAP* image) {
     }
     al_unlock_bitmap(image);
     return true;
+}
+
+// One line per problem of the folder's settings or images.
+void Say_Problems(const std::string& folder, const std::vector<std::string>& problems) {
+    for (const std::string& problem : problems) std::printf("Object %s: %s.\n", folder.c_str(), problem.c_str());
 }
 
 // Runs `work` with the given new-bitmap flags, then restores the caller's.
@@ -272,7 +289,7 @@ VObject_Complex::VObject_Complex(Bitmap_Manager* store, Camera* camera, std::str
                                  float z, float scale, bool shadow)
     : actual_bit_normal(nullptr), actual_bit_shadow(nullptr), tall(DEFAULT_TALL), scale(scale),
       has_shadow(shadow), name(name), folder(Is_Plain_Name(name) ? Folder_Of(name) : ""), fallback_sources(false),
-      selected(false), hover(false), light(nullptr), frame_origin(0.0f, 0.0f) {
+      selected(false), hover(false), light(nullptr), light_lift(0.0f), frame_origin(0.0f, 0.0f) {
     type = VOBJECT_TYPE_COMPLEX;
     this->x = x;
     this->y = y;
@@ -300,7 +317,7 @@ void VObject_Complex::Build_From_Folder(Bitmap_Manager* store, Camera* camera) {
     Bitmap* diffuse = store->Get_Bitmap(folder + DIFFUSE_FILE);
     actual_bit = diffuse->Get_Bit();
     fallback_sources = diffuse->Is_Fallback();
-    Take_Size();
+    Take_Size(first);
     std::vector<std::string> saved;
     Load_Or_Cook_Normal_Map(store, refresh, saved);
     if (has_shadow) {
@@ -320,13 +337,26 @@ void VObject_Complex::Show_Missing_Image(Bitmap_Manager* store) {
                 OBJECTS_FOLDER.c_str());
     actual_bit = Missing_Image(store);
     actual_bit_normal = actual_bit;
-    Take_Size();
+    Take_Size(false);
 }
 
-void VObject_Complex::Take_Size() {
-    w = static_cast<float>(al_get_bitmap_width(actual_bit));
-    h = static_cast<float>(al_get_bitmap_height(actual_bit));
+void VObject_Complex::Take_Size(bool report) {
+    // The checker image in place of a sheet is one frame.
+    if (fallback_sources) animation = Animation();
+    std::vector<std::string> problems;
+    animation.Fit_Sheet(Sheet_W(), Sheet_H(), problems);
+    if (report) Say_Problems(folder, problems);
+    w = static_cast<float>(animation.Get_Frame_W());
+    h = static_cast<float>(animation.Get_Frame_H());
+    Show_Frame();
 }
+
+void VObject_Complex::Show_Frame() {
+    frame_origin = animation.Origin_Of(animation.Get_Frame());
+}
+
+int VObject_Complex::Sheet_W() { return al_get_bitmap_width(actual_bit); }
+int VObject_Complex::Sheet_H() { return al_get_bitmap_height(actual_bit); }
 
 VObject_Complex* VObject_Complex::Drawn(VObject* object) {
     if (!object->Is_Visible() || object->Get_Type() != VOBJECT_TYPE_COMPLEX) return nullptr;
@@ -337,11 +367,38 @@ std::string VObject_Complex::Folder_Of(std::string name) {
     return Object_Folder(name);
 }
 
-void VObject_Complex::Update(float) {
+void VObject_Complex::Set_Tick_Rate(int ticks_per_second) {
+    KELVANE_ASSERT(ticks_per_second > 0, "a tick rate is a number of ticks per second above 0");
+    tick_rate = ticks_per_second;
+}
+
+void VObject_Complex::Update(float dt) {
+    animation.Advance(dt / static_cast<double>(tick_rate));
+    Show_Frame();
     if (!light) return;
     light->Set_X(x);
     light->Set_Y(y);
-    light->Set_Z(z);
+    light->Set_Z(z + light_lift);
+}
+
+bool VObject_Complex::Play(std::string clip) {
+    bool known = animation.Play(clip);
+    if (!known)
+        std::printf("Object %s: its %s has no section [%s]; nothing changes.\n", folder.c_str(),
+                    SETTINGS_FILE.c_str(), Animation::Clip_Section(clip).c_str());
+    Show_Frame();
+    return known;
+}
+
+void VObject_Complex::Stop() { animation.Stop(); }
+
+bool VObject_Complex::Set_Frame(int frame) {
+    bool shown = animation.Set_Frame(frame);
+    if (!shown)
+        std::printf("Object %s: frame %d is not one of its frames 0 to %d; nothing changes.\n", folder.c_str(), frame,
+                    animation.Get_Frames() - 1);
+    Show_Frame();
+    return shown;
 }
 
 void VObject_Complex::Remove_Stale_Temporaries() {
@@ -361,6 +418,9 @@ void VObject_Complex::Read_Settings(bool report) {
     tall = Read_Setting(settings, "Height", DEFAULT_TALL, true, report);
     cx = Read_Setting(settings, "Center_X", DEFAULT_CENTER, false, report);
     cy = Read_Setting(settings, "Center_Y", DEFAULT_CENTER, false, report);
+    std::vector<std::string> problems;
+    animation.Read_Settings(settings, problems);
+    if (report) Say_Problems(folder, problems);
     if (May_Write(SETTINGS_FILE, report)) settings.Save();
 }
 
@@ -483,7 +543,7 @@ void VObject_Complex::Generate_Normal_Map(Bitmap_Manager* store) {
     ALLEGRO_BITMAP* normal_image = Matching_Source(store, normal, NORMAL_FILE, diffuse_usable);
     ALLEGRO_BITMAP* height_image = Matching_Source(store, height, HEIGHT_FILE, diffuse_usable);
     ALLEGRO_BITMAP* result = With_New_Bitmap_Flags(
-        ALLEGRO_MEMORY_BITMAP, [this] { return al_create_bitmap(Truncate_To_Int(w), Truncate_To_Int(h)); });
+        ALLEGRO_MEMORY_BITMAP, [this] { return al_create_bitmap(Sheet_W(), Sheet_H()); });
     bool packed = result && Pack_Normal_And_Height(normal_image, height_image, result);
     // The sources are not needed again; dropping their entries makes a second
     // cook (after a failed save) reload them instead of meeting dead images.
@@ -500,24 +560,21 @@ ALLEGRO_BITMAP* VObject_Complex::Matching_Source(Bitmap_Manager* store, Bitmap* 
     int width = al_get_bitmap_width(image);
     int rows = al_get_bitmap_height(image);
     // Against a fallback diffuse image any size differs, and that was said already.
-    if (source->Is_Fallback() || !diffuse_usable || (width == Truncate_To_Int(w) && rows == Truncate_To_Int(h)))
-        return image;
+    if (source->Is_Fallback() || !diffuse_usable || (width == Sheet_W() && rows == Sheet_H())) return image;
     std::printf("Object %s: %s is %d x %d but %s is %d x %d; using the missing image in its place.\n",
-                folder.c_str(), file.c_str(), width, rows, DIFFUSE_FILE.c_str(), Truncate_To_Int(w),
-                Truncate_To_Int(h));
+                folder.c_str(), file.c_str(), width, rows, DIFFUSE_FILE.c_str(), Sheet_W(), Sheet_H());
     fallback_sources = true;
     return Missing_Image(store);
 }
 
 void VObject_Complex::Generate_Shadow_Bit(Camera* camera) {
-    int width = Truncate_To_Int(w);
-    int rows = Truncate_To_Int(h);
-    Column_Grid grid(static_cast<size_t>(width) * static_cast<size_t>(rows), TRANSPARENT_WORD);
+    int width = Sheet_W();
+    int rows = Sheet_H();
+    Column_Grid sheet(static_cast<size_t>(width) * static_cast<size_t>(rows), TRANSPARENT_WORD);
     actual_bit_shadow = nullptr;
-    if (!Cast_Footprint(camera, grid)) return;
-    Clean_Shadow(grid, width, rows);
+    if (!Cast_Frames(camera, sheet)) return;
     ALLEGRO_BITMAP* sprite = With_New_Bitmap_Flags(Texture_Flags(), [=] { return al_create_bitmap(width, rows); });
-    if (sprite && Store_Grid(grid, sprite)) {
+    if (sprite && Store_Grid(sheet, sprite)) {
         actual_bit_shadow = sprite;
         return;
     }
@@ -525,27 +582,44 @@ void VObject_Complex::Generate_Shadow_Bit(Camera* camera) {
     if (sprite) al_destroy_bitmap(sprite);
 }
 
-bool VObject_Complex::Cast_Footprint(Camera* camera, std::vector<uint32_t>& grid) {
+bool VObject_Complex::Cast_Frames(Camera* camera, std::vector<uint32_t>& sheet) {
     int width = Truncate_To_Int(w);
     int rows = Truncate_To_Int(h);
-    // A stale cached map may be smaller than the diffuse image: height 0 outside it.
-    int normal_w = al_get_bitmap_width(actual_bit_normal);
-    int normal_h = al_get_bitmap_height(actual_bit_normal);
     ALLEGRO_LOCKED_REGION* diffuse_lock = Lock_Words(actual_bit, ALLEGRO_LOCK_READONLY);
     ALLEGRO_LOCKED_REGION* normal_lock = Lock_Words(actual_bit_normal, ALLEGRO_LOCK_READONLY);
     bool fits = diffuse_lock && normal_lock;
-    for (int i = 0; fits && i < width; i++) {
-        for (int j = 0; fits && j < rows; j++) {
-            if (Alpha_Of(Word_At(diffuse_lock, i, j)) < CASTING_ALPHA) continue;
-            int hb = Inside(i, j, normal_w, normal_h) ? Alpha_Of(Word_At(normal_lock, i, j)) : 0;
-            fits = Cast_Pixel(camera, i, j, hb, grid);
-        }
+    for (int frame = 0; fits && frame < animation.Get_Frames(); frame++) {
+        Column_Grid grid(static_cast<size_t>(width) * static_cast<size_t>(rows), TRANSPARENT_WORD);
+        Vec2D origin = animation.Origin_Of(frame);
+        fits = Cast_Footprint(camera, diffuse_lock, normal_lock, origin, grid);
+        Clean_Shadow(grid, width, rows);
+        Place_Grid(grid, width, rows, origin, sheet, Sheet_H());
     }
     Unlock_If_Locked(actual_bit_normal, normal_lock);
     Unlock_If_Locked(actual_bit, diffuse_lock);
     if (!diffuse_lock || !normal_lock)
         std::printf("Object %s: its images couldn't be read; it casts no shadow.\n", folder.c_str());
     return fits;
+}
+
+bool VObject_Complex::Cast_Footprint(Camera* camera, ALLEGRO_LOCKED_REGION* diffuse, ALLEGRO_LOCKED_REGION* normal,
+                                     Vec2D origin, std::vector<uint32_t>& grid) {
+    int width = Truncate_To_Int(w);
+    int rows = Truncate_To_Int(h);
+    int left = Truncate_To_Int(origin.x);
+    int top = Truncate_To_Int(origin.y);
+    // A stale cached map may be smaller than the diffuse image: height 0 outside it.
+    int normal_w = al_get_bitmap_width(actual_bit_normal);
+    int normal_h = al_get_bitmap_height(actual_bit_normal);
+    for (int i = 0; i < width; i++) {
+        for (int j = 0; j < rows; j++) {
+            if (Alpha_Of(Word_At(diffuse, left + i, top + j)) < CASTING_ALPHA) continue;
+            bool inside = Inside(left + i, top + j, normal_w, normal_h);
+            int hb = inside ? Alpha_Of(Word_At(normal, left + i, top + j)) : 0;
+            if (!Cast_Pixel(camera, i, j, hb, grid)) return false;
+        }
+    }
+    return true;
 }
 
 bool VObject_Complex::Cast_Pixel(Camera* camera, int i, int j, int hb, std::vector<uint32_t>& grid) {

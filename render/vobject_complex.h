@@ -1,7 +1,9 @@
 #pragma once
 // The lit scene object, defined by an asset folder "assets/objects/<name>/":
 // diffuse.png, normal.png, height.png and settings.ini, plus the cached
-// normal_cooked.png (normal in RGB, height in alpha) and shadow.png.
+// normal_cooked.png (normal in RGB, height in alpha) and shadow.png. The
+// images may be sheets of equal frames (render/animation): the object shows
+// one frame, and plays the folder's clips.
 
 #include <cstdint>
 #include <functional>  // Required for: Load_Or_Make()
@@ -9,7 +11,10 @@
 #include <vector>
 
 #include "core/common.h"  // Required for: Vec2D
+#include "render/animation.h"
 #include "render/vobject.h"
+
+struct ALLEGRO_LOCKED_REGION;
 
 namespace Kelvane {
 
@@ -36,15 +41,34 @@ public:
     // The asset folder an object of that name is built from: "assets/objects/<name>/".
     static std::string Folder_Of(std::string name);
 
-    // Moves the attached light, if any, onto the object's position.
+    // Moves the clip playing on by `dt` ticks, and the attached light, if any,
+    // onto the object's position raised by its lift.
     void Update(float dt) override;
+    // Ticks per second of the game's loop, for every object: clips' frame
+    // rates are frames per second of real time. DEFAULT_FPS until set.
+    static void Set_Tick_Rate(int ticks_per_second);
+
+    // Plays the folder's clip of that name from its first frame (the clip
+    // already playing runs on); an unknown name changes nothing, after a line
+    // on standard output saying so. False for an unknown name.
+    bool Play(std::string clip);
+    // Keeps the frame shown.
+    void Stop();
+    // Stops the clip and shows the frame; one out of the sheet changes nothing,
+    // after a line on standard output. False then.
+    bool Set_Frame(int frame);
+    int Get_Frame() { return animation.Get_Frame(); }
+    int Get_Frames() { return animation.Get_Frames(); }
+    // The clip playing, "" when none does.
+    std::string Get_Clip() { return animation.Get_Clip(); }
 
     // Packs normal.png's RGB and height.png's red (as alpha) into actual_bit_normal,
     // a texture; null when the image cannot be made. A source whose size differs
     // from diffuse.png's is replaced by the missing image, with one line saying so.
     void Generate_Normal_Map(Bitmap_Manager* store);
     // Drops every opaque diffuse pixel to the floor and stores the tallest height
-    // over each footprint pixel in actual_bit_shadow (red = lo, green = hi, base 255);
+    // over each footprint pixel in actual_bit_shadow (red = lo, green = hi, base 255),
+    // a sheet of the diffuse image's layout with each frame cast on its own;
     // null when the sprite cannot be made.
     void Generate_Shadow_Bit(Camera* camera);
 
@@ -65,15 +89,25 @@ public:
     void Deselect() { selected = false; }
     bool Get_Hover() { return hover; }
     void Set_Hover(bool value) { hover = value; }
-    void Attach_Light(Light* value) { light = value; }
+    // The light follows the object, `lift` world units above it (0: at its position).
+    void Attach_Light(Light* value, float lift = 0.0f) {
+        light = value;
+        light_lift = lift;
+    }
     Light* Get_Light() { return light; }
 
 private:
     void Build_From_Folder(Bitmap_Manager* store, Camera* camera);
     // For a name that would lead out of assets/objects/: reads and writes nothing.
     void Show_Missing_Image(Bitmap_Manager* store);
-    // w and h: the diffuse image's size.
-    void Take_Size();
+    // The frames of the diffuse sheet; w and h: one frame's size. `report`:
+    // say what is wrong with the layout.
+    void Take_Size(bool report);
+    // frame_origin for the frame the animation shows.
+    void Show_Frame();
+    // The size of the images, which are sheets of frames, in pixels.
+    int Sheet_W();
+    int Sheet_H();
     // Deletes the temporary files that writes of this folder's own files left
     // behind when their process ended before renaming them.
     void Remove_Stale_Temporaries();
@@ -106,9 +140,14 @@ private:
     // line saying which image has which size, the missing image in its place.
     ALLEGRO_BITMAP* Matching_Source(Bitmap_Manager* store, Bitmap* source, const std::string& file,
                                     bool diffuse_usable);
-    // Drops every casting pixel into `grid` (column-major, w x h words). False,
-    // after one line on standard output, when a height does not fit the encoding.
-    bool Cast_Footprint(Camera* camera, std::vector<uint32_t>& grid);
+    // Casts each frame into its place in `sheet` (column-major, one word per
+    // sheet pixel). False, after one line on standard output, when the images
+    // cannot be read or a height does not fit the encoding.
+    bool Cast_Frames(Camera* camera, std::vector<uint32_t>& sheet);
+    // Drops every casting pixel of the frame at `origin` of the locked sheets
+    // into `grid` (column-major, w x h words): a footprint never leaves its frame.
+    bool Cast_Footprint(Camera* camera, ALLEGRO_LOCKED_REGION* diffuse, ALLEGRO_LOCKED_REGION* normal, Vec2D origin,
+                        std::vector<uint32_t>& grid);
     bool Cast_Pixel(Camera* camera, int i, int j, int hb, std::vector<uint32_t>& grid);
 
     ALLEGRO_BITMAP* actual_bit_normal;
@@ -124,6 +163,8 @@ private:
     bool selected;
     bool hover;
     Light* light;
+    float light_lift;
+    Animation animation;
     Vec2D frame_origin;
 };
 

@@ -2,6 +2,7 @@
 
 #include <allegro5/allegro.h>  // Required for: ALLEGRO_CONFIG and its routines, to write the file
 
+#include <algorithm>   // Required for: std::find()
 #include <charconv>    // Required for: to_chars(), from_chars(), for numbers that read back exactly
 #include <cmath>       // Required for: isfinite(), fabs(), floor()
 #include <filesystem>  // Required for: create_directories(), is_directory()
@@ -10,6 +11,7 @@
 #include "core/common.h"
 #include "core/config.h"
 #include "core/log.h"
+#include "render/animation.h"  // Required for: Clip_Section(), where a folder's settings keep a clip
 
 namespace Kelvane {
 
@@ -104,6 +106,7 @@ void Put_Objects(ALLEGRO_CONFIG* data, const Scene_Description& scene) {
         Put(data, section, "Scale", object.scale);
         Put(data, section, "Shadow", object.shadow);
         Put(data, section, "Visible", object.visible);
+        if (!object.clip.empty()) Put(data, section, "Clip", object.clip);
     }
     for (size_t k = 0; k < scene.kept_objects.size(); k++)
         for (const auto& [key, value] : scene.kept_objects[k])
@@ -274,7 +277,17 @@ Scene_Object Scene_File::Read_Object(const std::string& section, const std::stri
     float scale = Number(section, "Scale", 1.0f, Rule::POSITIVE);
     bool shadow = Number(section, "Shadow", 1.0f, Rule::FLAG) != 0.0f;
     bool visible = Number(section, "Visible", 1.0f, Rule::FLAG) != 0.0f;
-    return Scene_Object{folder, at[0], at[1], at[2], scale, shadow, visible};
+    return Scene_Object{folder, at[0], at[1], at[2], scale, shadow, visible, Read_Clip(section, folder)};
+}
+
+std::string Scene_File::Read_Clip(const std::string& section, const std::string& folder) {
+    std::string clip = Text(section, "Clip");
+    if (clip.empty()) return clip;
+    Config settings(Object_Folder(folder) + "settings.ini");
+    std::vector<std::string> sections = settings.Get_Sections();
+    if (std::find(sections.begin(), sections.end(), Animation::Clip_Section(clip)) != sections.end()) return clip;
+    Report(section, "Clip = " + clip + " is no clip of " + Object_Folder(folder) + "settings.ini; the object stays still");
+    return "";
 }
 
 Scene_Light Scene_File::Read_Light(const std::string& section) {

@@ -1,7 +1,7 @@
 #pragma once
 // A world kept in an INI file, read into and written from a description: the
 // map extents, the directional light, every complex object (folder name,
-// position, scale, shadow flag, visibility) and every point light with the
+// position, scale, shadow flag, visibility, the clip it plays) and every point light with the
 // object that carries it. Nothing here builds an object or touches the GL;
 // render/scene_builder turns a description into a world and back.
 
@@ -31,6 +31,7 @@ struct Scene_Object {
     float scale;
     bool shadow;
     bool visible;
+    std::string clip = "";  // the clip it plays; none by default
 };
 
 // A point light. A carrier is an index into `objects`, or into `kept_objects`
@@ -100,6 +101,8 @@ private:
     // plain name or no existing folder of assets/objects/.
     std::string Usable_Folder(const std::string& section);
     Scene_Object Read_Object(const std::string& section, const std::string& folder);
+    // The section's Clip, or "" after a log line when the folder's settings.ini has no such clip.
+    std::string Read_Clip(const std::string& section, const std::string& folder);
     Scene_Light Read_Light(const std::string& section);
     // Sets the light's carrier from the section's Carried_By, if any. `described`
     // and `kept` map the file's object numbers to indices of the description's

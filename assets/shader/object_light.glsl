@@ -3,7 +3,8 @@
 // 24 point lights, the directional light (shadowed through the shadow map) and
 // the ambient term, and stores the depth of the surface it shows.
 // The fixed-function vertex stage passes the quad's texture coordinate in
-// gl_TexCoord[0]; the quad's top edge has t = 1, its left edge s = 0.
+// gl_TexCoord[0]; the quad's top edge has t = 1, its left edge s = 0. The quad
+// shows one frame of the images, which are sheets of equal frames.
 //
 // Uniforms, by group (encodings in docs/encodings.md):
 //   Images       texture             colour image, alpha = coverage (the normal
@@ -25,12 +26,15 @@
 //                ambient_light          ambient level
 //   Projection   projection_factor, height_factor   screen = (x/2 + y/2,
 //                                   (y - x)/2 * projection_factor - height_factor * z)
-//   Object       obj_w, obj_h        image size in image pixels
+//   Frame        frame_s0, frame_t0  the frame shown's bottom-left corner in the
+//                                    images' texture coordinates (t = 1 at the top)
+//                frame_ds, frame_dt  its extent there; (0, 0, 1, 1) for a still object
+//   Object       obj_w, obj_h        frame size in image pixels
 //                obj_t               full height in world units (tall / height_factor)
 //                scale               object scale x zoom
 //                obj_position[3]     projection-space point pictured at the
-//                                    image's top-left corner, z = the object's height
-//                obj_sw, obj_sh      image size in output pixels (unused here)
+//                                    frame's top-left corner, z = the object's height
+//                obj_sw, obj_sh      frame size in output pixels (unused here)
 //                bump_factor         how much the normals' tilt is exaggerated
 //   View         screen_x, screen_y  the quad's top-left corner, screen units
 //                                    relative to the view
@@ -85,6 +89,11 @@ uniform float ambient_light;
 
 uniform float projection_factor;
 uniform float height_factor;
+
+uniform float frame_s0;
+uniform float frame_t0;
+uniform float frame_ds;
+uniform float frame_dt;
 
 uniform float obj_w;
 uniform float obj_h;
@@ -269,10 +278,17 @@ vec3 Light_At(vec3 surface, vec2 offset, vec3 normal) {
     return sky * (ambient_light + sun) + Point_Lights(surface, normal);
 }
 
+// Where the quad's coordinate lies in the sheets.
+vec2 Sheet_Coordinates(vec2 st) {
+    return vec2(frame_s0, frame_t0) + st * vec2(frame_ds, frame_dt);
+}
+
 void main() {
+    // st: the position within the frame; the sheets are sampled at the frame's place.
     vec2 st = gl_TexCoord[0].st;
-    vec4 colour = texture2D(texture, st);
-    vec4 cooked = texture2D(texture_normal, st);
+    vec2 sheet = Sheet_Coordinates(st);
+    vec4 colour = texture2D(texture, sheet);
+    vec4 cooked = texture2D(texture_normal, sheet);
     if (Is_Normal_View(colour, cooked)) colour.a = any(greaterThan(colour.rgb, vec3(0.0))) ? 1.0 : 0.0;
     if (colour.a <= ALPHA_CUTOFF) discard;
     vec2 offset = vec2(st.s * obj_w, (1.0 - st.t) * obj_h) * scale;

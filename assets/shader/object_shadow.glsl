@@ -2,7 +2,8 @@
 // Shadow program: draws one complex object's shadow sprite into the shadow map.
 // The fixed-function vertex stage passes the quad's texture coordinate in
 // gl_TexCoord[0]; the quad covers the sprite at its floor position, already
-// moved along the directional light by the renderer.
+// moved along the directional light by the renderer. The sprite is a sheet of
+// frames laid out as the object's images; the quad shows the frame shown.
 //
 // Uniforms (encodings in docs/encodings.md):
 //   texture             the shadow sprite: opaque pixels hold the height of the
@@ -11,6 +12,9 @@
 //   texture_shadow_map  declared for the engine's uniform contract, but nothing
 //                       is bound to it: the map is this pass's target, and a
 //                       texture being drawn into cannot be read. Never read it.
+//   frame_s0, frame_t0  the frame's bottom-left corner in the sheet's texture
+//                       coordinates (t = 1 at the top)
+//   frame_ds, frame_dt  its extent there; (0, 0, 1, 1) for a still object
 //   obj_z               the object's height above the floor (world units)
 //   shadow_segment      world height units per channel of the map
 //   scale               object scale x zoom
@@ -35,6 +39,10 @@ uniform float screen_y;
 uniform float screen_w;
 uniform float screen_h;
 uniform float shadow_segment;
+uniform float frame_s0;
+uniform float frame_t0;
+uniform float frame_ds;
+uniform float frame_dt;
 
 float Sprite_Height(vec4 sprite) {
     vec2 digits = floor(sprite.rg * 255.0 + 0.5);
@@ -42,7 +50,7 @@ float Sprite_Height(vec4 sprite) {
 }
 
 void main() {
-    vec4 sprite = texture2D(texture, gl_TexCoord[0].st);
+    vec4 sprite = texture2D(texture, vec2(frame_s0, frame_t0) + gl_TexCoord[0].st * vec2(frame_ds, frame_dt));
     // Outside the footprint: leave the map as it is.
     if (sprite.a < 0.5) discard;
     float top = obj_z + Sprite_Height(sprite) * scale;

@@ -131,10 +131,11 @@ TEST_F(Config_Test, A_File_That_Is_No_INI_Text_Is_Not_Read_And_Never_Rewritten) 
     }
 }
 
-TEST_F(Config_Test, Entries_Are_A_Sections_Keys_And_Values_In_The_Files_Order) {
-    Kelvane_Test::Write_File("scene.ini", "[Object 3]\n# a note\nFolder=house\nX=1.5\n[Object 4]\nFolder=tiles\n");
+TEST_F(Config_Test, Entries_And_Sections_Are_Read_In_The_Files_Order) {
+    Kelvane_Test::Write_File("scene.ini", "loose=1\n[Object 3]\n# a note\nFolder=house\nX=1.5\n[Object 4]\nFolder=tiles\n");
     Config config("scene.ini");
     using Entries = std::vector<std::pair<std::string, std::string>>;
     EXPECT_EQ(config.Get_Entries("Object 3"), (Entries{{"Folder", "house"}, {"X", "1.5"}}));
     EXPECT_EQ(config.Get_Entries("Object 9"), Entries{});
+    EXPECT_EQ(config.Get_Sections(), (std::vector<std::string>{"Object 3", "Object 4"}));
 }

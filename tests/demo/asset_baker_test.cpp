@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "core/config.h"
+#include "render/animation.h"
 #include "support/scratch_dir.h"
 #include "tools/asset_baker/badges.h"
 #include "tools/asset_baker/encoding.h"
@@ -99,6 +100,35 @@ TEST(Asset_Baker, EveryObjectKeepsTheImageRulesAndItsPivot) {
     }
 }
 
+// Frame 0 is the robot itself, pixel for pixel about its pivot, so every pose is the same projection with
+// the same pivot; the frames keep the image rules each on its own and differ where the arm moves.
+TEST(Asset_Baker, TheWavingRobotIsOneSheetOfPosesSharingTheRobotsProjectionAndPivot) {
+    const Baked_Object b = Bake_Sheet(Make_Robot_Wave(), camera);
+    const Baked_Object robot = Bake(Make_Robot(), camera);
+    ASSERT_EQ((std::vector{b.frames, b.columns, b.diffuse.width % 2, b.diffuse.height % 2}), (std::vector{4, 2, 0, 0}));
+    const int w = b.diffuse.width / 2, h = b.diffuse.height / 2;
+    EXPECT_EQ(b.tall, robot.tall);
+    long differing[4] = {};
+    for (int j = 0; j < h; ++j)
+        for (int i = 0; i < w; ++i) {
+            int ri = i - int(b.center_x) + int(robot.center_x), rj = j - int(b.center_y) + int(robot.center_y);
+            bool in_robot = ri >= 0 && rj >= 0 && ri < robot.diffuse.width && rj < robot.diffuse.height;
+            for (auto [sheet, alone] : {std::pair{&b.diffuse, &robot.diffuse}, {&b.normal, &robot.normal},
+                                        {&b.height, &robot.height}})
+                ASSERT_EQ(Packed(sheet->Get(i, j)), in_robot ? Packed(alone->Get(ri, rj)) : Packed(sheet->Get(0, 0)))
+                    << "frame 0 at " << i << ", " << j;
+            for (int frame = 0; frame < 4; ++frame) {
+                int x = frame % 2 * w + i, y = frame / 2 * h + j;
+                Rgba d = b.diffuse.Get(x, y), n = b.normal.Get(x, y), e = b.height.Get(x, y);
+                ASSERT_TRUE((d.a == 0 || d.a == 255) && n.a == d.a && e.a == 255 &&
+                            (d.a ? n.r + n.g + n.b > 0 && i && j && i < w - 1 && j < h - 1
+                                 : n.r + n.g + n.b == 0 && e.r == 0)) << "frame " << frame << " at " << i << ", " << j;
+                differing[frame] += Packed(d) != Packed(b.diffuse.Get(i, j));
+            }
+        }
+    for (int frame = 1; frame < 4; ++frame) EXPECT_GT(differing[frame], 500) << "frame " << frame;
+}
+
 TEST(Asset_Baker, WritingAFolderDeletesStaleCachesAndTheMissingImageIsAMagentaBlackChecker) {
     ASSERT_TRUE(Init_Image_Output());
     Kelvane_Test::Scratch_Dir scratch;  // the working directory, written as the folder
@@ -109,6 +139,25 @@ TEST(Asset_Baker, WritingAFolderDeletesStaleCachesAndTheMissingImageIsAMagentaBl
     auto get = [](const char* key) { return Kelvane::Config("settings.ini").Get_Float("General", key, -1); };
     EXPECT_EQ((std::vector<float>{get("Height"), get("Center_X"), get("Center_Y")}),
               (std::vector<float>{b.tall, b.center_x, b.center_y}));
+    EXPECT_EQ(Kelvane::Config("settings.ini").Get_Sections(), std::vector<std::string>{"General"}) << "still";
+
+    // A sheet's settings give the engine its frames and clips.
+    Baked_Object sheet = b;
+    sheet.frames = 3, sheet.columns = 1, sheet.clips = {{"blink", 1, 2, 7.5f, false}};
+    for (Image* image : {&sheet.diffuse, &sheet.normal, &sheet.height}) *image = Image(image->width, 3 * image->height);
+    ASSERT_TRUE(Write_Object_Folder(".", sheet));
+    Kelvane::Config settings("settings.ini");
+    Kelvane::Animation frames;
+    std::vector<std::string> problems;
+    frames.Read_Settings(settings, problems);
+    frames.Fit_Sheet(sheet.diffuse.width, sheet.diffuse.height, problems);
+    EXPECT_EQ(problems, std::vector<std::string>{});
+    EXPECT_EQ((std::vector{frames.Get_Frames(), frames.Get_Frame_H()}), (std::vector{3, b.diffuse.height}));
+    ASSERT_TRUE(frames.Play("blink"));
+    frames.Advance(0.2);
+    EXPECT_EQ((std::pair{frames.Get_Frame(), frames.Get_Clip()}), (std::pair{2, std::string("blink")}));
+    frames.Advance(0.1);
+    EXPECT_EQ((std::pair{frames.Get_Frame(), frames.Get_Clip()}), (std::pair{2, std::string()})) << "ran once";
 
     Image missing = Make_Missing_Image();
     ASSERT_TRUE(missing.width == 64 && missing.height == 64);

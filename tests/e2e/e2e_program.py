@@ -368,9 +368,15 @@ def stage_fresh_directory(stage):
     return directory
 
 
+# Staged for games, but not built by the demonstration, so never cooked by it.
+NOT_IN_THE_DEMO = {"robot_wave"}
+
+
+# The object folders the demonstration builds.
 def object_folders(directory):
     root = os.path.join(directory, "assets", "objects")
-    return sorted(os.path.join(root, name) for name in os.listdir(root) if os.path.isdir(os.path.join(root, name)))
+    return sorted(os.path.join(root, name) for name in os.listdir(root)
+                  if os.path.isdir(os.path.join(root, name)) and name not in NOT_IN_THE_DEMO)
 
 
 def cache_times(directory):

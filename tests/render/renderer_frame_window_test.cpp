@@ -545,6 +545,61 @@ TEST_F(Renderer_Frame_Test, A_Broken_Lighting_Program_Leaves_The_World_Unlit_In_
     al_destroy_bitmap(image);
 }
 
+// A sheet of three 32 x 48 frames, each showing its top 16 rows 24 pixels above the floor: frame 0 red over
+// its whole width, frame 1 green on its left half, frame 2 blue on its right half.
+Texel Flag(int x, int y) {
+    int frame = x / 32, column = x % 32;
+    bool shown = y < 16 && (frame == 0 || (frame == 1) == (column < 16));
+    return shown ? Texel{std::array{RED, GREEN, BLUE}[frame], FLAT, TOP} : Texel{Pixel{}, FLAT, GROUND};
+}
+
+// The flag at (300, 120) shows in rows 120-135 over its footprint, rows 144-159; left half from column 300,
+// right half from 316.
+TEST_F(Renderer_Frame_Test, An_Animated_Object_Shows_Shades_And_Is_Hovered_As_Its_Frame_Shown) {
+    Write_Object("flag", 96, 48, 24.0f, Flag);
+    Kelvane_Test::Write_File("assets/objects/flag/settings.ini",
+                             "[General]\nHeight=24\nCenter_X=0\nCenter_Y=0\nFrames=3\n");
+    Kelvane::VObject_Complex* flag = Place("flag", 300.0f, 120.0f);
+    auto dominant = [](Pixel p) { return p.r > p.g + 80 && p.r > p.b + 80 ? 'r' : p.g > p.r + 80 && p.g > p.b + 80 ? 'g'
+                                                                               : p.b > p.r + 80 && p.b > p.g + 80 ? 'b'
+                                                                                                                   : '-'; };
+    auto shown = [&] { return std::string{dominant(At(308.0f, 128.0f)), dominant(At(324.0f, 128.0f))}; };
+    auto shaded = [&] { return std::array{Shadow_At(308, 150) > 0.0f, Shadow_At(324, 150) > 0.0f}; };
+    for (int frame : {0, 1, 2}) {
+        flag->Set_Frame(frame);
+        Render_Frame();
+        EXPECT_EQ(shown(), (std::array{"rr", "g-", "-b"}[frame])) << "frame " << frame;
+        EXPECT_EQ(shaded(), (std::array{frame != 2, frame != 1})) << "frame " << frame;
+    }
+    Expect({{308.0f, 128.0f, BACKGROUND, 0, "frame 2's clear half"}});
+    Kelvane::Picture pictures[2];
+    for (bool exact : {false, true}) {
+        renderer->Set_Reference_Path(exact);
+        Render_Frame();
+        pictures[exact] = Kelvane::Picture::Read(Target());
+    }
+    EXPECT_EQ(pictures[0].Compare(pictures[1]).worst, 0) << "the fast path cuts the frame, not the sheet";
+
+    flag->Set_Frame(1);
+    sun.Set_Strength(0.0f), sun.Set_Ambience(0.3f);  // dim, so that the copy shows over it
+    Render_Frame();
+    Pixel plain = At(308.0f, 128.0f);
+    flag->Set_Hover(true);
+    Render_Frame(Kelvane::DEBUG_EDITOR);
+    EXPECT_GT(At(308.0f, 128.0f).g, plain.g + 40) << "the hover copy lies over the frame";
+    // The whole sheet squeezed onto the quad would show frame 2's blue there.
+    Expect({{330.0f, 128.0f, BACKGROUND, 0, "and is as clear where the frame is"}});
+
+    Kelvane_Test::Write_File("assets/shader/object_light.glsl", "void main() { this is not GLSL }");
+    Kelvane::Shader_Manager unlit_shaders;
+    Kelvane::Renderer unlit(display, &unlit_shaders, 1920.0f, 1080.0f, 0.0f, 0.0f, 0.0f, 0.0f);
+    flag->Set_Frame(2);
+    al_set_target_bitmap(Target());
+    al_clear_to_color(Colour(BACKGROUND));
+    Said_On_Stderr([&] { unlit.Render(&log, &objects, &lights, &sun, &camera, 0); });
+    Expect({{308.0f, 128.0f, BACKGROUND, 0, "unlit, frame 2's clear half"}, {324.0f, 128.0f, BLUE, 0, "its blue half"}});
+}
+
 // The exact program draws in its place: the picture of the exact path, lit.
 TEST_F(Renderer_Frame_Test, A_Lighting_Variant_That_Does_Not_Build_Leaves_The_Exact_Picture_And_Says_So_Once) {
     std::string source = Kelvane_Test::Read_File("assets/shader/object_light.glsl");

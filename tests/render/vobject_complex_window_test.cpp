@@ -13,11 +13,14 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <list>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "core/common.h"
+#include "game/game.h"  // Required for: DEFAULT_FPS, the tick rate the objects are left with
+#include "render/scene_builder.h"
 #include "resources/bitmap.h"
 #include "resources/bitmap_manager.h"
 #include "support/scratch_dir.h"
@@ -140,6 +143,9 @@ TEST_F(Complex_Object_Test, First_Object_Completes_The_Folder_Unless_Its_Shadow_
     rock->Attach_Light(&light), rock->Update(1.0f);                       // carried to the object
     rock->Attach_Light(nullptr), rock->Set_X(99.0f), rock->Update(1.0f);  // and left there
     EXPECT_EQ((std::array{light.Get_X(), light.Get_Y(), light.Get_Z()}), (std::array{10.0f, 20.0f, 30.0f}));
+    rock->Attach_Light(&light, 25.0f), rock->Update(1.0f);
+    EXPECT_EQ((std::array{light.Get_X(), light.Get_Y(), light.Get_Z()}), (std::array{99.0f, 20.0f, 55.0f}))
+        << "carried at the lift above the object";
     rock->Select_Toggle(), rock->Select_Toggle();
     EXPECT_FALSE(rock->Is_Selected()) << "a second toggle deselects";
 
@@ -200,6 +206,92 @@ TEST_F(Complex_Object_Test, The_Shadow_Sprite_Is_Cleaned_Up_And_Holds_Heights_In
 }
 
 const std::string UNWRITTEN = " couldn't be written; it will be cooked again next time.\n";
+
+// Frame 0 touches its right border and frame 1 has nothing at its left one, so a cast spilling over from
+// frame 0 shows; frame 2 is empty, so it gets the corners an empty image gets, which only a frame cleaned up
+// on its own has.
+Byte_Rule Flag_Frames(int frame_w) {
+    return [frame_w](int x, int y) {
+        int frame = x / frame_w, column = x % frame_w;
+        return frame == 0 ? Block(10, 4, 15, 11)(column, y) : frame == 1 ? Block(4, 2, 9, 13)(column, y) : 0;
+    };
+}
+const std::string FLAP = "\n[Clip flap]\nFirst=0\nCount=3\nFrame_Rate=10\nLoop=1";
+
+TEST_F(Complex_Object_Test, A_Sheet_Shows_One_Frame_Casts_Each_Frame_On_Its_Own_And_Plays_Its_Clips_In_Seconds) {
+    Make_Folder("flag", 48, 16, Flag_Frames(16), Constant(0), "Frames=3" + FLAP);
+    Kelvane::VObject_Complex* flag = Build("flag");
+    EXPECT_EQ((std::array{flag->Get_W(), flag->Get_H()}), (std::array{16.0f, 16.0f}));
+    EXPECT_EQ(al_get_bitmap_width(flag->Get_Actual_Bit_Normal()), 48) << "the whole sheet is cooked";
+    Image sheet = Snapshot(flag->Get_Actual_Bit_Shadow());
+    ASSERT_EQ(sheet.size(), 16u);
+    for (int frame = 0; frame < 3; frame++) {
+        std::string name = "still" + ToString(frame);
+        Make_Folder(name, 16, 16, [frame](int x, int y) { return Flag_Frames(16)(x + 16 * frame, y); }, Constant(0),
+                    "Frames=1");
+        Image still = Snapshot(Build(name)->Get_Actual_Bit_Shadow());
+        for (size_t y = 0; y < 16; y++)
+            EXPECT_EQ(std::vector<Rgba>(sheet[y].begin() + 16 * frame, sheet[y].begin() + 16 * (frame + 1)), still[y])
+                << "frame " << frame << " row " << y << " is cast as the frame alone is";
+    }
+
+    EXPECT_EQ(flag->Get_Frame_Origin().x, 0.0f);
+    ASSERT_TRUE(flag->Play("flap"));
+    for (int tick = 0; tick < 6; tick++) flag->Update(1.0f);
+    EXPECT_EQ((std::array{flag->Get_Frame_Origin().x, static_cast<float>(flag->Get_Frame())}), (std::array{16.0f, 1.0f}))
+        << "10 frames a second at 60 ticks a second";
+    Kelvane::VObject_Complex::Set_Tick_Rate(30);
+    for (int tick = 0; tick < 3; tick++) flag->Update(1.0f);
+    Kelvane::VObject_Complex::Set_Tick_Rate(Kelvane::DEFAULT_FPS);
+    EXPECT_EQ((std::array{flag->Get_Frame_Origin().x, static_cast<float>(flag->Get_Frame())}), (std::array{32.0f, 2.0f}))
+        << "and at 30 ticks a second";
+    EXPECT_EQ(flag->Get_Clip(), "flap");
+    EXPECT_EQ(Kelvane_Test::Printed([&] { EXPECT_FALSE(flag->Play("wave")); }),
+              "Object " + Folder("flag") + ": its settings.ini has no section [Clip wave]; nothing changes.\n");
+    EXPECT_EQ(Kelvane_Test::Printed([&] { EXPECT_FALSE(flag->Set_Frame(3)); }),
+              "Object " + Folder("flag") + ": frame 3 is not one of its frames 0 to 2; nothing changes.\n");
+    EXPECT_EQ(flag->Get_Clip(), "flap");
+    ASSERT_TRUE(flag->Set_Frame(0));
+    EXPECT_EQ((std::array{flag->Get_Frame_Origin().x, static_cast<float>(flag->Get_Frame())}), (std::array{0.0f, 0.0f}));
+    EXPECT_EQ(flag->Get_Clip(), "");
+
+    // Said once for the folder; every object of it shows the whole image as one frame.
+    Make_Folder("torn", 47, 16, Flag_Frames(16), Constant(0), "Frames=3" + FLAP);
+    EXPECT_EQ(Kelvane_Test::Printed([&] {
+                  for (int i = 0; i < 2; i++) {
+                      Kelvane::VObject_Complex* torn = Build("torn");
+                      EXPECT_EQ((std::array{torn->Get_W(), torn->Get_H()}), (std::array{47.0f, 16.0f}));
+                      EXPECT_TRUE(torn->Play("flap"));
+                      torn->Update(10.0f);
+                      EXPECT_EQ(torn->Get_Frame_Origin().x, 0.0f);
+                  }
+              }),
+              "Object " + Folder("torn") + ": the images are 47 x 16, not 3 x 1 equal frames; they are one still frame.\n");
+}
+
+// A world built from a description plays each object's clip, and describes it again.
+TEST_F(Complex_Object_Test, A_Built_World_Plays_The_Described_Clips_And_Describes_Them_Again) {
+    Make_Folder("flag", 48, 16, Flag_Frames(16), Constant(0), "Frames=3" + FLAP);
+    Kelvane::Light sun(0.0f, 0.0f, 1.0f, 0.0f, 1.0f, 1.0f, 1.0f, 0);
+    Kelvane::Scene_Description scene{100.0f, 200.0f, 300.0f, {{0.0f, 0.0f, 1.0f}, {1.0f, 1.0f, 1.0f}, 1.0f, 0.2f},
+                                     {}, {}, {}};
+    scene.objects.push_back({"flag", 0.0f, 0.0f, 0.0f, 1.0f, true, true, "flap"});
+    scene.objects.push_back({"flag", 0.0f, 0.0f, 0.0f, 1.0f, true, true});
+    std::list<Kelvane::VObject*> objects;
+    std::list<Kelvane::Light*> lights;
+    Kelvane::Scene_Kept kept;
+    ASSERT_TRUE(Kelvane::Build_Scene(scene, &store, &camera, &sun, &objects, &lights,
+                                     [](std::string, float) { return true; }, &kept));
+    for (int tick = 0; tick < 6; tick++)
+        for (Kelvane::VObject* object : objects) object->Update(1.0f);
+    EXPECT_EQ(static_cast<Kelvane::VObject_Complex*>(objects.front())->Get_Frame(), 1);
+    EXPECT_EQ(static_cast<Kelvane::VObject_Complex*>(objects.back())->Get_Frame(), 0);
+    Kelvane::Scene_Description described = Kelvane::Describe_Scene(&camera, &sun, &objects, &lights, kept);
+    ASSERT_EQ(described.objects.size(), 2u);
+    EXPECT_EQ((std::vector{described.objects[0].clip, described.objects[1].clip}),
+              (std::vector<std::string>{"flap", ""}));
+    for (Kelvane::VObject* object : objects) delete object;
+}
 
 TEST_F(Complex_Object_Test, Caches_That_Cannot_Be_Written_Leave_Nothing_Behind_And_The_Folder_Is_Cooked_Once_For_All_Its_Objects) {
     // Noisy normals make a cooked map too large for Allegro's write buffer, so the write fails mid-image.

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>  // Required for: WEXITSTATUS(), the tool's exit status
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -135,9 +136,9 @@ TEST(Kelvane_Normals, TheBakedObjectsHeightsGiveBackTheirBakedNormals) {
     // The staged objects' normal.png is their true geometry, plus bumps that height.png does not hold:
     // the share of pixels within 10 degrees of it, at a radius that suits the object.
     ASSERT_TRUE(Asset_Baker::Init_Image_Output());
-    const std::tuple<const char*, int, double> objects[] = {{"tiles", 1, 0.85}, {"square", 1, 0.8},  {"light", 1, 0.6},
-                                                            {"house", 5, 0.55}, {"sphere", 5, 0.95}, {"robot", 5, 0.6},
-                                                            {"pilar", 5, 0.5}};
+    const std::tuple<const char*, int, double> objects[] = {
+        {"tiles", 1, 0.85}, {"square", 1, 0.8}, {"light", 1, 0.6},  {"house", 5, 0.55},
+        {"sphere", 5, 0.95}, {"robot", 5, 0.6}, {"pilar", 5, 0.5}, {"robot_wave", 5, 0.6}};  // a sheet of 4 frames
     for (const auto& [name, radius, share] : objects) {
         std::string folder = std::string("assets/objects/") + name, error;
         Height_Field field;
@@ -188,6 +189,34 @@ TEST(Kelvane_Normals, HeightComesFromSettingsAndCoverageFromBothAlphas) {
     std::filesystem::remove("obj/diffuse.png");
     check(120, [](int i, int j) { return !(i == 3 && j == 1); });
     EXPECT_EQ(Kelvane_Test::Read_File("obj/settings.ini"), "[General]\nCenter_X=3\nHeight=120\n");
+}
+
+// Two frames side by side, each a flat plate at its own height: a slope across their border would bend
+// the columns next to it.
+TEST(Kelvane_Normals, TheFramesOfASheetAreSurfacesOfTheirOwn) {
+    Kelvane_Test::Scratch_Dir scratch;
+    ASSERT_TRUE(Asset_Baker::Init_Image_Output());
+    std::filesystem::create_directory("sheet");
+    Write_Png("sheet/height.png", 16, 6, [](int i, int j) { return Rgba{uint8_t(i < 8 || j < 3 ? 60 : 200), 0, 0, 255}; });
+    for (int radius : {1, 4}) {
+        Kelvane_Test::Write_File("sheet/settings.ini", "[General]\nHeight=100\nFrames=4\nColumns=2\n");
+        Height_Field field;
+        std::string error;
+        ASSERT_TRUE(Read_Height_Field("sheet", camera, field, error)) << error;
+        EXPECT_EQ((std::array{field.frame_w, field.frame_h}), (std::array{8, 3}));
+        Image normals = Derive_Normals(field, camera, 1, radius);
+        for (int j = 0; j < 6; ++j)
+            for (int i = 0; i < 16; ++i)
+                ASSERT_LT(Degrees(Asset_Baker::Decode_Normal(normals.Get(i, j)), Vec3(0, 0, 1)), 1.0)
+                    << "radius " << radius << " at " << i << ", " << j;
+    }
+    Kelvane_Test::Write_File("sheet/settings.ini", "[General]\nHeight=100\nFrames=3\n");
+    Height_Field whole;
+    std::string error;
+    EXPECT_EQ(Kelvane_Test::Printed([&] { ASSERT_TRUE(Read_Height_Field("sheet", camera, whole, error)) << error; }),
+              "kelvane_normals: sheet: the images are 16 x 6, not 3 x 1 equal frames; they are one still frame\n");
+    EXPECT_GT(Degrees(Asset_Baker::Decode_Normal(Derive_Normals(whole, camera, 1, 1).Get(8, 4)), Vec3(0, 0, 1)), 20.0)
+        << "one frame, as the engine shows it";
 }
 
 TEST(Kelvane_Normals, BadArgumentsGiveTheUsageBadInputAMessageAndGoodInputNormalPngAndNothingElse) {

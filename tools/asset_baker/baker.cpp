@@ -23,17 +23,25 @@ bool Bake_Stage(const std::string& stage_dir) {
         [&camera] { return Make_Tiles(camera); }, Make_Square, Make_House, Make_Sphere, Make_Robot, Make_Pilar,
         Make_Light,
     };
-    bool ok = true;
+    std::vector<std::function<Baked_Object()>> bakes;
+    std::vector<std::string> names;
     for (const auto& make : makers) {
-        auto start = std::chrono::steady_clock::now();
         Model model = make();
-        Baked_Object baked = Bake(model, camera);
-        std::string folder = stage_dir + "/assets/objects/" + model.name;
-        bool written = Write_Object_Folder(folder, baked);
+        names.push_back(model.name);
+        bakes.push_back([model, &camera] { return Bake(model, camera); });
+    }
+    Animated_Model wave = Make_Robot_Wave();
+    names.push_back(wave.name);
+    bakes.push_back([wave, &camera] { return Bake_Sheet(wave, camera); });
+    bool ok = true;
+    for (size_t i = 0; i < bakes.size(); i++) {
+        auto start = std::chrono::steady_clock::now();
+        Baked_Object baked = bakes[i]();
+        bool written = Write_Object_Folder(stage_dir + "/assets/objects/" + names[i], baked);
         double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        std::printf("asset_baker: %-7s %4d x %-4d Height %g Center (%g, %g) %.2f s%s\n", model.name.c_str(),
-                    baked.diffuse.width, baked.diffuse.height, baked.tall, baked.center_x, baked.center_y, seconds,
-                    written ? "" : "  FAILED to write");
+        std::printf("asset_baker: %-10s %4d x %-4d Height %g Center (%g, %g) Frames %d %.2f s%s\n", names[i].c_str(),
+                    baked.diffuse.width, baked.diffuse.height, baked.tall, baked.center_x, baked.center_y,
+                    baked.frames, seconds, written ? "" : "  FAILED to write");
         ok = ok && written;
     }
     bool badges = Save_Png(Make_Badge_Play(), stage_dir + "/b1.png") && Save_Png(Make_Badge_Tick(), stage_dir + "/b2.png");

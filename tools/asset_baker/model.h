@@ -43,4 +43,21 @@ struct Model {
     }
 };
 
+// A named clip of settings.ini: frames first .. first + count - 1.
+struct Baked_Clip {
+    std::string name;
+    int first = 0;
+    int count = 1;
+    float frame_rate = 1.0f;  // frames per second
+    bool loop = true;
+};
+
+// A model in several poses, baked into one sheet of frames.
+struct Animated_Model {
+    std::string name;
+    std::vector<Model> poses;
+    int columns = 1;
+    std::vector<Baked_Clip> clips;
+};
+
 }  // namespace Asset_Baker

@@ -135,9 +135,17 @@ Material Head() {
     return m;
 }
 
-}  // namespace
+// Where a point of an arm hanging from the shoulder at (0, ys, zs) goes when
+// the arm is raised sideways by `raise` radians, away from the body.
+Vec3 Raised(const Vec3& p, double ys, double zs, double raise) {
+    double side = ys < 0 ? -1.0 : 1.0;
+    double dy = p.y - ys, dz = p.z - zs;
+    return Vec3(p.x, ys + dy * std::cos(raise) - side * dz * std::sin(raise),
+                zs + side * dy * std::sin(raise) + dz * std::cos(raise));
+}
 
-Model Make_Robot() {
+// The robot, its arm on the +y side (the viewer's right) raised by `raise` radians.
+Model Robot_Pose(double raise) {
     Model model;
     model.name = "robot";
     Material paint = Paint();
@@ -159,11 +167,13 @@ Model Make_Robot() {
         model.Add(std::make_shared<Sphere>(Vec3(0, y, 122), 31), dark);        // knee
         model.Add(std::make_shared<Frustum>(0, y, 126, 188, 27, 30), paint);  // thigh
         double ys = side * 136.0;
-        model.Add(std::make_shared<Sphere>(Vec3(0, ys, 350), 34), dark);       // shoulder
-        model.Add(std::make_shared<Capsule>(Vec3(0, side * 150.0, 336), Vec3(-26, side * 162.0, 254), 20), paint);
-        model.Add(std::make_shared<Sphere>(Vec3(-26, side * 162.0, 252), 22), dark);  // elbow
-        model.Add(std::make_shared<Capsule>(Vec3(-30, side * 162.0, 248), Vec3(-74, side * 158.0, 200), 18), paint);
-        model.Add(std::make_shared<Sphere>(Vec3(-82, side * 158.0, 190), 23), dark);  // hand
+        double lift = side > 0 ? raise : 0.0;
+        auto arm = [ys, lift](double x, double y, double z) { return Raised(Vec3(x, y, z), ys, 350.0, lift); };
+        model.Add(std::make_shared<Sphere>(Vec3(0, ys, 350), 34), dark);  // shoulder
+        model.Add(std::make_shared<Capsule>(arm(0, side * 150.0, 336), arm(-26, side * 162.0, 254), 20), paint);
+        model.Add(std::make_shared<Sphere>(arm(-26, side * 162.0, 252), 22), dark);  // elbow
+        model.Add(std::make_shared<Capsule>(arm(-30, side * 162.0, 248), arm(-74, side * 158.0, 200), 18), paint);
+        model.Add(std::make_shared<Sphere>(arm(-82, side * 158.0, 190), 23), dark);  // hand
     }
     model.Add(Box(-64, -104, 182, 64, 104, 214), dark);    // hips
     model.Add(Box(-86, -122, 210, 86, 122, 372), Torso());  // torso
@@ -172,6 +182,19 @@ Model Make_Robot() {
     model.Add(std::make_shared<Frustum>(0, 0, 488, 530, 4, 3), dark);  // antenna
     model.Add(std::make_shared<Sphere>(Vec3(0, 0, 538), 10), beacon);
     return model;
+}
+
+}  // namespace
+
+Model Make_Robot() { return Robot_Pose(0.0); }
+
+Animated_Model Make_Robot_Wave() {
+    Animated_Model animated;
+    animated.name = "robot_wave";
+    for (double degrees : ROBOT_WAVE_DEGREES) animated.poses.push_back(Robot_Pose(degrees * M_PI / 180.0));
+    animated.columns = 2;
+    animated.clips = {{"raise", 0, 3, 6.0f, false}, {"wave", 2, 2, 4.0f, true}};
+    return animated;
 }
 
 }  // namespace Asset_Baker

@@ -23,4 +23,10 @@ Model Make_Robot();
 Model Make_Pilar();
 Model Make_Light();
 
+// The raised arm's angle in each frame of robot_wave, degrees from hanging down.
+inline const double ROBOT_WAVE_DEGREES[] = {0.0, 50.0, 100.0, 140.0};
+// The robot raising its right arm and waving: a sheet of those frames, two to
+// a row, with the clips "raise" (frames 0-2, once) and "wave" (2-3, looping).
+Animated_Model Make_Robot_Wave();
+
 }  // namespace Asset_Baker

@@ -1,6 +1,7 @@
 #include "tools/asset_baker/raster.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 
@@ -34,34 +35,84 @@ Image Crop(const Image& image, int left, int top, int width, int height) {
     return cropped;
 }
 
-// The bounds of the picture are a box around the model, larger than its
-// silhouette: keep the opaque pixels and a one-pixel transparent border, and
-// move the pivot with the image.
-Baked_Object Crop_To_Coverage(const Baked_Object& baked) {
-    const Image& d = baked.diffuse;
-    int min_x = d.width, min_y = d.height, max_x = -1, max_y = -1;
-    for (int j = 0; j < d.height; ++j) {
-        for (int i = 0; i < d.width; ++i) {
-            if (d.Get(i, j).a == 0) continue;
-            min_x = std::min(min_x, i);
-            max_x = std::max(max_x, i);
-            min_y = std::min(min_y, j);
-            max_y = std::max(max_y, j);
+// The opaque pixels of every diffuse image given and a one-pixel transparent
+// border, as left, top, width, height; empty (width 0) when none is opaque.
+std::array<int, 4> Coverage(const std::vector<Baked_Object>& baked) {
+    const Image& first = baked.front().diffuse;
+    int min_x = first.width, min_y = first.height, max_x = -1, max_y = -1;
+    for (const Baked_Object& one : baked) {
+        for (int j = 0; j < one.diffuse.height; ++j) {
+            for (int i = 0; i < one.diffuse.width; ++i) {
+                if (one.diffuse.Get(i, j).a == 0) continue;
+                min_x = std::min(min_x, i);
+                max_x = std::max(max_x, i);
+                min_y = std::min(min_y, j);
+                max_y = std::max(max_y, j);
+            }
         }
     }
-    if (max_x < 0) return baked;
+    if (max_x < 0) return {0, 0, 0, 0};
     int left = std::max(0, min_x - 1);
     int top = std::max(0, min_y - 1);
-    int width = std::min(d.width, max_x + 2) - left;
-    int height = std::min(d.height, max_y + 2) - top;
-    Baked_Object cropped;
+    return {left, top, std::min(first.width, max_x + 2) - left, std::min(first.height, max_y + 2) - top};
+}
+
+// The bounds of the picture are a box around the model, larger than its
+// silhouette: keep `box` (from Coverage), and move the pivot with the image.
+Baked_Object Crop_To(const Baked_Object& baked, const std::array<int, 4>& box) {
+    if (box[2] == 0) return baked;
+    auto [left, top, width, height] = box;
+    Baked_Object cropped = baked;
     cropped.diffuse = Crop(baked.diffuse, left, top, width, height);
     cropped.normal = Crop(baked.normal, left, top, width, height);
     cropped.height = Crop(baked.height, left, top, width, height);
-    cropped.tall = baked.tall;
     cropped.center_x = baked.center_x - left;
     cropped.center_y = baked.center_y - top;
     return cropped;
+}
+
+// `image` into `sheet` with its top-left corner at (left, top).
+void Paste(const Image& image, int left, int top, Image& sheet) {
+    for (int j = 0; j < image.height; ++j)
+        for (int i = 0; i < image.width; ++i) sheet.Set(left + i, top + j, image.Get(i, j));
+}
+
+// The model in `frame`, uncropped, with settings "Height" `tall`.
+Baked_Object Bake_In(const Model& model, const Frame& frame, float tall, Kelvane::Camera& camera) {
+    Baked_Object baked;
+    baked.tall = tall;
+    baked.center_x = frame.center_x;
+    baked.center_y = frame.center_y;
+    baked.diffuse = Image(frame.width, frame.height, Rgba{0, 0, 0, 0});
+    // Outside the object the normal is transparent black, which no unit normal
+    // encodes to: the normal view tells the object's outline by it.
+    baked.normal = Image(frame.width, frame.height, Rgba{0, 0, 0, 0});
+    baked.height = Image(frame.width, frame.height, Rgba{0, 0, 0, 255});
+    const float hf = camera.Get_Height_Factor();
+    static const double SUB[4][2] = {{-0.25, -0.25}, {0.25, -0.25}, {-0.25, 0.25}, {0.25, 0.25}};
+    for (int j = 0; j < frame.height; ++j) {
+        for (int i = 0; i < frame.width; ++i) {
+            Trace_Hit centre;
+            if (!Trace(model, Image_Point_Ray(frame, camera, i + 0.5, j + 0.5), centre)) continue;
+            // Coverage, normal and height all come from the centre sample.
+            baked.normal.Set(i, j, Encode_Normal(Shaded_Normal(model, centre)));
+            uint8_t red = Encode_Height(std::max(0.0, centre.p.z), hf, baked.tall);
+            baked.height.Set(i, j, Rgba{red, red, red, 255});
+            // Colour: the mean albedo of the samples that hit, so inner edges are smooth.
+            Vec3 sum = Albedo(model, centre);
+            int count = 1;
+            for (const auto& offset : SUB) {
+                Trace_Hit sub;
+                if (Trace(model, Image_Point_Ray(frame, camera, i + 0.5 + offset[0], j + 0.5 + offset[1]), sub)) {
+                    sum = sum + Albedo(model, sub);
+                    ++count;
+                }
+            }
+            Vec3 colour = sum / count;
+            baked.diffuse.Set(i, j, Rgba{Colour_Byte(colour.x), Colour_Byte(colour.y), Colour_Byte(colour.z), 255});
+        }
+    }
+    return baked;
 }
 
 }  // namespace
@@ -151,41 +202,37 @@ float Model_Tall(const Model& model, Kelvane::Camera& camera) {
 }
 
 Baked_Object Bake(const Model& model, Kelvane::Camera& camera) {
-    Frame frame = Compute_Frame(model, camera);
-    Baked_Object baked;
-    baked.tall = Model_Tall(model, camera);
-    baked.center_x = frame.center_x;
-    baked.center_y = frame.center_y;
-    baked.diffuse = Image(frame.width, frame.height, Rgba{0, 0, 0, 0});
-    // Outside the object the normal is transparent black, which no unit normal
-    // encodes to: the normal view tells the object's outline by it.
-    baked.normal = Image(frame.width, frame.height, Rgba{0, 0, 0, 0});
-    baked.height = Image(frame.width, frame.height, Rgba{0, 0, 0, 255});
-    const float hf = camera.Get_Height_Factor();
-    static const double SUB[4][2] = {{-0.25, -0.25}, {0.25, -0.25}, {-0.25, 0.25}, {0.25, 0.25}};
-    for (int j = 0; j < frame.height; ++j) {
-        for (int i = 0; i < frame.width; ++i) {
-            Trace_Hit centre;
-            if (!Trace(model, Image_Point_Ray(frame, camera, i + 0.5, j + 0.5), centre)) continue;
-            // Coverage, normal and height all come from the centre sample.
-            baked.normal.Set(i, j, Encode_Normal(Shaded_Normal(model, centre)));
-            uint8_t red = Encode_Height(std::max(0.0, centre.p.z), hf, baked.tall);
-            baked.height.Set(i, j, Rgba{red, red, red, 255});
-            // Colour: the mean albedo of the samples that hit, so inner edges are smooth.
-            Vec3 sum = Albedo(model, centre);
-            int count = 1;
-            for (const auto& offset : SUB) {
-                Trace_Hit sub;
-                if (Trace(model, Image_Point_Ray(frame, camera, i + 0.5 + offset[0], j + 0.5 + offset[1]), sub)) {
-                    sum = sum + Albedo(model, sub);
-                    ++count;
-                }
-            }
-            Vec3 colour = sum / count;
-            baked.diffuse.Set(i, j, Rgba{Colour_Byte(colour.x), Colour_Byte(colour.y), Colour_Byte(colour.z), 255});
-        }
+    std::vector<Baked_Object> baked{Bake_In(model, Compute_Frame(model, camera), Model_Tall(model, camera), camera)};
+    return Crop_To(baked.front(), Coverage(baked));
+}
+
+Baked_Object Bake_Sheet(const Animated_Model& animated, Kelvane::Camera& camera) {
+    // Framed and measured as one model holding every pose: one pivot, one Height.
+    Model all = animated.poses.front();
+    for (const Model& pose : animated.poses) all.parts.insert(all.parts.end(), pose.parts.begin(), pose.parts.end());
+    Frame frame = Compute_Frame(all, camera);
+    float tall = Model_Tall(all, camera);
+    std::vector<Baked_Object> poses;
+    for (const Model& pose : animated.poses) poses.push_back(Bake_In(pose, frame, tall, camera));
+    std::array<int, 4> box = Coverage(poses);
+    int count = static_cast<int>(poses.size());
+    int rows = (count + animated.columns - 1) / animated.columns;
+    Baked_Object sheet = Crop_To(poses.front(), box);
+    int width = sheet.diffuse.width, height = sheet.diffuse.height;
+    sheet.diffuse = Image(width * animated.columns, height * rows, Rgba{0, 0, 0, 0});
+    sheet.normal = Image(width * animated.columns, height * rows, Rgba{0, 0, 0, 0});
+    sheet.height = Image(width * animated.columns, height * rows, Rgba{0, 0, 0, 255});
+    for (int i = 0; i < count; ++i) {
+        Baked_Object pose = Crop_To(poses[i], box);
+        int left = i % animated.columns * width, top = i / animated.columns * height;
+        Paste(pose.diffuse, left, top, sheet.diffuse);
+        Paste(pose.normal, left, top, sheet.normal);
+        Paste(pose.height, left, top, sheet.height);
     }
-    return Crop_To_Coverage(baked);
+    sheet.frames = count;
+    sheet.columns = animated.columns;
+    sheet.clips = animated.clips;
+    return sheet;
 }
 
 }  // namespace Asset_Baker

@@ -4,6 +4,8 @@
 // projection-space point that projects there, and the hit nearest the viewer
 // (the highest z along the ray) gives the colour, the normal and the height.
 
+#include <vector>
+
 #include "tools/asset_baker/image.h"
 #include "tools/asset_baker/model.h"
 #include "world/camera.h"
@@ -33,9 +35,14 @@ struct Baked_Object {
     Image normal;
     Image height;
     float tall = 1.0f;  // settings "Height"
-    float center_x = 0.0f;
+    float center_x = 0.0f;  // within a frame
     float center_y = 0.0f;
+    // The images are sheets of this many equal frames, `columns` to a row.
+    int frames = 1;
+    int columns = 1;
+    std::vector<Baked_Clip> clips;
 };
+
 
 // The image (plus a one-pixel margin) that holds the picture of the
 // model's bounds, with an integer pivot.
@@ -54,5 +61,8 @@ float Model_Tall(const Model& model, Kelvane::Camera& camera);
 // The three images and the settings values of the model, cropped to the
 // opaque pixels plus a one-pixel transparent border.
 Baked_Object Bake(const Model& model, Kelvane::Camera& camera);
+// The poses rendered through one frame (the picture of all of them, one pivot)
+// and one crop, laid out as a sheet: pose i at column i % columns, row i / columns.
+Baked_Object Bake_Sheet(const Animated_Model& animated, Kelvane::Camera& camera);
 
 }  // namespace Asset_Baker

@@ -9,6 +9,7 @@
 
 #include "core/common.h"  // Required for: Write_File_Whole()
 #include "core/config.h"
+#include "render/animation.h"  // Required for: Clip_Section(), the section a clip is kept in
 
 namespace Asset_Baker {
 
@@ -66,6 +67,18 @@ bool Write_Object_Folder(const std::string& folder, const Baked_Object& baked) {
         settings.Set_Float("General", "Height", baked.tall);
         settings.Set_Float("General", "Center_X", baked.center_x);
         settings.Set_Float("General", "Center_Y", baked.center_y);
+        // A still object's settings name no frames, as the engine expects of one.
+        if (baked.frames > 1) {
+            settings.Set_Float("General", "Frames", static_cast<float>(baked.frames));
+            settings.Set_Float("General", "Columns", static_cast<float>(baked.columns));
+        }
+        for (const Baked_Clip& clip : baked.clips) {
+            std::string section = Kelvane::Animation::Clip_Section(clip.name);
+            settings.Set_Float(section, "First", static_cast<float>(clip.first));
+            settings.Set_Float(section, "Count", static_cast<float>(clip.count));
+            settings.Set_Float(section, "Frame_Rate", clip.frame_rate);
+            settings.Set_Float(section, "Loop", clip.loop ? 1.0f : 0.0f);
+        }
         settings.Save();
     }
     return fs::exists(base + "settings.ini");

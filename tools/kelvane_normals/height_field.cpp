@@ -26,8 +26,8 @@ Vec3 Step(Kelvane::Camera& camera, float di, float dj, double dz) {
 double Slope(const Height_Field& field, int i, int j, int di, int dj, int radius) {
     int first = 0;
     int last = 0;
-    while (last < radius && field.Covered(i + (last + 1) * di, j + (last + 1) * dj)) ++last;
-    while (first > -radius && field.Covered(i + (first - 1) * di, j + (first - 1) * dj)) --first;
+    while (last < radius && field.Covered_Beside(i, j, i + (last + 1) * di, j + (last + 1) * dj)) ++last;
+    while (first > -radius && field.Covered_Beside(i, j, i + (first - 1) * di, j + (first - 1) * dj)) --first;
     double middle = (first + last) / 2.0;
     double moment = 0.0;
     double spread = 0.0;
@@ -52,11 +52,17 @@ Vec3 Surface_Normal(Kelvane::Camera& camera, double slope_i, double slope_j) {
 Height_Field::Height_Field(int width, int height)
     : width(width),
       height(height),
+      frame_w(width),
+      frame_h(height),
       z(static_cast<size_t>(width) * height, 0.0),
       covered(static_cast<size_t>(width) * height, false) {}
 
 bool Height_Field::Covered(int i, int j) const {
     return i >= 0 && j >= 0 && i < width && j < height && covered[static_cast<size_t>(j) * width + i];
+}
+
+bool Height_Field::Covered_Beside(int from_i, int from_j, int i, int j) const {
+    return Covered(i, j) && i / frame_w == from_i / frame_w && j / frame_h == from_j / frame_h;
 }
 
 double Height_Field::Z(int i, int j) const { return z[static_cast<size_t>(j) * width + i]; }

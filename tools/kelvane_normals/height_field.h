@@ -10,15 +10,21 @@
 namespace Kelvane_Normals {
 
 // One height per image pixel, in world units above the object's own z, and
-// whether the pixel shows the object at all. Rows top to bottom.
+// whether the pixel shows the object at all. Rows top to bottom. The image may
+// be a sheet of equal frames, each a picture of its own.
 struct Height_Field {
     int width = 0;
     int height = 0;
+    int frame_w = 0;  // the whole image unless set
+    int frame_h = 0;
     std::vector<double> z;
     std::vector<bool> covered;
 
     explicit Height_Field(int width = 0, int height = 0);
     bool Covered(int i, int j) const;  // false outside the image
+    // Whether (i, j) is covered and in the same frame as (from_i, from_j):
+    // slopes never reach across a frame's border.
+    bool Covered_Beside(int from_i, int from_j, int i, int j) const;
     double Z(int i, int j) const;
     void Set(int i, int j, double height_z, bool is_covered);
 };

@@ -6,8 +6,10 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <vector>
 
 #include "core/config.h"
+#include "render/animation.h"  // Required for: the frames of a sheet, read as the engine reads them
 #include "tools/asset_baker/writer.h"
 
 namespace Kelvane_Normals {
@@ -37,14 +39,21 @@ bool Load_Input_Image(const std::string& path, Image& image, std::string& error)
     return true;
 }
 
-// Height as the engine reads it; the file is never written.
-bool Read_Tall(const std::string& folder, float& tall, std::string& error) {
+// Height and the frames of the sheet as the engine reads them; the file is
+// never written. What the engine would say of the frames is said too, and
+// the normals are made for the frames the engine then shows.
+bool Read_Settings(const std::string& folder, const Asset_Baker::Image& sheet, float& tall,
+                   Kelvane::Animation& frames, std::string& error) {
     std::string path = In_Folder(folder, "settings.ini");
     Kelvane::Config settings(path);
     if (!settings.Is_Loaded()) {
         error = "cannot read " + path;
         return false;
     }
+    std::vector<std::string> problems;
+    frames.Read_Settings(settings, problems);
+    frames.Fit_Sheet(sheet.width, sheet.height, problems);
+    for (const std::string& problem : problems) std::printf("kelvane_normals: %s: %s\n", folder.c_str(), problem.c_str());
     tall = settings.Get_Float("General", "Height", DEFAULT_TALL);
     if (!(std::isfinite(tall) && tall > 0.0f)) {
         error = path + ": Height must be a number above 0";
@@ -103,9 +112,12 @@ bool Read_Height_Field(const std::string& folder, Kelvane::Camera& camera, Heigh
         return false;
     }
     float tall = 0.0f;
-    if (!Read_Tall(folder, tall, error)) return false;
+    Kelvane::Animation frames;
+    if (!Read_Settings(folder, height, tall, frames, error)) return false;
     double world_per_red = tall / 255.0 / camera.Get_Height_Factor();
     field = Height_Field(height.width, height.height);
+    field.frame_w = frames.Get_Frame_W();
+    field.frame_h = frames.Get_Frame_H();
     for (int j = 0; j < height.height; ++j) {
         for (int i = 0; i < height.width; ++i) {
             Asset_Baker::Rgba h = height.Get(i, j);
