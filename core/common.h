@@ -22,6 +22,15 @@ const float DEFAULT_PROJECTION_FACTOR = 0.502421f;
 // Screen pixels per unit of height.
 const float DEFAULT_HEIGHT_FACTOR = 0.61138f;
 
+// The tick rate a game runs at when its configuration names no usable one.
+const int DEFAULT_FPS = 60;
+
+// Pixels of this alpha (of 255) or less show no surface: the renderer stores
+// neither their colour nor their depth, picking passes through them, and the
+// normals tool leaves them out. Kept as a byte since the GL compares 8-bit
+// alphas with the reference rounded to 8 bits too.
+const int MAX_DROPPED_ALPHA = 26;
+
 // Debug flags, single bits or-ed into one int.
 const int DEBUG_LIGHTS = 1;       // marker and stalk for every point light
 const int DEBUG_HEIGHT = 2;       // toggled by the demo; nothing reads it

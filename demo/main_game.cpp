@@ -175,9 +175,7 @@ void Save_If_Asked(Kelvane::Log* log) {
 
 // The floor point (height 0) drawn under the pointer.
 Vec2D Pointer_Floor_Point(Renderer* renderer) {
-    float sx = cam->Get_X() + renderer->RXtoX(mouse_x);
-    float sy = renderer->RYtoY(mouse_y) + cam->Get_Y();
-    return cam->Screen_To_Proj(sx, sy, 0.0f);
+    return renderer->Output_To_Proj(cam, mouse_x, mouse_y, 0.0f);
 }
 
 // Marks the object under the pointer: the one the renderer draws there, the nearest.

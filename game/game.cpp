@@ -156,7 +156,8 @@ Game::~Game() {
     for (Renderer* renderer : renderers) delete renderer;
     delete shader_manager;
     delete bitmap_manager;
-    if (loading_font) al_destroy_font(loading_font);
+    for (ALLEGRO_FONT* made : {loading_font, font})
+        if (made) al_destroy_font(made);
     if (timer) al_destroy_timer(timer);
     if (event_queue) al_destroy_event_queue(event_queue);
     if (display) al_destroy_display(display);

@@ -22,8 +22,6 @@ class Renderer;
 class Scene;
 class Shader_Manager;
 
-// The tick rate used when "FPS" is missing, not a number, or below 1.
-const int DEFAULT_FPS = 60;
 // The highest tick rate used: far beyond any display's rate, yet slow enough
 // that the timer cannot post events faster than the loop takes them out.
 const int MAX_FPS = 1000;

@@ -42,11 +42,6 @@ const float SHADOW_MAP_MARGIN = 128.0f;
 const float BUMP_FACTOR = 2.0f;
 // The lighting program's images: colour on unit 0, normal map on 1, shadow map on 2.
 const int TEXTURE_UNITS_USED = 3;
-// Pixels of this alpha (of 255) or less store neither colour nor depth. Kept as
-// a byte since the GL compares 8-bit alphas with the reference rounded to 8 bits
-// too: the colour pass's alpha test is glAlphaFunc(GL_GREATER, MAX_DROPPED_ALPHA
-// / 255), and picking asks Passes_Alpha_Test.
-const int MAX_DROPPED_ALPHA = 26;
 const unsigned char HOVER_ALPHA = 125;
 const float SELECTION_THICKNESS = 5.0f;  // output pixels, not converted
 const float LIGHT_DOT_RADIUS = 10.0f;    // screen units
@@ -376,6 +371,7 @@ void Renderer::Set_Frame_Uniforms(Shader* lighting, const Frame& frame) {
     lighting->Set_Float("shadow_bias", MARCH_RULES.bias);
     lighting->Set_Float("shadow_shift", MARCH_RULES.shift);
     lighting->Set_Float("shadow_segment", MARCH_RULES.segment);
+    lighting->Set_Float("alpha_cutoff", MAX_DROPPED_ALPHA / 255.0f);
 }
 
 std::vector<VObject_Complex*> Renderer::All_Casters(std::list<VObject*>* objects) {

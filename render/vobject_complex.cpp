@@ -16,7 +16,6 @@
 
 #include "core/common.h"
 #include "core/config.h"
-#include "game/game.h"  // Required for: DEFAULT_FPS, the tick rate until the game gives its own
 #include "resources/bitmap.h"
 #include "resources/bitmap_manager.h"
 #include "world/camera.h"

@@ -46,6 +46,7 @@
 //                shadow_shift        share of (1 - dz) x drawn height by which the
 //                                    renderer moved each shadow sprite toward the sun
 //                shadow_segment      world height units per shadow map channel
+//   Coverage     alpha_cutoff        colours this transparent or more are dropped
 //
 // The renderer skips work by these rules, so keep them when editing: a point
 // light adds nothing at its range or beyond; the march starts at most
@@ -118,9 +119,9 @@ uniform float march_offset;
 uniform float shadow_bias;
 uniform float shadow_shift;
 uniform float shadow_segment;
-
-// Fragments this transparent or more are dropped by the renderer's alpha test anyway.
-const float ALPHA_CUTOFF = 0.1;
+// Colours this transparent or more show no surface: the renderer's alpha test
+// drops them anyway; discarding them here spares the lighting.
+uniform float alpha_cutoff;
 
 // The march toward the sun: steps crowd near the surface, where shadows are
 // sharp; each pixel starts them at its own offset, so the gaps between steps
@@ -290,7 +291,7 @@ void main() {
     vec4 colour = texture2D(texture, sheet);
     vec4 cooked = texture2D(texture_normal, sheet);
     if (Is_Normal_View(colour, cooked)) colour.a = any(greaterThan(colour.rgb, vec3(0.0))) ? 1.0 : 0.0;
-    if (colour.a <= ALPHA_CUTOFF) discard;
+    if (colour.a <= alpha_cutoff) discard;
     vec2 offset = vec2(st.s * obj_w, (1.0 - st.t) * obj_h) * scale;
     vec3 surface = Surface_Position(offset, cooked.a * obj_t * scale);
     gl_FragColor = vec4(colour.rgb * Light_At(surface, offset, Surface_Normal(cooked.rgb)), colour.a);

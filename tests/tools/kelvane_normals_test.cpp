@@ -163,13 +163,13 @@ TEST(Kelvane_Normals, TheBakedObjectsHeightsGiveBackTheirBakedNormals) {
 TEST(Kelvane_Normals, HeightComesFromSettingsAndCoverageFromBothAlphas) {
     Kelvane_Test::Scratch_Dir scratch;
     std::filesystem::create_directory("obj");
-    // Red 10 i, to be read as stored (not scaled by alpha); height alpha 25 at (3, 1),
-    // diffuse alpha 25 at (5, 0) and 26 at (4, 1).
+    // Red 10 i, to be read as stored (not scaled by alpha); height alpha 26 at (3, 1), the most the renderer
+    // drops; diffuse alpha 26 at (5, 0) and 27 at (4, 1), the least it draws.
     Write_Png("obj/height.png", 6, 2, [](int i, int j) {
-        return Rgba{uint8_t(10 * i), 7, 9, uint8_t(i == 3 && j ? 25 : 255)};
+        return Rgba{uint8_t(10 * i), 7, 9, uint8_t(i == 3 && j ? 26 : 255)};
     });
     Write_Png("obj/diffuse.png", 6, 2, [](int i, int j) {
-        return Rgba{1, 2, 3, uint8_t(i == 5 && !j ? 25 : i == 4 && j ? 26 : 255)};
+        return Rgba{1, 2, 3, uint8_t(i == 5 && !j ? 26 : i == 4 && j ? 27 : 255)};
     });
     auto check = [&](double tall, std::function<bool(int, int)> covered) {
         Height_Field field;

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "core/common.h"  // Required for: MAX_DROPPED_ALPHA
 #include "core/config.h"
 #include "render/animation.h"  // Required for: the frames of a sheet, read as the engine reads them
 #include "tools/asset_baker/writer.h"
@@ -21,9 +22,6 @@ using Asset_Baker::Image;
 
 // What the engine takes for an object whose settings.ini has no Height.
 const float DEFAULT_TALL = 500.0f;
-// The renderer draws a pixel whose alpha is above 0.1; fainter ones show no
-// surface, so they get no normal and do not bend their neighbours' slopes.
-const int DRAWN_ALPHA = 25;
 
 std::string In_Folder(const std::string& folder, const char* file) { return (fs::path(folder) / file).string(); }
 
@@ -121,7 +119,9 @@ bool Read_Height_Field(const std::string& folder, Kelvane::Camera& camera, Heigh
     for (int j = 0; j < height.height; ++j) {
         for (int i = 0; i < height.width; ++i) {
             Asset_Baker::Rgba h = height.Get(i, j);
-            bool covered = h.a > DRAWN_ALPHA && (!has_diffuse || diffuse.Get(i, j).a > DRAWN_ALPHA);
+            // A pixel the renderer drops shows no surface: no normal, and no bending of its neighbours' slopes.
+            bool covered = h.a > Kelvane::MAX_DROPPED_ALPHA &&
+                           (!has_diffuse || diffuse.Get(i, j).a > Kelvane::MAX_DROPPED_ALPHA);
             field.Set(i, j, h.r * world_per_red, covered);
         }
     }
