@@ -1,8 +1,11 @@
 #include "render/draw_plan.h"
 
-#include <algorithm>  // Required for: std::max(), std::min()
-#include <cmath>      // Required for: std::ceil(), std::floor(), std::sqrt()
+#include <allegro5/allegro.h>  // Required for: ALLEGRO_COLOR, al_get_bitmap_width(), al_get_bitmap_height()
 
+#include <algorithm>  // Required for: std::max(), std::min()
+#include <cmath>      // Required for: std::ceil(), std::floor(), std::sqrt(), std::fabs()
+
+#include "render/signature.h"
 #include "render/vobject_complex.h"
 #include "world/camera.h"
 #include "world/light.h"
@@ -14,6 +17,9 @@ namespace {
 // Rounding of positions in the lighting program: a light this much beyond a
 // cell's box, or a caster this much beyond a march's reach, is surely out.
 const float WORLD_SLACK = 1.0f;
+// The march reads the map's nearest texel, so a caster shows up to a texel
+// beyond its quad; the renderer keeps texels no larger than this (screen units).
+const float MAP_TEXEL_SLACK = 4.0f;
 
 // A projection-space box around every surface point the lighting program can
 // rebuild from a part of an object's quad, heights up to its full height.
@@ -51,30 +57,20 @@ bool Reaches(Light* light, const Box& box) {
     return gaps[0] * gaps[0] + gaps[1] * gaps[1] + gaps[2] * gaps[2] < reach * reach;
 }
 
-std::vector<Light*> Reaching_Lights(std::list<Light*>* lights, const Box& box) {
-    std::vector<Light*> reaching;
-    for (Light* light : *lights) {
-        if (reaching.size() == static_cast<size_t>(Draw_Plan::MAX_POINT_LIGHTS)) break;
-        if (Reaches(light, box)) reaching.push_back(light);
-    }
-    return reaching;
-}
-
 // Whether the segment from the origin to `end` meets the rectangle (slab clipping).
 bool Segment_Meets(Vec2D end, const Rect& rect) {
     float enter = 0.0f;
     float leave = 1.0f;
-    const float starts[2] = {0.0f, 0.0f};
     const float steps[2] = {end.x, end.y};
     const float lows[2] = {rect.left, rect.top};
     const float highs[2] = {rect.right, rect.bottom};
     for (int axis = 0; axis < 2; axis++) {
         if (steps[axis] == 0.0f) {
-            if (starts[axis] < lows[axis] || starts[axis] > highs[axis]) return false;
+            if (0.0f < lows[axis] || 0.0f > highs[axis]) return false;
             continue;
         }
-        float a = (lows[axis] - starts[axis]) / steps[axis];
-        float b = (highs[axis] - starts[axis]) / steps[axis];
+        float a = lows[axis] / steps[axis];
+        float b = highs[axis] / steps[axis];
         enter = std::max(enter, std::min(a, b));
         leave = std::min(leave, std::max(a, b));
     }
@@ -91,72 +87,148 @@ float Caster_Rounding(const March_Rules& rules) {
     return 0.5f * rules.segment / 255.0f;
 }
 
+Rect Grown(const Rect& rect, float by) {
+    return Rect{rect.left - by, rect.top - by, rect.right + by, rect.bottom + by};
+}
+
+Rect Union(const Rect& a, const Rect& b) {
+    if (!(a.left <= a.right)) return b;
+    return Rect{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+                std::max(a.bottom, b.bottom)};
+}
+
+bool Overlaps(const Rect& a, const Rect& b) {
+    return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+}
+
+// A plain sprite is its image scaled, then turned about its pivot, which lands
+// at its position (plus the renderer's offset): the box around every turn.
+Rect Sprite_Area(VObject* object, float pixels_per_unit, Vec2D offset) {
+    ALLEGRO_BITMAP* image = object->Get_Actual_Bit();
+    float pivot_x = object->Get_CX() * object->Get_W() / al_get_bitmap_width(image);
+    float pivot_y = object->Get_CY() * object->Get_H() / al_get_bitmap_height(image);
+    float reach = std::hypot(std::max(std::fabs(pivot_x), std::fabs(object->Get_W() - pivot_x)),
+                             std::max(std::fabs(pivot_y), std::fabs(object->Get_H() - pivot_y)));
+    return Rect{(object->Get_X() - reach) * pixels_per_unit + offset.x,
+                (object->Get_Y() - reach) * pixels_per_unit + offset.y,
+                (object->Get_X() + reach) * pixels_per_unit + offset.x,
+                (object->Get_Y() + reach) * pixels_per_unit + offset.y};
+}
+
+void Add_Placement(Signature& signature, const Placement& placed) {
+    signature.Add(placed.corner.x).Add(placed.corner.y).Add(placed.z).Add(placed.scale);
+    signature.Add(placed.image_w).Add(placed.image_h).Add(placed.frame_origin.x).Add(placed.frame_origin.y);
+    signature.Add(placed.tall);
+}
+
+void Add_Light(Signature& signature, Light* light) {
+    signature.Add(light->Get_X()).Add(light->Get_Y()).Add(light->Get_Z());
+    signature.Add(light->Get_R()).Add(light->Get_G()).Add(light->Get_B()).Add(light->Get_Range());
+}
+
+void Add_Colour(Signature& signature, ALLEGRO_COLOR colour) {
+    signature.Add(colour.r).Add(colour.g).Add(colour.b).Add(colour.a);
+}
+
 }  // namespace
 
-Draw_Plan::Draw_Plan(Camera* camera, Vec2D proj_offset, Light* directional, const March_Rules& rules,
-                     Vec2D pixels_per_unit, Rect output, Vec2D map_texel)
-    : camera(camera), proj_offset(proj_offset), directional(directional), rules(rules),
-      pixels_per_unit(pixels_per_unit), output(output), map_texel(map_texel) {}
+Draw_Plan::Draw_Plan(Camera* camera, Light* directional, const March_Rules& rules, float pixels_per_unit,
+                     Vec2D sprite_offset, Tile_Index first, Tile_Index last, bool exact)
+    : camera(camera), directional(directional), rules(rules), pixels_per_unit(pixels_per_unit),
+      sprite_offset(sprite_offset), first(first), last(last), exact(exact), reads{0.0f, 0.0f, -1.0f, -1.0f} {}
+
+Rect Draw_Plan::Tile_Area(Tile_Index tile) {
+    return Rect{static_cast<float>(tile.column * TILE_PIXELS), static_cast<float>(tile.row * TILE_PIXELS),
+                static_cast<float>((tile.column + 1) * TILE_PIXELS), static_cast<float>((tile.row + 1) * TILE_PIXELS)};
+}
 
 void Draw_Plan::Plan_Casters(std::list<VObject*>* objects) {
     casters.clear();
     for (VObject* object : *objects) {
         VObject_Complex* complex = VObject_Complex::Drawn(object);
-        if (!complex) continue;
-        if (!complex->Get_Actual_Bit_Shadow()) continue;
-        Placement placed = Placement::Of(complex, camera, proj_offset);
+        if (!complex || !complex->Get_Actual_Bit_Shadow()) continue;
+        Placement placed = Placement::Of(complex, camera, Vec2D(0.0f, 0.0f));
         // A ray never starts below the floor: a caster no higher than the bias shades nothing.
-        if (Top_Of(placed) + Caster_Rounding(rules) <= rules.bias) continue;
-        Vec2D corner = placed.Shadow_Quad(complex, camera, proj_offset, directional, rules.shift);
-        casters.push_back(Caster{complex, placed.Area(corner, Vec2D(1.0f, 1.0f)), Top_Of(placed)});
+        if (!exact && Top_Of(placed) + Caster_Rounding(rules) <= rules.bias) continue;
+        Vec2D corner = placed.Shadow_Quad(complex, camera, Vec2D(0.0f, 0.0f), directional, rules.shift);
+        Rect area = placed.Area(corner, Vec2D(1.0f, 1.0f));
+        Signature signature;
+        signature.Add(complex).Add(complex->Get_Actual_Bit_Shadow()).Add(area.left).Add(area.top);
+        Add_Placement(signature, placed);
+        casters.push_back(Caster{complex, placed, area, Top_Of(placed), signature.Value()});
     }
 }
 
 void Draw_Plan::Plan_Objects(std::list<VObject*>* objects, std::list<Light*>* lights) {
     planned.clear();
+    Rect planned_area = Union(Tile_Area(first), Tile_Area(last));
     for (VObject* object : *objects) {
-        VObject_Complex* complex = VObject_Complex::Drawn(object);
-        if (!complex) continue;
-        Placement placed = Placement::Of(complex, camera, proj_offset);
-        planned.push_back(Planned_Object{complex, placed, placed.Area(placed.quad, pixels_per_unit), {}});
+        if (!object->Is_Visible()) continue;
+        if (VObject_Complex* complex = VObject_Complex::Drawn(object))
+            Plan_Complex(complex, object);
+        else if (object->Get_Type() == VOBJECT_TYPE_SPRITE)
+            Plan_Sprite(object);
+        else
+            continue;
+        if (!Overlaps(planned.back().area, planned_area)) planned.pop_back();
     }
     for (Planned_Object& object : planned) Cut_Into_Cells(object, lights);
+    Gather_Tiles();
 }
 
-void Draw_Plan::Cut_Into_Cells(Planned_Object& object, std::list<Light*>* lights) const {
+void Draw_Plan::Plan_Complex(VObject_Complex* complex, VObject* object) {
+    Placement placed = Placement::Of(complex, camera, Vec2D(0.0f, 0.0f));
+    Rect area = placed.Area(placed.quad, Vec2D(pixels_per_unit, pixels_per_unit));
+    planned.push_back(Planned_Object{object, complex, placed, area, {}});
+}
+
+void Draw_Plan::Plan_Sprite(VObject* object) {
+    planned.push_back(Planned_Object{object, nullptr, Placement(), Sprite_Area(object, pixels_per_unit, sprite_offset), {}});
+}
+
+void Draw_Plan::Cut_Into_Cells(Planned_Object& object, std::list<Light*>* lights) {
     const Rect& quad = object.area;
-    Rect shown{std::max(quad.left, output.left), std::max(quad.top, output.top), std::min(quad.right, output.right),
-               std::min(quad.bottom, output.bottom)};
-    if (!(shown.left < shown.right && shown.top < shown.bottom)) return;
-    // Cells are squares of one grid over the output, so every pixel lies in exactly one.
-    int first_column = static_cast<int>(std::floor(shown.left / CELL_PIXELS));
-    int last_column = static_cast<int>(std::ceil(shown.right / CELL_PIXELS));
-    int first_row = static_cast<int>(std::floor(shown.top / CELL_PIXELS));
-    int last_row = static_cast<int>(std::ceil(shown.bottom / CELL_PIXELS));
+    int first_column = std::max(first.column, static_cast<int>(std::floor(quad.left / TILE_PIXELS)));
+    int last_column = std::min(last.column, static_cast<int>(std::ceil(quad.right / TILE_PIXELS)) - 1);
+    int first_row = std::max(first.row, static_cast<int>(std::floor(quad.top / TILE_PIXELS)));
+    int last_row = std::min(last.row, static_cast<int>(std::ceil(quad.bottom / TILE_PIXELS)) - 1);
     float width = quad.right - quad.left;
     float height = quad.bottom - quad.top;
-    for (int row = first_row; row < last_row; row++) {
-        for (int column = first_column; column < last_column; column++) {
+    for (int row = first_row; row <= last_row; row++) {
+        for (int column = first_column; column <= last_column; column++) {
             Cell cell;
-            cell.area = Rect{static_cast<float>(column * CELL_PIXELS), static_cast<float>(row * CELL_PIXELS),
-                             static_cast<float>((column + 1) * CELL_PIXELS), static_cast<float>((row + 1) * CELL_PIXELS)};
-            // The part of the image the cell shows, as fractions of its width and height.
-            cell.s0 = std::max(0.0f, (cell.area.left - quad.left) / width);
-            cell.s1 = std::min(1.0f, (cell.area.right - quad.left) / width);
-            cell.v0 = std::max(0.0f, (cell.area.top - quad.top) / height);
-            cell.v1 = std::min(1.0f, (cell.area.bottom - quad.top) / height);
-            cell.lights = Reaching_Lights(lights, Cell_Box(object.placed, camera, cell));
-            cell.march = May_Be_Shaded(object.placed, cell);
+            cell.tile = Tile_Index{column, row};
+            Rect area = Tile_Area(cell.tile);
+            // The part of the frame the cell shows, as fractions of its width and height.
+            cell.s0 = std::max(0.0f, (area.left - quad.left) / width);
+            cell.s1 = std::min(1.0f, (area.right - quad.left) / width);
+            cell.v0 = std::max(0.0f, (area.top - quad.top) / height);
+            cell.v1 = std::min(1.0f, (area.bottom - quad.top) / height);
+            if (object.complex) {
+                cell.lights = Cell_Lights(object.placed, cell, lights);
+                cell.casters = Shading_Casters(object.placed, cell);
+            }
+            cell.march = exact || !cell.casters.empty();
             object.cells.push_back(cell);
         }
     }
 }
 
-bool Draw_Plan::May_Be_Shaded(const Placement& placed, const Cell& cell) const {
+std::vector<Light*> Draw_Plan::Cell_Lights(const Placement& placed, const Cell& cell,
+                                           std::list<Light*>* lights) const {
+    Box box = Cell_Box(placed, camera, cell);
+    std::vector<Light*> reaching;
+    for (Light* light : *lights) {
+        if (reaching.size() == static_cast<size_t>(MAX_POINT_LIGHTS)) break;
+        if (exact || Reaches(light, box)) reaching.push_back(light);
+    }
+    return reaching;
+}
+
+std::vector<int> Draw_Plan::Shading_Casters(const Placement& placed, const Cell& cell) {
+    std::vector<int> shading;
     float length = std::sqrt(directional->Get_X() * directional->Get_X() + directional->Get_Y() * directional->Get_Y() +
                              directional->Get_Z() * directional->Get_Z());
-    // A sun below the horizon would let rays sink: nothing can be ruled out.
-    if (!(directional->Get_Z() >= 0.0f) || !(length > 0.0f)) return true;
     float hf = camera->Get_Height_Factor();
     float rise = placed.tall * placed.scale;
     float lowest_start = std::max(0.0f, placed.z - rules.offset);
@@ -168,16 +240,64 @@ bool Draw_Plan::May_Be_Shaded(const Placement& placed, const Cell& cell) const {
                 placed.quad.x + cell.s1 * placed.size.x + shift.x + spread,
                 placed.quad.y + cell.v1 * placed.size.y + hf * (placed.z + rise) + shift.y + spread};
     float reach = rules.reach + WORLD_SLACK;
-    Vec2D sweep =
-        camera->Proj_To_Screen(directional->Get_X() / length * reach, directional->Get_Y() / length * reach, 0.0f);
-    for (const Caster& caster : casters) {
-        if (caster.top + Caster_Rounding(rules) <= lowest_start + rules.bias) continue;
-        // The march reads the map's nearest pixel: a caster shows up to one map pixel beyond its quad.
-        Rect reachable{caster.area.left - map_texel.x - starts.right, caster.area.top - map_texel.y - starts.bottom,
-                       caster.area.right + map_texel.x - starts.left, caster.area.bottom + map_texel.y - starts.top};
-        if (Segment_Meets(sweep, reachable)) return true;
+    // A sun below the horizon would let rays sink: nothing can be ruled out, so
+    // every caster counts and the rays may read anywhere near.
+    bool sinking = !(directional->Get_Z() >= 0.0f) || !(length > 0.0f);
+    Vec2D sweep = sinking ? Vec2D(0.0f, 0.0f)
+                          : camera->Proj_To_Screen(directional->Get_X() / length * reach,
+                                                   directional->Get_Y() / length * reach, 0.0f);
+    Rect swept = Union(starts, Rect{starts.left + sweep.x, starts.top + sweep.y, starts.right + sweep.x,
+                                    starts.bottom + sweep.y});
+    reads = Union(reads, Grown(swept, sinking ? reach : MAP_TEXEL_SLACK));
+    for (size_t i = 0; i < casters.size(); i++) {
+        const Caster& caster = casters[i];
+        if (!sinking && caster.top + Caster_Rounding(rules) <= lowest_start + rules.bias) continue;
+        Rect area = Grown(caster.area, MAP_TEXEL_SLACK);
+        Rect reachable{area.left - starts.right, area.top - starts.bottom, area.right - starts.left,
+                       area.bottom - starts.top};
+        if (sinking || Segment_Meets(sweep, reachable)) shading.push_back(static_cast<int>(i));
     }
-    return false;
+    return shading;
+}
+
+void Draw_Plan::Gather_Tiles() {
+    std::map<Tile_Index, Planned_Tile> gathered;
+    for (size_t o = 0; o < planned.size(); o++)
+        for (size_t c = 0; c < planned[o].cells.size(); c++) {
+            Planned_Tile& tile = gathered[planned[o].cells[c].tile];
+            tile.index = planned[o].cells[c].tile;
+            tile.cells.emplace_back(static_cast<int>(o), static_cast<int>(c));
+        }
+    tiles.clear();
+    for (auto& entry : gathered) tiles.push_back(entry.second);
+}
+
+void Draw_Plan::Sign_Tiles(uint64_t frame) {
+    for (Planned_Tile& tile : tiles) {
+        Signature signature;
+        signature.Add(frame).Add(tile.index.column).Add(tile.index.row);
+        for (const auto& [o, c] : tile.cells) signature.Add(Cell_Signature(planned[o], planned[o].cells[c]));
+        tile.signature = signature.Value();
+    }
+}
+
+// Everything that decides the cell's pixels: the object and where and how it is
+// drawn, the lights that reach it, and the casters that may shade it.
+uint64_t Draw_Plan::Cell_Signature(const Planned_Object& object, const Cell& cell) const {
+    Signature signature;
+    VObject* drawn = object.object;
+    signature.Add(drawn).Add(drawn->Get_Actual_Bit());
+    if (!object.complex) {
+        signature.Add(drawn->Get_X()).Add(drawn->Get_Y()).Add(drawn->Get_W()).Add(drawn->Get_H());
+        signature.Add(drawn->Get_CX()).Add(drawn->Get_CY()).Add(drawn->Get_Angle()).Add(drawn->Get_Flags());
+        Add_Colour(signature, drawn->Get_Tint());
+        return signature.Value();
+    }
+    signature.Add(object.complex->Get_Actual_Bit_Normal());
+    Add_Placement(signature, object.placed);
+    for (Light* light : cell.lights) Add_Light(signature, light);
+    for (int index : cell.casters) signature.Add(casters[index].signature);
+    return signature.Value();
 }
 
 }  // namespace Kelvane

@@ -1,10 +1,12 @@
 #pragma once
-// What the renderer's fast path decides before it draws a frame. The output is
-// cut into square cells of CELL_PIXELS, and each visible complex object into the
-// cells its quad covers; for each cell the plan keeps the point lights that
-// reach it and whether any shadow caster stands where its shadow march can look.
-// Every decision only leaves out work that would add exactly nothing to the
-// picture, so the fast path draws what the exact reference path draws.
+// What the renderer decides before it draws a frame. The world's picture is cut
+// into square tiles of TILE_PIXELS output pixels, anchored to the world (not to
+// the window), and each visible object into the tiles its quad covers: a cell.
+// For each cell the plan keeps the point lights that reach it and the shadow
+// casters that may shade it; for each tile, what is drawn in it, in drawing
+// order, and a signature of everything that decides its pixels, so that a tile
+// whose signature did not change is shown again as it was drawn. Every
+// decision only leaves out work that adds exactly nothing to the picture.
 //
 // It relies on the lighting program's contract (assets/shader/object_light.glsl):
 // a point light adds nothing at its range or beyond; the march starts at most
@@ -12,7 +14,9 @@
 // sun, reads the shadow map only within `shadow_reach` of its start, and is
 // shaded only by a caster more than `shadow_bias` above the ray.
 
+#include <cstdint>
 #include <list>
+#include <map>
 #include <vector>
 
 #include "render/placement.h"
@@ -40,68 +44,111 @@ struct March_Rules {
 // drawn height; the map keeps 1024 units of height per channel.
 inline const March_Rules MARCH_RULES{1600.0f, 12.0f, 6.0f, 0.1f, 1024.0f};
 
-// A square of the output grid, as much of it as one object's quad covers.
-struct Cell {
-    float s0;  // the image columns it shows, as fractions of the image's width
-    float s1;
-    float v0;  // the image rows it shows, as fractions from the image's top
-    float v1;
-    Rect area;                   // output pixels, whole ones
-    std::vector<Light*> lights;  // the first 24 of the list that reach the cell, in list order
-    bool march;                  // a caster may shade part of it
+// A tile of the world's picture: column and row of TILE_PIXELS squares from its origin.
+struct Tile_Index {
+    int column;
+    int row;
+    bool operator<(const Tile_Index& other) const {
+        return row < other.row || (row == other.row && column < other.column);
+    }
+    bool operator==(const Tile_Index& other) const { return column == other.column && row == other.row; }
 };
 
+// The part of one object's quad that lies in one tile.
+struct Cell {
+    Tile_Index tile;
+    float s0;  // the image columns it shows, as fractions of the frame's width
+    float s1;
+    float v0;  // the image rows it shows, as fractions from the frame's top
+    float v1;
+    std::vector<Light*> lights;  // the first 24 of the list that reach the cell, in list order
+    bool march;                  // a caster may shade part of it
+    std::vector<int> casters;    // which of the plan's casters may
+};
+
+// An object of the frame, complex or a plain sprite, with its cells.
 struct Planned_Object {
-    VObject_Complex* object;
-    Placement placed;
-    Rect area;                // the whole quad, output pixels
-    std::vector<Cell> cells;  // only those inside the output, row by row
+    VObject* object;
+    VObject_Complex* complex;  // null for a plain sprite
+    Placement placed;          // complex objects: where the world's picture shows them
+    Rect area;                 // the quad in the world's output pixels
+    std::vector<Cell> cells;   // only in the tiles planned
 };
 
 // A shadow sprite in the shadow map: where it lies and how high its caster stands.
 struct Caster {
     VObject_Complex* object;
-    Rect area;  // screen units relative to the view, as the shadow map stands for them
-    float top;  // world height of the caster's highest point
+    Placement placed;
+    Rect area;           // screen units of the world's picture
+    float top;           // world height of the caster's highest point
+    uint64_t signature;  // of everything that decides what it draws into the map
+};
+
+// What one tile shows: its cells, in drawing order, as (object, cell) indices.
+struct Planned_Tile {
+    Tile_Index index;
+    std::vector<std::pair<int, int>> cells;
+    uint64_t signature;
 };
 
 class Draw_Plan {
 public:
-    // The side of a cell, in output pixels.
-    static const int CELL_PIXELS = 128;
+    // The side of a tile, in output pixels.
+    static const int TILE_PIXELS = 128;
     // The lighting program holds this many point lights.
     static const int MAX_POINT_LIGHTS = 24;
 
-    // `pixels_per_unit` converts screen units to output pixels on each axis, as the renderer does; `output` is the
-    // target's extent in output pixels; `map_texel` is how many screen units one
-    // shadow-map pixel stands for.
-    Draw_Plan(Camera* camera, Vec2D proj_offset, Light* directional, const March_Rules& rules,
-              Vec2D pixels_per_unit, Rect output, Vec2D map_texel);
+    // `pixels_per_unit`: output pixels per screen unit (both axes); `tiles`:
+    // the tiles to plan, first to last column and row, inclusive. An exact plan
+    // gives every cell the first 24 lights of the list, marches everywhere and
+    // keeps every caster; a fast one leaves out what adds nothing.
+    // `sprite_offset`: output pixels added to every plain sprite's position.
+    Draw_Plan(Camera* camera, Light* directional, const March_Rules& rules, float pixels_per_unit,
+              Vec2D sprite_offset, Tile_Index first, Tile_Index last, bool exact);
 
-    // The casters worth drawing into the shadow map: those that can stand above
-    // a ray (the flat floor cannot), in list order.
+    // The casters worth drawing into the shadow map: in a fast plan those that
+    // can stand above a ray (the flat floor cannot), in list order.
     void Plan_Casters(std::list<VObject*>* objects);
-    // The visible complex objects in list order with their cells; after Plan_Casters.
+    // The visible objects in list order with their cells, and the tiles they
+    // show in; after Plan_Casters.
     void Plan_Objects(std::list<VObject*>* objects, std::list<Light*>* lights);
+    // Each tile's signature, from `frame`, the signature of what every tile
+    // depends on (sun, sky, camera, map, output size, flags), and its cells'.
+    void Sign_Tiles(uint64_t frame);
 
     const std::vector<Caster>& Get_Casters() const { return casters; }
     const std::vector<Planned_Object>& Get_Objects() const { return planned; }
+    // The planned tiles that show something, in row order.
+    const std::vector<Planned_Tile>& Get_Tiles() const { return tiles; }
+    // Screen units of the world's picture where a ray of a planned cell may
+    // read the shadow map; empty (right < left) when none can.
+    Rect Get_Reads() const { return reads; }
+    // The tile's rectangle in the world's output pixels.
+    static Rect Tile_Area(Tile_Index tile);
 
 private:
-    // The cells of the output that the object's quad covers.
-    void Cut_Into_Cells(Planned_Object& object, std::list<Light*>* lights) const;
-    // False only when no caster of this frame can shade any pixel of the cell.
-    bool May_Be_Shaded(const Placement& placed, const Cell& cell) const;
+    void Plan_Complex(VObject_Complex* complex, VObject* object);
+    void Plan_Sprite(VObject* object);
+    // The cells of the planned tiles that the object's quad covers.
+    void Cut_Into_Cells(Planned_Object& object, std::list<Light*>* lights);
+    std::vector<Light*> Cell_Lights(const Placement& placed, const Cell& cell, std::list<Light*>* lights) const;
+    // The casters that may shade some pixel of the cell; widens `reads` to where its rays go.
+    std::vector<int> Shading_Casters(const Placement& placed, const Cell& cell);
+    void Gather_Tiles();
+    uint64_t Cell_Signature(const Planned_Object& object, const Cell& cell) const;
 
     Camera* camera;
-    Vec2D proj_offset;
     Light* directional;
     March_Rules rules;
-    Vec2D pixels_per_unit;
-    Rect output;
-    Vec2D map_texel;
+    float pixels_per_unit;
+    Vec2D sprite_offset;
+    Tile_Index first;
+    Tile_Index last;
+    bool exact;
     std::vector<Caster> casters;
     std::vector<Planned_Object> planned;
+    std::vector<Planned_Tile> tiles;
+    Rect reads;
 };
 
 }  // namespace Kelvane

@@ -6,9 +6,7 @@
 
 #include <array>
 #include <list>
-#include <set>
-#include <string>
-#include <vector>
+#include <memory>  // Required for: the frame painter, kept out of this header
 
 #include "core/common.h"  // Required for: Vec2D
 
@@ -18,7 +16,7 @@ struct ALLEGRO_DISPLAY;
 namespace Kelvane {
 
 class Camera;
-class Draw_Plan;
+class Frame_Painter;
 class Light;
 class Log;
 class Shader;
@@ -27,13 +25,13 @@ class VObject;
 class VObject_Complex;
 class World;
 struct Placement;
-struct Planned_Object;
 struct Rect;
 
 class Renderer {
 public:
     // Output width or height of 0 or less take the display's size. Creates the
-    // 2048 x 2048 shadow map (1024 x 1024 as fallback, else exits with status 1).
+    // shadow map: 4096 or 2048 texels square, 1024 as a last fallback (saying
+    // so), else exits with status 1.
     Renderer(ALLEGRO_DISPLAY* display, Shader_Manager* shader_manager, float internal_w, float internal_h,
              float width, float height, float offset_x, float offset_y);
 
@@ -41,10 +39,12 @@ public:
     Renderer(const Renderer&) = delete;
     Renderer& operator=(const Renderer&) = delete;
 
-    // Stable insertion sort by ascending z, in place as the caller sees it.
+    // Stable sort by ascending z, in place as the caller sees it.
     void Sort_Z_List(std::list<VObject*>* objects);
-    // Draws one frame onto the current target. The target and the GL state it
-    // changes are the caller's again afterwards. Without a lighting program
+    // Draws one frame onto the current target, its view on whole output pixels
+    // (the camera keeps its smooth position). Parts of the picture that nothing
+    // changed since an earlier frame are shown as they were drawn then. The
+    // target and the GL state it changes are the caller's again afterwards. Without a lighting program
     // complex objects are drawn unlit; each program that didn't build is
     // reported once, in the log and on standard error.
     void Render(Log* log, std::list<VObject*>* objects, std::list<Light*>* lights, Light* directional,
@@ -89,69 +89,39 @@ public:
     float XtoSX(float x);
     float YtoSX(float y);
 
-    ALLEGRO_BITMAP* Get_Shadow_Map() { return shadow_map; }
-    // Replaces the shadow map by a size x size one (a smaller one spares a weak GPU);
-    // false, keeping the old map, when the GL cannot make it.
+    ALLEGRO_BITMAP* Get_Shadow_Map();
+    // Replaces the shadow map by a size x size one (a power of two, rounded up;
+    // a smaller one spares a weak GPU, its texels then standing for more of the
+    // picture where a frame needs it); false, keeping the old map, when the GL
+    // cannot make it.
     bool Resize_Shadow_Map(int size);
-    // The screen-space extent, from the view's corner, that the shadow map stands
-    // for: the whole visible picture at any aspect ratio and map size.
+    // The screen-space extent after which the shadow map repeats: it covers the
+    // picture that a frame's rays read, at any aspect ratio and map size.
     Vec2D Get_Shadow_Extent();
-    // The exact reference path: every object lit through the plain program with
-    // the first 24 lights of the list and every caster. Slower; for comparisons.
+    // The exact reference path: every tile drawn afresh in every frame, every
+    // object lit through the plain program with the first 24 lights of the list
+    // and every caster. Slower; for comparisons.
     void Set_Reference_Path(bool on) { reference_path = on; }
+    // What the tiles kept between frames take, in bytes: about three pictures of
+    // the output, colour and depth.
+    long Get_Kept_Bytes();
     float Get_Width() { return width; }
     float Get_Height() { return height; }
     float Get_Aspect() { return aspect; }
 
 private:
-    // What one frame reads from its arguments and the camera; none of it outlives the frame.
-    struct Frame {
-        Log* log;
-        Camera* camera;
-        Vec2D proj_offset;    // the floor point shown at the picture's top-left corner
-        Vec2D shadow_extent;  // what the shadow map stands for
-        Light* directional;
-        int debug_flags;
-    };
-
-    // False when the program didn't build; the first time a `failure` is met it is
-    // reported with its `consequence` and the GL's reason.
-    bool Usable_Or_Reported(Log* log, Shader* program, const std::string& failure, const std::string& consequence);
-    // Both passes, with a lighting program that built.
-    void Draw_Lit_Frame(std::list<VObject*>* objects, std::list<Light*>* lights, Shader* lighting,
-                        const Frame& frame);
-    Draw_Plan Plan_Frame(const Frame& frame, ALLEGRO_BITMAP* target);
-    // The camera's factors, the sun, the sky and the march: the same for every object of a frame.
-    void Set_Frame_Uniforms(Shader* lighting, const Frame& frame);
-    std::vector<VObject_Complex*> All_Casters(std::list<VObject*>* objects);
-    std::vector<VObject_Complex*> Planned_Casters(const Draw_Plan& plan);
-    void Shadow_Pass(Shader* shadow, const std::vector<VObject_Complex*>& casters, const Frame& frame);
-    void Draw_Shadow(Shader* shadow, VObject_Complex* object, const Frame& frame);
-    // With a plan, each object's cells as planned; without, every object whole
-    // through the exact `reference` program; without that either (lighting is
-    // off), every object unlit.
-    void Colour_Pass(std::list<VObject*>* objects, const Draw_Plan* plan, Shader* reference, const Frame& frame);
-    void Draw_Sprite(VObject* object, const Frame& frame);
-    // Depth-tested and blended: cell by cell as `planned` when given, else whole through `reference`.
-    void Draw_Lit(VObject_Complex* object, const Planned_Object* planned, Shader* reference, const Frame& frame);
-    void Draw_Unlit(VObject_Complex* object, const Frame& frame);
-    void Draw_Exact(Shader* lighting, VObject_Complex* object, const Frame& frame);
-    void Draw_Planned(const Planned_Object& object, const Frame& frame);
-    // The variant, current and with this frame's uniforms set.
-    Shader* Prepared_Variant(const std::string& defines, const Frame& frame);
-    void Set_Object_Uniforms(Shader* lighting, const Planned_Object& object, const Frame& frame);
-    // The quad in output pixels.
+    // The view's corner in the world's output pixels, on whole pixels.
+    Vec2D View_Pixels(Camera* camera);
+    // The quad in the world's output pixels.
     Rect Quad_Area(const Placement& placed);
-    // True when the object's quad draws a fragment at output point `at` (the
-    // alpha test passes there); `nearness` is then its surface's Camera::Nearness.
-    bool Surface_At(VObject_Complex* object, Camera* camera, Vec2D proj_offset, Vec2D at, float* nearness);
-    // The frame shown of the image, tinted, stretched over the quad.
-    void Draw_Over_Quad(ALLEGRO_BITMAP* image, ALLEGRO_COLOR tint, const Placement& placed);
-    void Draw_Editor_Marks(std::list<VObject*>* objects, const Frame& frame);
-    void Draw_Light_Marks(std::list<Light*>* lights, const Frame& frame);
+    // True when the object's quad draws a fragment at the world's output point
+    // `at` (the alpha test passes there); `nearness` is then its surface's Camera::Nearness.
+    bool Surface_At(VObject_Complex* object, Camera* camera, Vec2D at, float* nearness);
+    void Draw_Over_Quad(ALLEGRO_BITMAP* image, ALLEGRO_COLOR tint, const Placement& placed, Vec2D view);
+    void Draw_Editor_Marks(std::list<VObject*>* objects, Camera* camera);
+    void Draw_Light_Marks(std::list<Light*>* lights, Camera* camera);
 
     ALLEGRO_DISPLAY* display;
-    ALLEGRO_BITMAP* shadow_map;
     float offset_x;
     float offset_y;
     float width;
@@ -161,11 +131,9 @@ private:
     float internal_h;
     float scale;
     Shader_Manager* shader_manager;
-    // A broken program is reported once, not on every frame.
-    std::set<std::string> reported_failures;
     bool reference_path = false;
-    // Variants whose frame uniforms are set in the frame being drawn.
-    std::set<Shader*> prepared_programs;
+    // The frame's drawing, its shadow map and its kept tiles.
+    std::unique_ptr<Frame_Painter> painter;
 };
 
 }  // namespace Kelvane

@@ -12,10 +12,10 @@
 //                texture_normal      cooked normal map: RGB = projection-space
 //                                    unit normal mapped from [-1, 1] to [0, 1],
 //                                    alpha = height as a fraction of obj_t
-//                texture_shadow_map  shadow map over the screen rectangle from the
-//                                    view's corner to (screen_w, screen_h); caster
-//                                    top height in the thermometer encoding
-//                                    (shadow_segment world units per channel, R + G + B)
+//                texture_shadow_map  shadow map of the world's picture, repeating
+//                                    every (screen_w, screen_h); caster top height
+//                                    in the thermometer encoding (shadow_segment
+//                                    world units per channel, R + G + B)
 //   Point lights light_x, light_y, light_z[24]  projection-space position
 //                light_r, light_g, light_b[24]  colour (may exceed 1)
 //                light_range[24]                reach in world units
@@ -36,9 +36,14 @@
 //                                    frame's top-left corner, z = the object's height
 //                obj_sw, obj_sh      frame size in output pixels (unused here)
 //                bump_factor         how much the normals' tilt is exaggerated
-//   View         screen_x, screen_y  the quad's top-left corner, screen units
-//                                    relative to the view
-//                screen_w, screen_h  screen extent the shadow map covers
+//   Picture      screen_x, screen_y  the quad's top-left corner in the world's
+//                                    picture (screen units from its origin, not
+//                                    from the view: nothing here depends on where
+//                                    the view is, so a kept tile stays exact)
+//                screen_w, screen_h  the picture's extent after which the shadow
+//                                    map repeats (it wraps around)
+//                picture_origin_x, _y  the world's output pixel at the target's
+//                                    left edge and just below its bottom row
 //   Map          map_w, map_h, map_t extent of the world, for the depth range
 //   March        shadow_reach        how far (world units) the march toward the sun looks
 //                march_offset        how far off the surface the march starts
@@ -109,6 +114,8 @@ uniform float screen_x;
 uniform float screen_y;
 uniform float screen_w;
 uniform float screen_h;
+uniform float picture_origin_x;
+uniform float picture_origin_y;
 
 uniform float map_w;
 uniform float map_h;
@@ -162,14 +169,21 @@ vec2 Floor_Picture(vec2 displacement) {
     return vec2(displacement.x + displacement.y, (displacement.y - displacement.x) * projection_factor) * 0.5;
 }
 
-// Shadow map coordinates of a picture position: the map's first row is the top of the picture, at t = 1.
+// Shadow map coordinates of a picture position. The map repeats every
+// (screen_w, screen_h) of the world's picture, row y of the picture in the
+// map's row y from the bottom: a power-of-two extent divides exactly, so a point
+// reads the same texel whatever the view.
 vec2 Map_Coordinates(vec2 picture) {
-    return vec2(picture.x / screen_w, 1.0 - picture.y / screen_h);
+    return picture / vec2(screen_w, screen_h);
 }
 
-// A fixed, evenly spread value in [0, 1) per output pixel (interleaved gradient noise).
+// A fixed, evenly spread value in [0, 1) per pixel of the world's picture
+// (interleaved gradient noise), so the grain stays on the ground as the view
+// moves. The target's rows count up from its bottom; picture_origin is the
+// world's output pixel at the target's left edge and just below its bottom row.
 float Pixel_Jitter() {
-    return fract(52.9829189 * fract(dot(gl_FragCoord.xy, vec2(0.06711056, 0.00583715))));
+    vec2 pixel = vec2(picture_origin_x + gl_FragCoord.x, picture_origin_y - gl_FragCoord.y);
+    return fract(52.9829189 * fract(dot(pixel, vec2(0.06711056, 0.00583715))));
 }
 
 // 1 where the sun reaches the surface, down to 0 behind a taller caster. The
@@ -183,11 +197,11 @@ float Sun_Share(vec3 surface, vec2 floor_picture, vec3 normal, vec3 toward_sun) 
     vec2 shift = vec2(directional_light[0], directional_light[1]) *
                  (shadow_shift * (1.0 - directional_light[2]) * obj_t * height_factor * scale);
     vec2 map_start = Map_Coordinates(floor_picture + Floor_Picture(start.xy - surface.xy + shift));
-    vec2 map_step = Floor_Picture(toward_sun.xy) / vec2(screen_w, -screen_h);
+    vec2 map_step = Floor_Picture(toward_sun.xy) / vec2(screen_w, screen_h);
     float jitter = Pixel_Jitter();
     float shade = 0.0;
-    // Rays above the map's highest caster meet nothing, and off the map the
-    // texture's border reads as no caster: every step can run without a test.
+    // Rays above the map's highest caster meet nothing, and the map holds every
+    // caster a ray of the drawn picture can meet: every step runs without a test.
     for (int i = 1; i <= SHADOW_STEPS; ++i) {
         float share = (float(i) - jitter) / float(SHADOW_STEPS);
         float travel = shadow_reach * share * share;

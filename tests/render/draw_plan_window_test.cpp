@@ -55,8 +55,9 @@ protected:
 
     // Output pixels are screen units here: the view at the origin, no zoom.
     Draw_Plan Plan() {
-        Draw_Plan plan(&camera, camera.Get_Projection_Offset(), &sun, RULES, Vec2D(1.0f, 1.0f), OUTPUT,
-                       Vec2D(1.0f, 1.0f));
+        Tile_Index last{static_cast<int>(OUTPUT.right) / Draw_Plan::TILE_PIXELS,
+                        static_cast<int>(OUTPUT.bottom) / Draw_Plan::TILE_PIXELS};
+        Draw_Plan plan(&camera, &sun, RULES, 1.0f, Vec2D(0.0f, 0.0f), Tile_Index{0, 0}, last, false);
         plan.Plan_Casters(&objects);
         plan.Plan_Objects(&objects, &lights);
         return plan;
@@ -70,7 +71,9 @@ protected:
     }
     const Cell& Floor_Cell(const Draw_Plan& plan, float x, float y) {
         for (const Cell& cell : Floor_Cells(plan))
-            if (cell.area.left <= x && x < cell.area.right && cell.area.top <= y && y < cell.area.bottom) return cell;
+            if (Draw_Plan::Tile_Area(cell.tile).left <= x && x < Draw_Plan::Tile_Area(cell.tile).right &&
+                Draw_Plan::Tile_Area(cell.tile).top <= y && y < Draw_Plan::Tile_Area(cell.tile).bottom)
+                return cell;
         throw std::runtime_error("no floor cell at " + ToString(x) + ", " + ToString(y));
     }
 

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -158,8 +159,17 @@ protected:
         }
     }
 
-    float Shadow_At(int x, int y) {  // the caster height held there, 1024 units per channel
-        Pixel p = Kelvane_Test::Read_Pixel(renderer->Get_Shadow_Map(), x, y);
+    // What the shadow map holds for screen point (x, y) of the picture: it repeats, and its rows count up
+    // with the picture's y from its bottom row.
+    Pixel Map_At(float x, float y) {
+        ALLEGRO_BITMAP* map = renderer->Get_Shadow_Map();
+        int size = al_get_bitmap_width(map);
+        float texel = renderer->Get_Shadow_Extent().x / size;
+        auto wrapped = [size](float at) { return ((static_cast<int>(std::floor(at)) % size) + size) % size; };
+        return Kelvane_Test::Read_Pixel(map, wrapped(x / texel), size - 1 - wrapped(y / texel));
+    }
+    float Shadow_At(float x, float y) {  // the caster height held there, 1024 units per channel
+        Pixel p = Map_At(x, y);
         return (p.r + p.g + p.b) / 255.0f * 1024.0f;
     }
 
@@ -294,7 +304,7 @@ TEST_F(Renderer_Frame_Test, The_Shadow_Pass_Samples_Nothing_It_Draws_Into) {
     renderer->Set_Reference_Path(true);  // every caster drawn
     Place("roof", 300.0f, 120.0f, 10.0f);
     Render_Frame();
-    Pixel in_footprint = Kelvane_Test::Read_Pixel(renderer->Get_Shadow_Map(), 364, 200);
+    Pixel in_footprint = Map_At(364.0f, 200.0f);
     EXPECT_EQ((std::array{in_footprint.r, in_footprint.g, in_footprint.b}), (std::array{0, 200, 0}));
     al_destroy_bitmap(mark);
 }

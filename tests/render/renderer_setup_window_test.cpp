@@ -38,7 +38,7 @@ TEST_F(Renderer_Setup_Test, Takes_The_Display_Size_Makes_A_Square_Shadow_Map_And
     EXPECT_EQ(renderer.Get_Height(), al_get_display_height(display));
     ALLEGRO_BITMAP* map = renderer.Get_Shadow_Map();
     ASSERT_NE(map, nullptr);
-    EXPECT_EQ((std::array{al_get_bitmap_width(map), al_get_bitmap_height(map)}), (std::array{2048, 2048}));
+    EXPECT_EQ((std::array{al_get_bitmap_width(map), al_get_bitmap_height(map)}), (std::array{4096, 4096}));
     EXPECT_FALSE(al_get_bitmap_flags(map) & ALLEGRO_MEMORY_BITMAP) << "a GPU texture";
 
     Renderer wide = Make(1280, 720), square = Make(1280, 1024), small = Make(640, 480);

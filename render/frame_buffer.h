@@ -1,0 +1,42 @@
+#pragma once
+// A render target the graphics library does not manage: a colour and a depth
+// texture of one size behind one GL framebuffer, so that both can be drawn into,
+// copied exactly and read back by a program.
+
+namespace Kelvane {
+
+class Frame_Buffer {
+public:
+    // Nothing is made until Resize.
+    Frame_Buffer() = default;
+    ~Frame_Buffer();
+    Frame_Buffer(const Frame_Buffer&) = delete;
+    Frame_Buffer& operator=(const Frame_Buffer&) = delete;
+
+    // Makes the textures width x height (their content undefined); false, with
+    // nothing made, when the GL cannot.
+    bool Resize(int width, int height);
+    // Makes it the GL's framebuffer.
+    void Bind() const;
+    // Copies a rectangle of colour and depth, pixel for pixel, to the same size
+    // at (to_x, to_y) of `target`; rows count from the bottom, as in the GL.
+    void Copy_To(const Frame_Buffer& target, int x, int y, int width, int height, int to_x, int to_y) const;
+
+    unsigned int Get_Colour() const { return colour; }
+    unsigned int Get_Depth() const { return depth; }
+    int Get_Width() const { return width; }
+    int Get_Height() const { return height; }
+    // What the textures take, in bytes.
+    long Get_Bytes() const { return 8L * width * height; }
+
+private:
+    void Release();
+
+    unsigned int framebuffer = 0;
+    unsigned int colour = 0;
+    unsigned int depth = 0;
+    int width = 0;
+    int height = 0;
+};
+
+}  // namespace Kelvane
