@@ -65,6 +65,13 @@ Renderer::Renderer(ALLEGRO_DISPLAY* display, Shader_Manager* shader_manager, flo
 
 Renderer::~Renderer() = default;
 
+void Renderer::Set_Output_Size(float new_width, float new_height) {
+    KELVANE_ASSERT(new_width > 0 && new_height > 0, "an output needs a positive size");
+    width = new_width;
+    height = new_height;
+    aspect = width / height;
+}
+
 ALLEGRO_BITMAP* Renderer::Get_Shadow_Map() {
     return painter->Get_Shadow_Map().Get_Bitmap();
 }

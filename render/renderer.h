@@ -105,6 +105,9 @@ public:
     // What the tiles kept between frames take, in bytes: about three pictures of
     // the output, colour and depth.
     long Get_Kept_Bytes();
+    // The output is now width x height pixels (a window resized): the picture
+    // is drawn at the scale that size gives from the next frame on.
+    void Set_Output_Size(float width, float height);
     float Get_Width() { return width; }
     float Get_Height() { return height; }
     float Get_Aspect() { return aspect; }

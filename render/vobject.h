@@ -33,8 +33,11 @@ public:
     float Get_CX() { return cx; }
     float Get_CY() { return cy; }
     ALLEGRO_COLOR Get_Tint() { return tint; }
+    void Set_Tint(ALLEGRO_COLOR value) { tint = value; }
     float Get_Angle() { return angle; }
+    void Set_Angle(float value) { angle = value; }
     int Get_Flags() { return flags; }
+    void Set_Flags(int value) { flags = value; }
     ALLEGRO_BITMAP* Get_Actual_Bit() { return actual_bit; }
     bool Is_Visible() { return visible; }
     void Set_Visible(bool value) { visible = value; }
