@@ -31,7 +31,7 @@ using Kelvane::Light;
 using Kelvane::VObject;
 using Kelvane::VObject_Complex;
 
-const int OUTPUT_W = 320, OUTPUT_H = 240;
+const int OUTPUT_W = 480, OUTPUT_H = 360;
 const char* const PROPS[] = {"house", "sphere", "robot_wave", "pilar", "square"};
 
 class Kept_Tiles_Test : public Kelvane_Test::Window_Test {
@@ -115,6 +115,12 @@ protected:
             {"pan by whole pixels", [=] { Pan(pixel * Random(-40, 40), pixel * Random(-40, 40)); }},
             {"pan by a fraction of a pixel", [=] { Pan(Random(-0.5f, 0.5f) * pixel, Random(-0.5f, 0.5f) * pixel); }},
             {"move an object", [this] { VObject_Complex* o = Some_Object(); o->Set_X(o->Get_X() + Random(-80.0f, 80.0f)), o->Set_Y(o->Get_Y() + Random(-80.0f, 80.0f)); }},
+            {"nudge an object", [this] { VObject_Complex* o = Some_Object(); o->Set_X(o->Get_X() + Random(-3.0f, 3.0f)); }},
+            {"put another object in one's place", [this] {
+                 VObject_Complex* old = Some_Object();
+                 world.Add_Object(&store, PROPS[Random(std::size(PROPS))], old->Get_X(), old->Get_Y(), old->Get_Z(), old->Get_Scale(), true);
+                 world.Remove(old);
+             }},
             {"raise an object", [this] { VObject_Complex* o = Some_Object(); o->Set_Z(std::max(0.0f, o->Get_Z() + Random(-40.0f, 60.0f))); }},
             {"scale an object", [this] { VObject_Complex* o = Some_Object(); o->Set_Scale(o->Get_Scale() * Random(0.8f, 1.25f)); }},
             {"hide or show an object", [this] { VObject_Complex* o = Some_Object(); o->Set_Visible(!o->Is_Visible()); }},
@@ -135,16 +141,22 @@ protected:
                  float angle = Random(-0.3f, 0.3f), x = sun->Get_X(), y = sun->Get_Y();
                  sun->Set_X(x * std::cos(angle) - y * std::sin(angle)), sun->Set_Y(x * std::sin(angle) + y * std::cos(angle));
              }},
-            {"change the sky", [this] { Light* sun = world.Get_Sun(); sun->Set_Colour(Random(0.5f, 1.5f), Random(0.5f, 1.5f), Random(0.5f, 1.5f)), sun->Set_Ambience(Random(0.1f, 0.6f)), sun->Set_Strength(Random(0.5f, 1.2f)); }},
+            {"raise or lower the sun", [this] { Light* sun = world.Get_Sun(); sun->Set_Z(Random(0.15f, 0.6f)), sun->Normalize(); }},
+            {"colour the sky", [this] { world.Get_Sun()->Set_Colour(Random(0.5f, 1.5f), Random(0.5f, 1.5f), Random(0.5f, 1.5f)); }},
+            {"change the ambient light", [this] { world.Get_Sun()->Set_Ambience(Random(0.1f, 0.6f)); }},
+            {"change the sun's strength", [this] { world.Get_Sun()->Set_Strength(Random(0.5f, 1.2f)); }},
             {"hover or select an object", [this] { VObject_Complex* o = Some_Object(); o->Set_Hover(!o->Get_Hover()), o->Select_Toggle(); }},
-            {"move, turn and tint the sprite", [this] {
-                 VObject* s = The_Sprite();
-                 s->Set_X(s->Get_X() + Random(-60.0f, 60.0f)), s->Set_Y(s->Get_Y() + Random(-60.0f, 60.0f));
-                 s->Set_Angle(Random(-1.0f, 1.0f)), s->Set_Tint(al_map_rgba_f(Random(0.3f, 1.0f), 1.0f, Random(0.3f, 1.0f), 1.0f));
-             }},
+            {"move the sprite", [this] { VObject* s = The_Sprite(); s->Set_X(s->Get_X() + Random(-60.0f, 60.0f)), s->Set_Y(s->Get_Y() + Random(-60.0f, 60.0f)); }},
+            {"turn the sprite", [this] { The_Sprite()->Set_Angle(Random(-1.0f, 1.0f)); }},
+            {"tint the sprite", [this] { The_Sprite()->Set_Tint(al_map_rgba_f(Random(0.3f, 1.0f), 1.0f, Random(0.3f, 1.0f), 1.0f)); }},
+            {"flip the sprite", [this] { The_Sprite()->Set_Flags(The_Sprite()->Get_Flags() ^ ALLEGRO_FLIP_HORIZONTAL); }},
             {"toggle a debug flag", [this] { flags ^= std::array{Kelvane::DEBUG_LIGHTS, Kelvane::DEBUG_EDITOR, Kelvane::DEBUG_NORMALS}[Random(3)]; }},
             {"grow the map", [this] { Kelvane::Camera* c = world.Get_Camera(); c->Set_Map_Width(c->Get_Map_Width() * Random(0.8f, 1.25f)); }},
-            {"resize the output", [this] { Resize(Random(200, 400), Random(150, 300)); }},
+            {"resize the output", [this] { Resize(Random(320, 560), Random(240, 420)); }},
+            {"resize the shadow map", [this] {
+                 int size = std::array{1024, 2048, 4096}[Random(3)];
+                 for (Kelvane::Renderer* renderer : {&fast, &exact}) ASSERT_TRUE(renderer->Resize_Shadow_Map(size));
+             }},
         };
     }
 
