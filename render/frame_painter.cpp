@@ -191,11 +191,12 @@ void Frame_Painter::Paint(const Frame_View& frame, std::list<VObject*>* objects,
     plan.Plan_Casters(objects);
     plan.Plan_Objects(objects, lights);
     if (lit) {
+        // The programs' frame uniforms include the map's extent: after the map's update.
+        Update_Shadow_Map(plan, frame, exact);
         // What the exact program holds between frames: the first lights of the list.
         Prepared(lighting, frame);
         Set_Point_Lights(lighting, First_Lights(lights));
         Shader::Clear();
-        Update_Shadow_Map(plan, frame, exact);
     }
     plan.Sign_Tiles(Frame_Signature(frame, lit));
     glDepthMask(GL_TRUE);

@@ -32,13 +32,22 @@ using Kelvane::VObject;
 using Kelvane::VObject_Complex;
 
 const int OUTPUT_W = 480, OUTPUT_H = 360;
-const char* const PROPS[] = {"house", "sphere", "robot_wave", "pilar", "square"};
+const char* const PROPS[] = {"house", "sphere", "twin", "robot_wave", "pilar", "square"};
 
 class Kept_Tiles_Test : public Kelvane_Test::Window_Test {
 protected:
     void SetUp() override {
         Window_Test::SetUp();
         std::filesystem::copy(scratch.Previous() + "/assets", "assets", std::filesystem::copy_options::recursive);
+        // The sphere's twin: the same size, pivot and heights in other colours.
+        std::filesystem::copy("assets/objects/sphere", "assets/objects/twin");
+        ALLEGRO_BITMAP* sphere = al_load_bitmap("assets/objects/twin/diffuse.png");
+        Kelvane_Test::Write_Image("assets/objects/twin/diffuse.png", al_get_bitmap_width(sphere),
+                                  al_get_bitmap_height(sphere), [sphere](int x, int y) {
+                                      ALLEGRO_COLOR c = al_get_pixel(sphere, x, y);
+                                      return al_map_rgba_f(c.b, c.r, c.g, c.a);
+                                  });
+        al_destroy_bitmap(sphere);
         Kelvane_Test::Write_Image("sprite.png", 24, 16, [](int x, int y) {
             return al_map_rgba(40 + 8 * x, 200 - 9 * y, 90, x < 3 ? 128 : 255);
         });
@@ -116,6 +125,22 @@ protected:
             {"pan by a fraction of a pixel", [=] { Pan(Random(-0.5f, 0.5f) * pixel, Random(-0.5f, 0.5f) * pixel); }},
             {"move an object", [this] { VObject_Complex* o = Some_Object(); o->Set_X(o->Get_X() + Random(-80.0f, 80.0f)), o->Set_Y(o->Get_Y() + Random(-80.0f, 80.0f)); }},
             {"nudge an object", [this] { VObject_Complex* o = Some_Object(); o->Set_X(o->Get_X() + Random(-3.0f, 3.0f)); }},
+            {"swap a sphere for its twin", [this] {
+                 for (VObject* o : *world.Get_Objects()) {
+                     VObject_Complex* c = VObject_Complex::Drawn(o);
+                     if (!c || (c->Get_Name() != "sphere" && c->Get_Name() != "twin")) continue;
+                     world.Add_Object(&store, c->Get_Name() == "sphere" ? "twin" : "sphere", c->Get_X(), c->Get_Y(), c->Get_Z(), c->Get_Scale(), true);
+                     world.Remove(c);
+                     return;
+                 }
+                 world.Add_Object(&store, "sphere", Floor_Point().x, Floor_Point().y, 0.0f, 0.5f, true);
+             }},
+            {"clear the props", [this] {
+                 std::vector<VObject_Complex*> props;
+                 for (VObject* o : *world.Get_Objects())
+                     if (VObject_Complex* c = VObject_Complex::Drawn(o); c && c->Get_Name() != "tiles") props.push_back(c);
+                 for (VObject_Complex* prop : props) world.Remove(prop);
+             }},
             {"put another object in one's place", [this] {
                  VObject_Complex* old = Some_Object();
                  world.Add_Object(&store, PROPS[Random(std::size(PROPS))], old->Get_X(), old->Get_Y(), old->Get_Z(), old->Get_Scale(), true);
