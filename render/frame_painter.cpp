@@ -184,10 +184,11 @@ void Frame_Painter::Paint(const Frame_View& frame, std::list<VObject*>* objects,
     prepared_programs.clear();
     Tile_Index first, last;
     Visible_Tiles(frame, &first, &last);
-    int ring = exact ? 0 : AHEAD_RING;
+    // Both paths plan the tiles drawn ahead too: the shadow map's texel follows
+    // what the planned rays read, and must be the same whichever path draws.
     Draw_Plan plan(frame.camera, frame.directional, MARCH_RULES, frame.pixels_per_unit, frame.sprite_offset,
-                   Tile_Index{first.column - ring, first.row - ring}, Tile_Index{last.column + ring, last.row + ring},
-                   exact);
+                   Tile_Index{first.column - AHEAD_RING, first.row - AHEAD_RING},
+                   Tile_Index{last.column + AHEAD_RING, last.row + AHEAD_RING}, exact);
     plan.Plan_Casters(objects);
     plan.Plan_Objects(objects, lights);
     if (lit) {
@@ -311,8 +312,11 @@ void Frame_Painter::Paint_Kept(const Draw_Plan& plan, const Frame_View& frame, S
 void Frame_Painter::Paint_Fresh(const Draw_Plan& plan, const Frame_View& frame, Shader* lighting) {
     Shader* compose = shader_manager->Get_Shader(COMPOSE_SHADER_PATH);
     Usable_Or_Reported(frame.log, compose, COMPOSE_FAILURE, COMPOSE_CONSEQUENCE);
+    Tile_Index first, last;
+    Visible_Tiles(frame, &first, &last);
     for (const Planned_Tile& tile : plan.Get_Tiles())
-        if (Paint_Tile(plan, tile, frame, lighting, true)) tiles.Show_Scratch(Origin_On_Target(tile.index, frame), compose);
+        if (Inside(tile.index, first, last) && Paint_Tile(plan, tile, frame, lighting, true))
+            tiles.Show_Scratch(Origin_On_Target(tile.index, frame), compose);
 }
 
 // Objects in list order; lit ones are depth-tested among themselves, and a

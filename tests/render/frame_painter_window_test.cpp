@@ -133,7 +133,8 @@ protected:
                  for (auto o = objects->begin(); o != objects->end(); ++o) {
                      VObject_Complex* c = VObject_Complex::Drawn(*o);
                      if (!c || (c->Get_Name() != "sphere" && c->Get_Name() != "twin")) continue;
-                     world.Add_Object(&store, c->Get_Name() == "sphere" ? "twin" : "sphere", c->Get_X(), c->Get_Y(), c->Get_Z(), c->Get_Scale(), true);
+                     // Without a shadow: what tells them apart is then their images alone.
+                     world.Add_Object(&store, c->Get_Name() == "sphere" ? "twin" : "sphere", c->Get_X(), c->Get_Y(), c->Get_Z(), c->Get_Scale(), false);
                      objects->splice(o, *objects, std::prev(objects->end()));  // drawn where the other was
                      world.Remove(c);
                      return;
