@@ -31,7 +31,7 @@ using Kelvane::Light;
 using Kelvane::VObject;
 using Kelvane::VObject_Complex;
 
-const int OUTPUT_W = 480, OUTPUT_H = 360;
+const int OUTPUT_W = 640, OUTPUT_H = 480;
 const char* const PROPS[] = {"house", "sphere", "twin", "robot_wave", "pilar", "square"};
 
 class Kept_Tiles_Test : public Kelvane_Test::Window_Test {
@@ -51,6 +51,11 @@ protected:
                                       });
             al_destroy_bitmap(sphere);
         }
+        // A thin post: its long shadow shows every change of the shadow map's resolution.
+        Kelvane_Test::Write_Image("assets/objects/post/diffuse.png", 3, 60, [](int, int) { return al_map_rgb(220, 220, 90); });
+        Kelvane_Test::Write_Image("assets/objects/post/normal.png", 3, 60, [](int, int) { return al_map_rgb(37, 218, 128); });
+        Kelvane_Test::Write_Image("assets/objects/post/height.png", 3, 60, [](int, int y) { return al_map_rgb(255 * (59 - y) / 59, 0, 0); });
+        Kelvane_Test::Write_File("assets/objects/post/settings.ini", "[General]\nHeight=60\nCenter_X=1\nCenter_Y=59\n");
         Kelvane_Test::Write_Image("sprite.png", 24, 16, [](int x, int y) {
             return al_map_rgba(40 + 8 * x, 200 - 9 * y, 90, x < 3 ? 128 : 255);
         });
@@ -62,6 +67,8 @@ protected:
         for (int i = 0; i < 2; i++)
             for (int j = 0; j < 2; j++) world.Add_Object(&store, "tiles", 1080.0f * i, 1080.0f * j, 0.0f, 1.0f, true);
         for (int i = 0; i < 4; i++) Add_Prop();
+        for (int i = 0; i < 3; i++) world.Add_Object(&store, "post", Floor_Point().x, Floor_Point().y, 0.0f, 1.0f, true);
+        world.Add_Object(&store, "sphere", Floor_Point().x, Floor_Point().y, 0.0f, 0.5f, false);
         world.Add(new VObject(sprite_image, 500.0f, 300.0f, 48.0f, 32.0f));
         for (int i = 0; i < 2; i++) Add_Light();
         Resize(OUTPUT_W, OUTPUT_H);
@@ -141,12 +148,6 @@ protected:
                  }
                  world.Add_Object(&store, "sphere", Floor_Point().x, Floor_Point().y, 0.0f, 0.5f, true);
              }},
-            {"clear the props", [this] {
-                 std::vector<VObject_Complex*> props;
-                 for (VObject* o : *world.Get_Objects())
-                     if (VObject_Complex* c = VObject_Complex::Drawn(o); c && c->Get_Name() != "tiles") props.push_back(c);
-                 for (VObject_Complex* prop : props) world.Remove(prop);
-             }},
             {"put another object in one's place", [this] {
                  VObject_Complex* old = Some_Object();
                  world.Add_Object(&store, PROPS[Random(std::size(PROPS))], old->Get_X(), old->Get_Y(), old->Get_Z(), old->Get_Scale(), true);
@@ -183,7 +184,7 @@ protected:
             {"flip the sprite", [this] { The_Sprite()->Set_Flags(The_Sprite()->Get_Flags() ^ ALLEGRO_FLIP_HORIZONTAL); }},
             {"toggle a debug flag", [this] { flags ^= std::array{Kelvane::DEBUG_LIGHTS, Kelvane::DEBUG_EDITOR, Kelvane::DEBUG_NORMALS}[Random(3)]; }},
             {"grow the map", [this] { Kelvane::Camera* c = world.Get_Camera(); c->Set_Map_Width(c->Get_Map_Width() * Random(0.8f, 1.25f)); }},
-            {"resize the output", [this] { Resize(Random(320, 560), Random(240, 420)); }},
+            {"resize the output", [this] { Resize(Random(480, 800), Random(360, 600)); }},
             {"resize the shadow map", [this] {
                  int size = std::array{1024, 2048, 4096}[Random(3)];
                  for (Kelvane::Renderer* renderer : {&fast, &exact}) ASSERT_TRUE(renderer->Resize_Shadow_Map(size));
