@@ -32,7 +32,7 @@ using Kelvane::VObject;
 using Kelvane::VObject_Complex;
 
 const int OUTPUT_W = 640, OUTPUT_H = 480;
-const char* const PROPS[] = {"house", "sphere", "twin", "robot_wave", "pilar", "square"};
+const char* const PROPS[] = {"house", "sphere", "twin", "robot_wave", "pilar", "square", "post"};
 
 class Kept_Tiles_Test : public Kelvane_Test::Window_Test {
 protected:
@@ -68,7 +68,8 @@ protected:
             for (int j = 0; j < 2; j++) world.Add_Object(&store, "tiles", 1080.0f * i, 1080.0f * j, 0.0f, 1.0f, true);
         for (int i = 0; i < 4; i++) Add_Prop();
         for (int i = 0; i < 3; i++) world.Add_Object(&store, "post", Floor_Point().x, Floor_Point().y, 0.0f, 1.0f, true);
-        world.Add_Object(&store, "sphere", Floor_Point().x, Floor_Point().y, 0.0f, 0.5f, false);
+        // Spheres without shadows, swapped for their twins in place: only their images tell them apart.
+        for (int i = 0; i < 8; i++) world.Add_Object(&store, "sphere", Floor_Point().x, Floor_Point().y, 0.0f, 0.4f, false);
         world.Add(new VObject(sprite_image, 500.0f, 300.0f, 48.0f, 32.0f));
         for (int i = 0; i < 2; i++) Add_Light();
         Resize(OUTPUT_W, OUTPUT_H);
@@ -103,11 +104,13 @@ protected:
     }
     template <typename Item>
     Item* Pick_From(std::list<Item*>* items) { return items->empty() ? nullptr : *std::next(items->begin(), Random(items->size())); }
+    // One with a shadow: the shadowless spheres stay for the swap.
     VObject_Complex* Some_Object() {
-        std::vector<VObject_Complex*> complex;
+        std::vector<VObject_Complex*> casting;
         for (VObject* object : *world.Get_Objects())
-            if (object->Get_Type() == Kelvane::VOBJECT_TYPE_COMPLEX) complex.push_back(static_cast<VObject_Complex*>(object));
-        return complex[Random(complex.size())];
+            if (VObject_Complex* c = VObject_Complex::Drawn(object); c && c->Has_Shadow()) casting.push_back(c);
+        if (casting.empty()) Add_Prop();
+        return casting.empty() ? Some_Object() : casting[Random(casting.size())];
     }
     VObject* The_Sprite() {
         for (VObject* object : *world.Get_Objects())
@@ -135,18 +138,25 @@ protected:
             {"pan by a fraction of a pixel", [=] { Pan(Random(-0.5f, 0.5f) * pixel, Random(-0.5f, 0.5f) * pixel); }},
             {"move an object", [this] { VObject_Complex* o = Some_Object(); o->Set_X(o->Get_X() + Random(-80.0f, 80.0f)), o->Set_Y(o->Get_Y() + Random(-80.0f, 80.0f)); }},
             {"nudge an object", [this] { VObject_Complex* o = Some_Object(); o->Set_X(o->Get_X() + Random(-3.0f, 3.0f)); }},
-            {"swap a sphere for its twin in its place", [this] {
+            {"swap the shadowless spheres for their twins in their places", [this] {
                  std::list<VObject*>* objects = world.Get_Objects();
+                 std::vector<VObject_Complex*> swapped;
                  for (auto o = objects->begin(); o != objects->end(); ++o) {
                      VObject_Complex* c = VObject_Complex::Drawn(*o);
-                     if (!c || (c->Get_Name() != "sphere" && c->Get_Name() != "twin")) continue;
-                     // Without a shadow: what tells them apart is then their images alone.
-                     world.Add_Object(&store, c->Get_Name() == "sphere" ? "twin" : "sphere", c->Get_X(), c->Get_Y(), c->Get_Z(), c->Get_Scale(), false);
+                     if (!c || c->Has_Shadow()) continue;
+                     world.Add_Object(&store, c->Get_Name() == "sphere" ? "twin" : "sphere", c->Get_X(), c->Get_Y(),
+                                      c->Get_Z(), c->Get_Scale(), false);
                      objects->splice(o, *objects, std::prev(objects->end()));  // drawn where the other was
-                     world.Remove(c);
-                     return;
+                     swapped.push_back(c);
                  }
-                 world.Add_Object(&store, "sphere", Floor_Point().x, Floor_Point().y, 0.0f, 0.5f, true);
+                 for (VObject_Complex* c : swapped) world.Remove(c);
+             }},
+            {"clear the casters", [this] {
+                 std::vector<VObject_Complex*> casting;
+                 for (VObject* o : *world.Get_Objects())
+                     if (VObject_Complex* c = VObject_Complex::Drawn(o); c && c->Has_Shadow() && c->Get_Name() != "tiles")
+                         casting.push_back(c);
+                 for (VObject_Complex* c : casting) world.Remove(c);
              }},
             {"put another object in one's place", [this] {
                  VObject_Complex* old = Some_Object();
