@@ -329,17 +329,21 @@ void Village_Scene::Walk(float dt) {
     walker->Set_Y(floor.y);
 }
 
+// An object's floor position for the log: "(x, y)".
+static std::string Where(Kelvane::VObject* object) {
+    return "(" + ToString(object->Get_X()) + ", " + ToString(object->Get_Y()) + ")";
+}
+
 void Village_Scene::Drop_Crate(Kelvane::Game* game) {
     Vec2D at = world.Get_Camera()->Snap_To_Map(Vec2D(walker->Get_X() + CRATE_DROP, walker->Get_Y()));
-    world.Add_Object(game->Get_Bitmap_Manager(), CRATE, at.x, at.y, 0.0f, 1.0f, true);
-    game->Get_Log()->Write(std::string("Spawned \"") + CRATE + "\" at (" + ToString(at.x) + ", " + ToString(at.y) +
-                           ").");
+    Kelvane::VObject_Complex* crate = world.Add_Object(game->Get_Bitmap_Manager(), CRATE, at.x, at.y, 0.0f, 1.0f, true);
+    game->Get_Log()->Write(std::string("Spawned \"") + CRATE + "\" at " + Where(crate) + ".");
 }
 
 // The walker and the grass stay: everything else under the pointer goes.
 void Village_Scene::Remove_Pointed(Kelvane::Log* log) {
     if (!pointed || pointed == walker || pointed->Get_Name() == GRASS) return;
-    log->Write("Removed \"" + pointed->Get_Name() + "\".");
+    log->Write("Removed \"" + pointed->Get_Name() + "\" at " + Where(pointed) + ".");
     world.Remove(pointed);
     pointed = nullptr;
 }
