@@ -18,7 +18,7 @@ fi
 source "$ROOT/scripts/xvfb.sh"
 start_private_xvfb 1280x720
 SHOT="$STAGE/screenshot.png"
-PAN_TAPS=64
+PAN_TAPS=72
 ./kelvane &
 GAME=$!
 # The window shows once the program has set up; the first run then cooks every

@@ -42,9 +42,9 @@ bool Bake_Folders(const std::string& objects_dir, const std::vector<Folder_Bake>
         Baked_Object baked = folder.bake();
         bool written = Write_Object_Folder(objects_dir + "/" + folder.name, baked);
         double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        std::printf("asset_baker: %-10s %4d x %-4d Height %g Center (%g, %g) Frames %d %.2f s%s\n",
-                    folder.name.c_str(), baked.diffuse.width, baked.diffuse.height, baked.tall, baked.center_x,
-                    baked.center_y, baked.frames, seconds, written ? "" : "  FAILED to write");
+        std::printf("asset_baker: %-10s %4d x %-4d Height %g Center (%g, %g) Frames %d %.2f s%s\n", folder.name.c_str(),
+                    baked.diffuse.width, baked.diffuse.height, baked.tall, baked.center_x, baked.center_y, baked.frames,
+                    seconds, written ? "" : "  FAILED to write");
         ok = ok && written;
     }
     return ok;
@@ -55,12 +55,13 @@ bool Bake_Folders(const std::string& objects_dir, const std::vector<Folder_Bake>
 bool Bake_Stage(const std::string& stage_dir) {
     Kelvane::Camera camera;
     std::vector<Folder_Bake> folders;
-    for (const Model& model : {Make_Tiles(camera), Make_Square(), Make_House(), Make_Sphere(), Make_Robot(),
-                               Make_Pilar(), Make_Light()})
+    for (const Model& model :
+         {Make_Tiles(camera), Make_Square(), Make_House(), Make_Sphere(), Make_Robot(), Make_Pilar(), Make_Light()})
         folders.push_back(Still(model, camera));
     folders.push_back(Sheet(Make_Robot_Wave(), camera));
     bool ok = Bake_Folders(stage_dir + "/assets/objects", folders);
-    bool badges = Save_Png(Make_Badge_Play(), stage_dir + "/b1.png") && Save_Png(Make_Badge_Tick(), stage_dir + "/b2.png");
+    bool badges =
+        Save_Png(Make_Badge_Play(), stage_dir + "/b1.png") && Save_Png(Make_Badge_Tick(), stage_dir + "/b2.png");
     if (!badges) std::printf("asset_baker: FAILED to write b1.png / b2.png\n");
     return ok && badges;
 }

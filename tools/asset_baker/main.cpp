@@ -15,7 +15,9 @@ int main(int argc, char** argv) {
     }
     if (argc == 3 && std::string(argv[1]) == "--village") return Asset_Baker::Bake_Village(argv[2]) ? 0 : 1;
     if (argc != 2 || argv[1][0] == '-') {
-        std::printf("usage: asset_baker <stage_dir> | asset_baker --village <objects_dir> | asset_baker --missing-image <path>\n");
+        std::printf(
+            "usage: asset_baker <stage_dir> | asset_baker --village <objects_dir> | asset_baker --missing-image "
+            "<path>\n");
         return 2;
     }
     return Asset_Baker::Bake_Stage(argv[1]) ? 0 : 1;

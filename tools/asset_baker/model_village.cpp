@@ -68,7 +68,7 @@ void Add_Leg(Model& model, double y, Leg_Pose pose) {
     Vec3 hip(0.0, y, HIP_Z);
     Vec3 knee = Along(hip, pose.swing, THIGH);
     Vec3 ankle = Along(knee, pose.swing - pose.bend, SHIN);
-    model.Add(std::make_shared<Capsule>(hip, knee, 12.0), Plain(Rgb(70, 82, 116), 61));    // trousers
+    model.Add(std::make_shared<Capsule>(hip, knee, 12.0), Plain(Rgb(70, 82, 116), 61));  // trousers
     model.Add(std::make_shared<Capsule>(knee, ankle, 10.0), Plain(Rgb(70, 82, 116), 61));
     model.Add(std::make_shared<Capsule>(ankle + Vec3(4, 0, -2), ankle + Vec3(-20, 0, -2), 8.0),
               Plain(Rgb(78, 52, 36), 62));  // boot
@@ -93,10 +93,11 @@ Model Villager(Leg_Pose left, Leg_Pose right) {
     Material skin = Plain(Rgb(226, 182, 142), 64);
     Material dark = Plain(Rgb(40, 34, 30), 65);
     model.Add(std::make_shared<Frustum>(0, 0, 100, 186, 32, 27), Plain(Rgb(168, 64, 52), 63));  // tunic
-    model.Add(std::make_shared<Frustum>(0, 0, 118, 127, 33, 33), dark);                       // belt
-    model.Add(std::make_shared<Sphere>(Vec3(0, 0, 212), 24), skin);                            // head
-    model.Add(std::make_shared<Sphere>(Vec3(-23, 0, 208), 4.5), skin);                         // nose
-    for (int side = -1; side <= 1; side += 2) model.Add(std::make_shared<Sphere>(Vec3(-20, side * 9.0, 216), 3.5), dark);
+    model.Add(std::make_shared<Frustum>(0, 0, 118, 127, 33, 33), dark);                         // belt
+    model.Add(std::make_shared<Sphere>(Vec3(0, 0, 212), 24), skin);                             // head
+    model.Add(std::make_shared<Sphere>(Vec3(-23, 0, 208), 4.5), skin);                          // nose
+    for (int side = -1; side <= 1; side += 2)
+        model.Add(std::make_shared<Sphere>(Vec3(-20, side * 9.0, 216), 3.5), dark);
     Material straw = Plain(Rgb(214, 184, 104), 66);
     model.Add(std::make_shared<Frustum>(0, 0, 226, 231, 38, 38), straw);  // hat brim
     model.Add(std::make_shared<Frustum>(0, 0, 230, 254, 21, 16), straw);  // crown
