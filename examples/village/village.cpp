@@ -5,20 +5,17 @@
 // the name of what lies under the pointer shows beside it.
 //   village [--ticks N] [--script FILE]
 //     --ticks N      quits after N ticks (1 to 2147483647)
-//     --script FILE  replays timed key presses (see Script), so a test can drive
+//     --script FILE  replays timed key presses (script.h), so a test can drive
 //                    the game without a window manager
 
 #include <allegro5/allegro.h>       // Required for: ALLEGRO_KEY_*, al_save_bitmap()
 #include <allegro5/allegro_font.h>  // Required for: al_draw_text()
 
-#include <algorithm>   // Required for: std::max()
-#include <climits>     // Required for: INT_MAX
-#include <cmath>       // Required for: std::cos(), std::sin(), std::fmod()
-#include <cstdlib>     // Required for: std::strtol()
-#include <filesystem>  // Required for: std::filesystem::absolute(), the game changes directory
-#include <fstream>
-#include <iostream>  // Required for: std::cerr, the usage message
-#include <sstream>
+#include <algorithm>  // Required for: std::max()
+#include <climits>    // Required for: INT_MAX
+#include <cmath>      // Required for: std::cos(), std::sin(), std::fmod()
+#include <cstdlib>    // Required for: std::strtol()
+#include <iostream>   // Required for: std::cerr, the usage message
 #include <string>
 #include <vector>
 
@@ -30,6 +27,7 @@
 #include "render/renderer.h"
 #include "render/vobject_complex.h"
 #include "render/world.h"
+#include "script.h"
 
 namespace {
 
@@ -85,102 +83,7 @@ const float LINE_HEIGHT = 20.0f;
 const char* const TITLE_SCENE = "Title";
 const char* const VILLAGE_SCENE = "Village";
 
-// The keys a script may press: the ones the game reads.
-struct Key_Name {
-    const char* name;
-    int key;
-};
-const Key_Name KEYS[] = {{"Up", ALLEGRO_KEY_UP},       {"Down", ALLEGRO_KEY_DOWN},    {"Left", ALLEGRO_KEY_LEFT},
-                         {"Right", ALLEGRO_KEY_RIGHT}, {"Space", ALLEGRO_KEY_SPACE},  {"Delete", ALLEGRO_KEY_DELETE},
-                         {"Enter", ALLEGRO_KEY_ENTER}, {"Escape", ALLEGRO_KEY_ESCAPE}};
-
 }  // namespace
-
-// Timed input read from a file, one command a line ('#' starts a comment):
-//   <tick> press <key>         down on that tick, up on the next
-//   <tick> down <key> | <tick> up <key>
-//   <tick> pointer <x> <y>     the pointer at that output pixel from then on
-//   <tick> screenshot <file>   saves the frame drawn on that tick (PNG)
-// Ticks count from 1, the game's first; keys are named as in KEYS.
-class Script {
-public:
-    // False, with the reason in `error`, for a file that cannot be read or a bad line.
-    bool Read(const std::string& path, std::string* error);
-    // Plays the commands of `tick` into the input arrays, after the game polled them.
-    void Play(int tick);
-    // The file a command asked to save this tick's frame to ("" for none), once.
-    std::string Take_Screenshot() { return std::move(screenshot); }
-
-private:
-    struct Command {
-        int tick;
-        std::string verb;
-        int key;
-        float x, y;
-        std::string file;
-    };
-    bool Read_Line(std::istringstream& line, Command* command);
-
-    std::vector<Command> commands;
-    bool held[INPUT_ENTRIES] = {};
-    bool pointer_set = false;
-    float pointer_x = 0.0f, pointer_y = 0.0f;
-    std::string screenshot;
-};
-
-bool Script::Read(const std::string& path, std::string* error) {
-    std::ifstream file(path);
-    if (!file) {
-        *error = "cannot read " + path;
-        return false;
-    }
-    std::string text;
-    for (int number = 1; std::getline(file, text); number++) {
-        std::istringstream line(text.substr(0, text.find('#')));
-        if (line.str().find_first_not_of(" \t\r") == std::string::npos) continue;  // blank or comment
-        Command command{};
-        if (!Read_Line(line, &command)) {
-            *error = path + ":" + ToString(number) + ": not a command: " + text;
-            return false;
-        }
-        if (command.verb == "press") {
-            commands.push_back({command.tick, "down", command.key, 0.0f, 0.0f, ""});
-            command.tick++, command.verb = "up";
-        }
-        commands.push_back(command);
-    }
-    return true;
-}
-
-bool Script::Read_Line(std::istringstream& line, Command* command) {
-    std::string argument, extra;
-    if (!(line >> command->tick >> command->verb) || command->tick < 1) return false;
-    bool pointer = command->verb == "pointer";
-    if (!(pointer ? line >> command->x >> command->y : line >> argument) || line >> extra) return false;
-    if (pointer) return true;
-    if (command->verb == "screenshot") {
-        // The game runs in its own folder: a relative path means the one started from.
-        command->file = std::filesystem::absolute(argument).string();
-        return true;
-    }
-    command->key = -1;
-    for (const Key_Name& key : KEYS)
-        if (argument == key.name) command->key = key.key;
-    return command->key >= 0 && (command->verb == "press" || command->verb == "down" || command->verb == "up");
-}
-
-void Script::Play(int tick) {
-    for (const Command& command : commands) {
-        if (command.tick != tick) continue;
-        if (command.verb == "down") KB_Input[command.key] = held[command.key] = true;
-        if (command.verb == "up") held[command.key] = false;
-        if (command.verb == "pointer") pointer_set = true, pointer_x = command.x, pointer_y = command.y;
-        if (command.verb == "screenshot") screenshot = command.file;
-    }
-    // The poll set the levels from the real keyboard and mouse: the script's add to them.
-    for (const Key_Name& key : KEYS) KB_Active[key.key] = KB_Active[key.key] || held[key.key];
-    if (pointer_set) mouse_x = pointer_x, mouse_y = pointer_y;
-}
 
 // The village's world and what the player does in it. Like every scene, it
 // reaches the engine through the Game its callbacks are handed.
