@@ -41,11 +41,15 @@ Picture::Difference Worse(Picture::Difference a, Picture::Difference b) {
     return b.share_within_2 < a.share_within_2 ? b : a;
 }
 
+// The internal picture over the whole window, through the store's programs.
+Renderer On_Display(ALLEGRO_DISPLAY* display, Kelvane::Shader_Manager* shaders) {
+    return Renderer(display, shaders, Kelvane::DEFAULT_INTERNAL_RES_W, Kelvane::DEFAULT_INTERNAL_RES_H, 0.0f, 0.0f,
+                    0.0f, 0.0f);
+}
+
 // The bytes of picture tiles the renderer keeps between frames. The renderer
 // has no call that says so yet: "-" until it has one, never a guess.
-std::string Kept_Tile_Bytes(Renderer&) {
-    return "-";
-}
+std::string Kept_Tile_Bytes(Renderer&) { return "-"; }
 
 }  // namespace
 
@@ -54,11 +58,9 @@ Bench::Bench(ALLEGRO_DISPLAY* display, Kelvane::Log* log, Kelvane::Shader_Manage
     : display(display),
       log(log),
       options(options),
-      lit(display, shaders, Kelvane::DEFAULT_INTERNAL_RES_W, Kelvane::DEFAULT_INTERNAL_RES_H, 0.0f, 0.0f, 0.0f, 0.0f),
-      reference(display, shaders, Kelvane::DEFAULT_INTERNAL_RES_W, Kelvane::DEFAULT_INTERNAL_RES_H, 0.0f, 0.0f, 0.0f,
-                0.0f),
-      plain(display, plain_shaders, Kelvane::DEFAULT_INTERNAL_RES_W, Kelvane::DEFAULT_INTERNAL_RES_H, 0.0f, 0.0f,
-            0.0f, 0.0f) {
+      lit(On_Display(display, shaders)),
+      reference(On_Display(display, shaders)),
+      plain(On_Display(display, plain_shaders)) {
     reference.Set_Reference_Path(true);
     plain.Set_Reference_Path(true);  // the plain program has no variants
 }
@@ -68,9 +70,17 @@ Motion_Row Bench::Measure(const std::string& world_name, World* world, Motion* m
     Picture::Difference difference{1.0, 0};
     for (int frame = -WARM_UP_FRAMES; frame < options.frames; frame++)
         Draw_Round(frame, world, motion, world_name, &times, &difference);
-    return Motion_Row{world_name,          motion->Get_Name(),     world->Get_Objects()->size(),
-                      world->Get_Lights()->size(), Summary(times[LIT]), Summary(times[REFERENCE]),
-                      Summary(times[PLAIN]), difference,             Kept_Tile_Bytes(lit)};
+    Motion_Row row;
+    row.world = world_name;
+    row.motion = motion->Get_Name();
+    row.objects = world->Get_Objects()->size();
+    row.lights = world->Get_Lights()->size();
+    row.lit = Summary(times[LIT]);
+    row.reference = Summary(times[REFERENCE]);
+    row.plain = Summary(times[PLAIN]);
+    row.difference = difference;
+    row.kept_bytes = Kept_Tile_Bytes(lit);
+    return row;
 }
 
 Shown_Row Bench::Measure_Shown(const std::string& world_name, World* world, Motion* motion) {
@@ -106,11 +116,20 @@ void Bench::Draw_Round(int frame, World* world, Motion* motion, const std::strin
     for (size_t path = 0; path < PATHS; path++) {
         double milliseconds = Milliseconds([&] { Draw(renderers[path], world); });
         if (frame >= 0) (*times)[path].push_back(milliseconds);
-        if (path < pictures.size() && Checked(frame)) pictures[path] = Picture::Read(al_get_backbuffer(display));
+        if (path < pictures.size() && Checked(frame)) pictures[path] = Read_Back(frame, path);
         if (path < pictures.size() && frame == options.frames - 1) Save_Screenshot(path, world_name, motion);
         al_flip_display();
     }
     if (Checked(frame)) *difference = Worse(*difference, pictures[LIT].Compare(pictures[REFERENCE]));
+}
+
+Picture Bench::Read_Back(int frame, size_t path) {
+    Picture picture = Picture::Read(al_get_backbuffer(display));
+    // Pictures that cannot be compared count as wholly different: say why.
+    if (picture.Get_Width() == 0)
+        std::fprintf(stderr, "frame %d: the %s picture could not be read back\n", frame,
+                     path == REFERENCE ? "reference" : "lit");
+    return picture;
 }
 
 bool Bench::Checked(int frame) {
@@ -122,7 +141,8 @@ void Bench::Save_Screenshot(size_t path, const std::string& world_name, Motion* 
     if (options.screenshot.empty()) return;
     std::string name = options.screenshot + "_" + world_name + "_" + motion->Get_Name() +
                        (path == REFERENCE ? "_reference.png" : ".png");
-    if (!al_save_bitmap(name.c_str(), al_get_backbuffer(display))) std::fprintf(stderr, "could not save %s\n", name.c_str());
+    if (!al_save_bitmap(name.c_str(), al_get_backbuffer(display)))
+        std::fprintf(stderr, "could not save %s\n", name.c_str());
 }
 
 }  // namespace Frame_Bench

@@ -51,6 +51,8 @@ private:
     // Every path draws the motion's state at `frame` (negative: warming up, state 0).
     void Draw_Round(int frame, Kelvane::World* world, Motion* motion, const std::string& world_name,
                     std::vector<std::vector<double>>* times, Kelvane::Picture::Difference* difference);
+    // The window's picture as the path drew it.
+    Kelvane::Picture Read_Back(int frame, size_t path);
     bool Checked(int frame);
     // The lit path's picture, and the reference's, at the motion's last frame.
     void Save_Screenshot(size_t path, const std::string& world_name, Motion* motion);

@@ -36,9 +36,7 @@ const float ADDED_LIGHT_Z = 150.0f;
 const float ADDED_LIGHT_RANGE = 400.0f;
 const float ADDED_LIGHT_R = 1.2f, ADDED_LIGHT_G = 1.0f, ADDED_LIGHT_B = 0.8f;
 
-float Radians(float degrees) {
-    return degrees * PI / 180.0f;
-}
+float Radians(float degrees) { return degrees * PI / 180.0f; }
 
 }  // namespace
 

@@ -31,8 +31,7 @@ public:
 
     // `name` is one of NAMES; `renderer` converts output pixels for the pan
     // and finds the view's centre; `store` gives the walker its images.
-    Motion(const std::string& name, Kelvane::World* world, Kelvane::Renderer* renderer,
-           Kelvane::Bitmap_Manager* store);
+    Motion(const std::string& name, Kelvane::World* world, Kelvane::Renderer* renderer, Kelvane::Bitmap_Manager* store);
     ~Motion();
     Motion(const Motion&) = delete;
     Motion& operator=(const Motion&) = delete;
@@ -56,8 +55,8 @@ private:
     std::string name;
     Kelvane::World* world;
     Kelvane::Renderer* renderer;
-    Vec2D view;    // the view's corner as it was
-    Vec2D centre;  // the floor point at the output's centre
+    Vec2D view;                       // the view's corner as it was
+    Vec2D centre;                     // the floor point at the output's centre
     Kelvane::Light* light = nullptr;  // the lamp: moved, and put back at the end
     float light_x = 0.0f, light_y = 0.0f, light_z = 0.0f;
     bool light_added = false;

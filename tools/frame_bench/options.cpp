@@ -53,9 +53,8 @@ bool Read_Option(const std::string& key, const char* value, Options* options) {
 }
 
 bool In_Range(const Options& options) {
-    return std::isfinite(options.view_x) && std::isfinite(options.view_y) && options.width > 0 &&
-           options.height > 0 && options.frames > 0 && options.objects >= 0 && options.lights >= 0 &&
-           options.lights <= MAX_LIGHTS;
+    return std::isfinite(options.view_x) && std::isfinite(options.view_y) && options.width > 0 && options.height > 0 &&
+           options.frames > 0 && options.objects >= 0 && options.lights >= 0 && options.lights <= MAX_LIGHTS;
 }
 
 }  // namespace

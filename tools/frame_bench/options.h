@@ -16,12 +16,12 @@ const int MAX_LIGHTS = 24;
 struct Options {
     int width = 800;
     int height = 600;
-    int frames = 30;      // per motion, for every path
-    int objects = 49;     // props of the stress and large worlds
+    int frames = 30;          // per motion, for every path
+    int objects = 49;         // props of the stress and large worlds
     int lights = MAX_LIGHTS;  // point lights of the stress and large worlds
-    float view_x = 0.0f;  // screen space, from the demonstration's (0, 0)
+    float view_x = 0.0f;      // screen space, from the demonstration's (0, 0)
     float view_y = 0.0f;
-    int flags = 0;  // debug flags handed to the renderer
+    int flags = 0;           // debug flags handed to the renderer
     std::string screenshot;  // file name prefix; empty for none
     std::vector<std::string> worlds = {"demo", "stress"};
     std::vector<std::string> motions = Motion::NAMES;

@@ -44,8 +44,7 @@ void Place_View(Camera* camera, const Options& options) {
     camera->Jump_To_Target();
 }
 
-std::unique_ptr<World> Built(const Scene_Description& scene, Kelvane::Bitmap_Manager* store,
-                             const Options& options) {
+std::unique_ptr<World> Built(const Scene_Description& scene, Kelvane::Bitmap_Manager* store, const Options& options) {
     auto world = std::make_unique<World>();
     world->Build(scene, store, [](std::string, float) { return true; });
     Place_View(world->Get_Camera(), options);
