@@ -24,12 +24,12 @@ namespace {
 // The object folder assets/objects/stone/: diffuse, normal and height images.
 const char* const STONE = "stone";
 // The stones stand in a GRID x GRID square from FIRST_STONE, SPACING apart on
-// the floor (world units); the view glides from the world's corner to VIEW,
-// the screen position (internal 1920 x 1080 picture) that centres them.
+// the floor (world units); the view shows the middle stone, half of its height
+// up, at the window's centre, whatever the window's aspect.
 const int GRID = 3;
 const float SPACING = 240.0f;
 const Vec2D FIRST_STONE(100.0f, 1700.0f);
-const Vec2D VIEW(180.0f, -170.0f);
+const float STONE_MIDDLE = 60.0f;
 // The world's extent; the lamp stays inside it.
 const float MAP_WIDTH = 1000.0f;
 const float MAP_HEIGHT = 3000.0f;
@@ -91,8 +91,9 @@ void Starter_Scene::Build(Kelvane::Game* game) {
     camera->Set_Map_Width(MAP_WIDTH);
     camera->Set_Map_Height(MAP_HEIGHT);
     camera->Set_Map_Tall(MAP_TALL);
-    camera->Move_Target_X(VIEW.x);
-    camera->Move_Target_Y(VIEW.y);
+    Vec2D middle(FIRST_STONE.x + SPACING * (GRID - 1) / 2, FIRST_STONE.y + SPACING * (GRID - 1) / 2);
+    game->Get_First_Renderer()->Centre_On(camera, middle.x, middle.y, STONE_MIDDLE);
+    camera->Jump_To_Target();  // the first frame shows them there: no glide from the world's corner
     // The directional light: a direction, and the ambient term's colour.
     Kelvane::Light* sun = world.Get_Sun();
     *sun = Kelvane::Light(4.0f, 1.0f, 2.0f, 0.0f, 1.0f, 0.95f, 0.85f, 0);
@@ -100,7 +101,7 @@ void Starter_Scene::Build(Kelvane::Game* game) {
     sun->Set_Strength(SUN_STRENGTH);
     sun->Set_Ambience(AMBIENCE);
     // A warm point light above the middle stone.
-    lamp = world.Add_Light(FIRST_STONE.x + SPACING, FIRST_STONE.y + SPACING, 200.0f, LAMP_RANGE, 1.3f, 1.0f, 0.7f);
+    lamp = world.Add_Light(middle.x, middle.y, 200.0f, LAMP_RANGE, 1.3f, 1.0f, 0.7f);
     for (int i = 0; i < GRID * GRID; i++) {
         // The first stone cooks the folder's caches (once): the window says so.
         if (game->Show_Loading(Kelvane::Object_Folder(STONE), static_cast<float>(i) / (GRID * GRID)))

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <tuple>
 
 #include "core/config.h"
 #include "render/animation.h"
@@ -19,18 +20,21 @@ static bool Opaque(const Image& image, double x, double y) {  // (x, y) anywhere
     return x >= 0 && y >= 0 && x < image.width && y < image.height && image.Get(int(x), int(y)).a >= 254;
 }
 
-// A 2 x 2 block drawn as at zoom 1 (image at Proj_To_Screen(position) - view - pivot, nearest texel per pixel).
-TEST(Asset_Baker, TilesInterlockWithoutGapsAndTheirPatternRunsOnAcrossTileBorders) {
-    const Model model = Make_Tiles(camera);
+// A 2 x 2 block of tiles t apart drawn as at zoom 1 (image at Proj_To_Screen(position) - view - pivot, nearest
+// texel per pixel): no gaps, overlaps only along the seams, and the pattern runs on across tile borders.
+static void Expect_Tiles_Interlock(const Model& model, double t) {
+    SCOPED_TRACE(model.name);
     const Baked_Object b = Bake(model, camera);
-    const double t = TILE_SIZE, seam = 1.0 / camera.Get_Projection_Factor() + 0.2;
+    const double pf = camera.Get_Projection_Factor(), seam = 1.0 / pf + 0.2;
+    const int width = int(2 * t + 40), height = int(2 * t * pf + 35);  // screen pixels around the block
+    const double left = -t / 2 - 19.5, top = std::round(-t * pf / 2) - 18.5;
     Vec2D at[4];  // tiles (0, 0), (0, t), (t, 0), (t, t)
     for (int k = 0; k < 4; ++k) at[k] = camera.Proj_To_Screen(float(t * (k / 2)), float(t * (k % 2)), 0);
     long faults = 0;  // over several sub-pixel view positions
     for (double view_x : {0.03, 0.53})
         for (double view_y : {0.01, 0.385, 0.76, 0.885})
-            for (int p = 0; p < 2200 * 1120; ++p) {
-                double sx = p % 2200 - 559.5 + view_x, sy = p / 2200 - 289.5 + view_y;  // a pixel centre on screen
+            for (int p = 0; p < width * height; ++p) {
+                double sx = p % width + left + view_x, sy = p / width + top + view_y;  // a pixel centre on screen
                 Vec2D f = camera.Screen_To_Proj(float(sx), float(sy), 0);
                 int n = 0, owner = -1;  // how many tiles cover the pixel, and the last of them
                 for (int k = 0; k < 4; ++k)
@@ -43,12 +47,17 @@ TEST(Asset_Baker, TilesInterlockWithoutGapsAndTheirPatternRunsOnAcrossTileBorder
                 faults += n == 0 || (off_seam && (n > 1 || owner != (f.x >= 0) * 2 + (f.y >= t)));
             }
     EXPECT_EQ(faults, 0);
-    const Material& stone = model.parts.at(0).material;
-    for (double y = 1.3; y < TILE_SIZE; y += 2.7) {  // along the border x = 0 between two tiles
+    const Material& ground = model.parts.at(0).material;
+    for (double y = 1.3; y < t; y += 2.7) {  // along the border x = 0 between two tiles
         Surface_Point l{Vec3(-0.04, y, 0), Vec3(0, 0, 1)}, r{Vec3(0.04, y, 0), Vec3(0, 0, 1)};
-        EXPECT_LT(Length(stone.albedo(l) - stone.albedo(r)), 0.03) << y;
-        EXPECT_LT(std::fabs(stone.bump(l.p, l.n) - stone.bump(r.p, r.n)), 0.05) << y;
+        EXPECT_LT(Length(ground.albedo(l) - ground.albedo(r)), 0.03) << y;
+        EXPECT_LT(std::fabs(ground.bump(l.p, l.n) - ground.bump(r.p, r.n)), 0.05) << y;
     }
+}
+
+TEST(Asset_Baker, FloorTilesInterlockWithoutGapsAndTheirPatternRunsOnAcrossTileBorders) {
+    Expect_Tiles_Interlock(Make_Tiles(camera), TILE_SIZE);
+    Expect_Tiles_Interlock(Make_Grass(camera), GRASS_SIZE);
 }
 
 // Encoding exactly is checked by kelvane_normals' tests; decoding here, against the true normal all over the sphere.
@@ -74,8 +83,11 @@ TEST(Asset_Baker, TheSpheresHeightAndNormalAgreeWithTheRayHit) {
 
 TEST(Asset_Baker, EveryObjectKeepsTheImageRulesAndItsPivot) {
     // z: the shape is symmetric about the vertical through its pivot (NAN), also about that height (>= 0), or neither.
+    // A model baked smaller has its symmetry height scaled as its picture.
     const std::pair<Model, double> models[] = {{Make_Square(), 200}, {Make_House(), -1}, {Make_Sphere(), 180},
-                                               {Make_Robot(), -1},   {Make_Pilar(), NAN}, {Make_Light(), NAN}};
+                                               {Make_Robot(), -1},   {Make_Pilar(), NAN}, {Make_Light(), NAN},
+                                               {Make_Village_Crate(), 200 * VILLAGE_CRATE_SCALE},
+                                               {Make_Cottage(), -1}};
     for (const auto& [model, z] : models) {
         SCOPED_TRACE(model.name);
         const Baked_Object b = Bake(model, camera);
@@ -127,6 +139,62 @@ TEST(Asset_Baker, TheWavingRobotIsOneSheetOfPosesSharingTheRobotsProjectionAndPi
             }
         }
     for (int frame = 1; frame < 4; ++frame) EXPECT_GT(differing[frame], 500) << "frame " << frame;
+}
+
+// The crate baked at the village's size shows what the demonstration's crate shows at that point, shrunk about
+// the pivot: coverage and height agree wherever the full picture is the same all around the point.
+TEST(Asset_Baker, AModelBakedSmallerIsTheSamePictureShrunkAboutItsPivot) {
+    const Baked_Object small = Bake(Make_Village_Crate(), camera), full = Bake(Make_Square(), camera);
+    const double s = VILLAGE_CRATE_SCALE;
+    EXPECT_NEAR(small.diffuse.width, full.diffuse.width * s, 2.0);
+    EXPECT_NEAR(small.diffuse.height, full.diffuse.height * s, 2.0);
+    EXPECT_NEAR(small.center_x, full.center_x * s, 1.5);
+    EXPECT_NEAR(small.center_y, full.center_y * s, 1.5);
+    EXPECT_NEAR(small.tall, full.tall * s, 0.01);
+    long compared = 0;
+    for (int j = 0; j < small.diffuse.height; ++j)
+        for (int i = 0; i < small.diffuse.width; ++i) {
+            int fi = int(std::floor((i + 0.5 - small.center_x) / s + full.center_x));
+            int fj = int(std::floor((j + 0.5 - small.center_y) / s + full.center_y));
+            if (fi < 3 || fj < 3 || fi >= full.diffuse.width - 3 || fj >= full.diffuse.height - 3) continue;
+            Rgba d = full.diffuse.Get(fi, fj), e = full.height.Get(fi, fj);
+            bool uniform = true;  // the full picture's coverage and height within 3 pixels
+            for (int k = 0; k < 49; ++k) {
+                Rgba dk = full.diffuse.Get(fi + k % 7 - 3, fj + k / 7 - 3), ek = full.height.Get(fi + k % 7 - 3, fj + k / 7 - 3);
+                uniform = uniform && dk.a == d.a && std::abs(ek.r - e.r) <= 2;
+            }
+            if (!uniform) continue;
+            ++compared;
+            ASSERT_EQ(small.diffuse.Get(i, j).a, d.a) << i << ", " << j;
+            ASSERT_NEAR(small.height.Get(i, j).r, e.r, 3) << i << ", " << j;
+        }
+    EXPECT_GT(compared, small.diffuse.width * small.diffuse.height / 3);
+}
+
+// The villager: a sheet of a standing frame and a four-step walk in one row, every frame keeping the image rules;
+// each step differs from the stance and from the step before, the legs and arms being elsewhere.
+TEST(Asset_Baker, TheWalkerStandsThenWalksInFourStepsOnOneSheet) {
+    const Animated_Model walker = Make_Walker();
+    const Baked_Object b = Bake_Sheet(walker, camera);
+    ASSERT_EQ((std::vector{b.frames, b.columns, b.diffuse.width % 5}), (std::vector{5, 5, 0}));
+    ASSERT_EQ(b.clips.size(), 1u);
+    EXPECT_EQ((std::tuple{b.clips[0].name, b.clips[0].first, b.clips[0].count, b.clips[0].loop}),
+              (std::tuple{std::string("walk"), 1, 4, true}));
+    const int w = b.diffuse.width / 5, h = b.diffuse.height;
+    long differing[5][5] = {};
+    for (int j = 0; j < h; ++j)
+        for (int i = 0; i < w; ++i)
+            for (int frame = 0; frame < 5; ++frame) {
+                Rgba d = b.diffuse.Get(frame * w + i, j), n = b.normal.Get(frame * w + i, j), e = b.height.Get(frame * w + i, j);
+                ASSERT_TRUE((d.a == 0 || d.a == 255) && n.a == d.a && e.a == 255 &&
+                            (d.a ? n.r + n.g + n.b > 0 && i && j && i < w - 1 && j < h - 1
+                                 : n.r + n.g + n.b == 0 && e.r == 0)) << "frame " << frame << " at " << i << ", " << j;
+                for (int other = 0; other < 5; ++other) differing[frame][other] += d.a != b.diffuse.Get(other * w + i, j).a;
+            }
+    for (int step = 1; step < 5; ++step) {
+        EXPECT_GT(differing[step][0], 150) << "step " << step << " against the stance";
+        EXPECT_GT(differing[step][step % 4 + 1], 150) << "step " << step << " against the next";
+    }
 }
 
 TEST(Asset_Baker, WritingAFolderDeletesStaleCachesAndTheMissingImageIsAMagentaBlackChecker) {

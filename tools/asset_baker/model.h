@@ -37,6 +37,9 @@ struct Model {
     std::vector<Part> parts;
     // The least "Height" written (a flat model would otherwise get 0).
     float min_tall = 1.0f;
+    // Image pixels per screen unit: below 1 the images show the model as if it
+    // were built that much smaller (a prop reused at another size).
+    double scale = 1.0;
 
     void Add(std::shared_ptr<Primitive> shape, const Material& material) {
         parts.push_back(Part{std::move(shape), material});

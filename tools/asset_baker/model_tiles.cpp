@@ -74,13 +74,13 @@ double Tile_Bump(const Vec3& q, const Vec3&) {
 
 }  // namespace
 
-double Tile_Seam_Allowance(Kelvane::Camera& camera) {
-    // Neighbouring tiles are drawn (540, +-271.31) screen units apart. The
+double Tile_Seam_Allowance(Kelvane::Camera& camera, double tile_size) {
+    // Neighbouring tiles are drawn (size / 2, +-size / 2 * pf) screen units apart. The
     // vertical fraction makes each tile's pixel grid sample its picture up to
     // (1 - fraction) of a pixel away from its neighbour's: split that between
     // the two edges that meet, as floor units (one screen pixel up or down is
     // 1 / pf along both floor axes), plus a little for rounding.
-    double shift = std::fabs(camera.Proj_To_Screen(static_cast<float>(TILE_SIZE), 0.0f, 0.0f).y);
+    double shift = std::fabs(camera.Proj_To_Screen(static_cast<float>(tile_size), 0.0f, 0.0f).y);
     double fraction = shift - std::floor(shift);
     double lag = fraction < 1e-4 ? 0.0 : 1.0 - fraction;
     return lag / (2.0 * camera.Get_Projection_Factor()) + 0.05;
@@ -90,7 +90,7 @@ Model Make_Tiles(Kelvane::Camera& camera) {
     Model model;
     model.name = "tiles";
     model.min_tall = 1.0f;
-    double e = Tile_Seam_Allowance(camera);
+    double e = Tile_Seam_Allowance(camera, TILE_SIZE);
     // The tile's position is its footprint corner of greatest x and least y.
     Material stone;
     stone.albedo = [](const Surface_Point& s) {

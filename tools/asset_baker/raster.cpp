@@ -96,7 +96,7 @@ Baked_Object Bake_In(const Model& model, const Frame& frame, float tall, Kelvane
             if (!Trace(model, Image_Point_Ray(frame, camera, i + 0.5, j + 0.5), centre)) continue;
             // Coverage, normal and height all come from the centre sample.
             baked.normal.Set(i, j, Encode_Normal(Shaded_Normal(model, centre)));
-            uint8_t red = Encode_Height(std::max(0.0, centre.p.z), hf, baked.tall);
+            uint8_t red = Encode_Height(std::max(0.0, centre.p.z) * model.scale, hf, baked.tall);
             baked.height.Set(i, j, Rgba{red, red, red, 255});
             // Colour: the mean albedo of the samples that hit, so inner edges are smooth.
             Vec3 sum = Albedo(model, centre);
@@ -128,10 +128,10 @@ Frame Compute_Frame(const Model& model, Kelvane::Camera& camera) {
         Vec2D s = camera.Proj_To_Screen(static_cast<float>(corner & 1 ? high.x : low.x),
                                         static_cast<float>(corner & 2 ? high.y : low.y),
                                         static_cast<float>(corner & 4 ? high.z : low.z));
-        min_x = std::min(min_x, static_cast<double>(s.x));
-        min_y = std::min(min_y, static_cast<double>(s.y));
-        max_x = std::max(max_x, static_cast<double>(s.x));
-        max_y = std::max(max_y, static_cast<double>(s.y));
+        min_x = std::min(min_x, s.x * model.scale);
+        min_y = std::min(min_y, s.y * model.scale);
+        max_x = std::max(max_x, s.x * model.scale);
+        max_y = std::max(max_y, s.y * model.scale);
     }
     int left = static_cast<int>(std::floor(min_x)) - 1;
     int top = static_cast<int>(std::floor(min_y)) - 1;
@@ -143,12 +143,13 @@ Frame Compute_Frame(const Model& model, Kelvane::Camera& camera) {
     frame.center_x = static_cast<float>(-left);
     frame.center_y = static_cast<float>(-top);
     frame.top_z = high.z;
+    frame.scale = model.scale;
     return frame;
 }
 
 Ray Image_Point_Ray(const Frame& frame, Kelvane::Camera& camera, double u, double v) {
-    float sx = static_cast<float>(u - frame.center_x);
-    float sy = static_cast<float>(v - frame.center_y);
+    float sx = static_cast<float>((u - frame.center_x) / frame.scale);
+    float sy = static_cast<float>((v - frame.center_y) / frame.scale);
     float start_z = static_cast<float>(frame.top_z + 16.0);
     Vec2D above = camera.Screen_To_Proj(sx, sy, start_z);
     Vec2D floor = camera.Screen_To_Proj(sx, sy, 0.0f);
@@ -196,7 +197,7 @@ Vec3 Albedo(const Model& model, const Trace_Hit& hit) {
 float Model_Tall(const Model& model, Kelvane::Camera& camera) {
     Vec3 low, high;
     Model_Bounds(model, low, high);
-    float tall = std::max(static_cast<float>(camera.Get_Height_Factor() * high.z), model.min_tall);
+    float tall = std::max(static_cast<float>(camera.Get_Height_Factor() * high.z * model.scale), model.min_tall);
     // The value as settings.ini will give it back to the engine.
     return ToFloat(ToString(tall));
 }

@@ -13,14 +13,16 @@
 namespace Asset_Baker {
 
 // Where the model's picture sits in its image. Image point (u, v) shows the
-// screen point (u - center_x, v - center_y) relative to the picture of the
-// model's origin, so (center_x, center_y) is the pivot of settings.ini.
+// screen point ((u - center_x) / scale, (v - center_y) / scale) relative to the
+// picture of the model's origin, so (center_x, center_y) is the pivot of
+// settings.ini.
 struct Frame {
     int width = 0;
     int height = 0;
     float center_x = 0.0f;
     float center_y = 0.0f;
     double top_z = 0.0;  // the model's highest z (rays start above it)
+    double scale = 1.0;  // the model's image pixels per screen unit
 };
 
 struct Trace_Hit {
@@ -55,7 +57,7 @@ bool Trace(const Model& model, const Ray& ray, Trace_Hit& hit);
 // The hit's normal tilted by its material's bump, unit length.
 Vec3 Shaded_Normal(const Model& model, const Trace_Hit& hit);
 Vec3 Albedo(const Model& model, const Trace_Hit& hit);
-// The "Height" of settings.ini: hf * the model's top z, at least model.min_tall,
+// The "Height" of settings.ini: hf * the model's top z * its scale, at least model.min_tall,
 // rounded the way the settings file stores it.
 float Model_Tall(const Model& model, Kelvane::Camera& camera);
 // The three images and the settings values of the model, cropped to the
