@@ -47,22 +47,18 @@ Renderer On_Display(ALLEGRO_DISPLAY* display, Kelvane::Shader_Manager* shaders) 
                     0.0f, 0.0f);
 }
 
-// The bytes of picture tiles the renderer keeps between frames. The renderer
-// has no call that says so yet: "-" until it has one, never a guess.
-std::string Kept_Tile_Bytes(Renderer&) { return "-"; }
 
 }  // namespace
 
 Bench::Bench(ALLEGRO_DISPLAY* display, Kelvane::Log* log, Kelvane::Shader_Manager* shaders,
-             Kelvane::Shader_Manager* plain_shaders, const Options& options)
+             Kelvane::Shader* plain_program, const Options& options)
     : display(display),
       log(log),
       options(options),
       lit(On_Display(display, shaders)),
       reference(On_Display(display, shaders)),
-      plain(On_Display(display, plain_shaders)) {
+      plain(plain_program, &lit) {
     reference.Set_Reference_Path(true);
-    plain.Set_Reference_Path(true);  // the plain program has no variants
 }
 
 Motion_Row Bench::Measure(const std::string& world_name, World* world, Motion* motion) {
@@ -79,7 +75,7 @@ Motion_Row Bench::Measure(const std::string& world_name, World* world, Motion* m
     row.reference = Summary(times[REFERENCE]);
     row.plain = Summary(times[PLAIN]);
     row.difference = difference;
-    row.kept_bytes = Kept_Tile_Bytes(lit);
+    row.kept_bytes = std::to_string(lit.Get_Kept_Bytes());
     return row;
 }
 
@@ -103,21 +99,28 @@ double Bench::Milliseconds(const std::function<void()>& work) {
     return 1000.0 * (al_get_time() - start);
 }
 
+void Bench::Clear() { al_clear_to_color(al_map_rgb(BACKGROUND_GREY, BACKGROUND_GREY, BACKGROUND_GREY)); }
+
 void Bench::Draw(Renderer* renderer, World* world) {
-    al_clear_to_color(al_map_rgb(BACKGROUND_GREY, BACKGROUND_GREY, BACKGROUND_GREY));
+    Clear();
     renderer->Render(log, world, options.flags);
 }
 
 void Bench::Draw_Round(int frame, World* world, Motion* motion, const std::string& world_name,
                        std::vector<std::vector<double>>* times, Picture::Difference* difference) {
     motion->Apply(std::max(frame, 0));
-    const std::array<Renderer*, PATHS> renderers = {&lit, &reference, &plain};
+    const std::array<std::function<void()>, PATHS> paint = {
+        [&] { Draw(&lit, world); }, [&] { Draw(&reference, world); },
+        [&] {
+            Clear();
+            plain.Paint(world);
+        }};
     std::array<Picture, 2> pictures;  // the lit path's and the reference's
     for (size_t path = 0; path < PATHS; path++) {
-        double milliseconds = Milliseconds([&] { Draw(renderers[path], world); });
+        double milliseconds = Milliseconds(paint[path]);
         if (frame >= 0) (*times)[path].push_back(milliseconds);
         if (path < pictures.size() && Checked(frame)) pictures[path] = Read_Back(frame, path);
-        if (path < pictures.size() && frame == options.frames - 1) Save_Screenshot(path, world_name, motion);
+        if (frame == options.frames - 1) Save_Screenshot(path, world_name, motion);
         al_flip_display();
     }
     if (Checked(frame)) *difference = Worse(*difference, pictures[LIT].Compare(pictures[REFERENCE]));
@@ -139,8 +142,8 @@ bool Bench::Checked(int frame) {
 
 void Bench::Save_Screenshot(size_t path, const std::string& world_name, Motion* motion) {
     if (options.screenshot.empty()) return;
-    std::string name = options.screenshot + "_" + world_name + "_" + motion->Get_Name() +
-                       (path == REFERENCE ? "_reference.png" : ".png");
+    static const std::array<const char*, PATHS> suffixes = {".png", "_reference.png", "_plain.png"};
+    std::string name = options.screenshot + "_" + world_name + "_" + motion->Get_Name() + suffixes[path];
     if (!al_save_bitmap(name.c_str(), al_get_backbuffer(display)))
         std::fprintf(stderr, "could not save %s\n", name.c_str());
 }

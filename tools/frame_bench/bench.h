@@ -1,15 +1,16 @@
 #pragma once
 // Times a world's frames as it moves, through three paths: the renderer's
-// own, its exact reference path, and a plain program that only samples the
-// colour image (the floor any lighting can reach on this rasterizer). Each
-// path is its own renderer, so whatever a renderer keeps between frames is
-// built from its own frames alone.
+// own, its exact reference path, and the world drawn unlit from nothing every
+// frame (tools/frame_bench/plain_painter.h: the floor any lighting can reach on
+// this rasterizer). The first two are each their own renderer, so whatever a
+// renderer keeps between frames is built from its own frames alone.
 
 #include <functional>  // Required for: Milliseconds()
 #include <string>
 #include <vector>
 
 #include "render/renderer.h"
+#include "tools/frame_bench/plain_painter.h"
 #include "tools/frame_bench/report.h"
 
 struct ALLEGRO_DISPLAY;
@@ -17,6 +18,7 @@ struct ALLEGRO_DISPLAY;
 namespace Kelvane {
 class Log;
 class Picture;
+class Shader;
 class Shader_Manager;
 class World;
 }  // namespace Kelvane
@@ -28,10 +30,10 @@ struct Options;
 
 class Bench {
 public:
-    // `shaders` holds the lighting and shadow programs; `plain_shaders` the
-    // plain program under both their names.
+    // `shaders` holds the lighting and shadow programs; `plain_program` only
+    // samples its image.
     Bench(ALLEGRO_DISPLAY* display, Kelvane::Log* log, Kelvane::Shader_Manager* shaders,
-          Kelvane::Shader_Manager* plain_shaders, const Options& options);
+          Kelvane::Shader* plain_program, const Options& options);
 
     // The renderer of the renderer's own path, for converting and aiming.
     Kelvane::Renderer* Get_Renderer() { return &lit; }
@@ -47,6 +49,7 @@ public:
 private:
     // The work's milliseconds, the GPU's part included.
     static double Milliseconds(const std::function<void()>& work);
+    void Clear();
     void Draw(Kelvane::Renderer* renderer, Kelvane::World* world);
     // Every path draws the motion's state at `frame` (negative: warming up, state 0).
     void Draw_Round(int frame, Kelvane::World* world, Motion* motion, const std::string& world_name,
@@ -62,7 +65,7 @@ private:
     const Options& options;
     Kelvane::Renderer lit;
     Kelvane::Renderer reference;
-    Kelvane::Renderer plain;
+    Plain_Painter plain;
 };
 
 }  // namespace Frame_Bench

@@ -25,6 +25,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -46,18 +47,20 @@ using namespace Frame_Bench;
 namespace {
 
 const char* const LIGHTING_PATH = "assets/shader/object_light.glsl";
-const char* const SHADOW_PATH = "assets/shader/object_shadow.glsl";
 
 // The motion whose whole frames, flip included, are timed on their own.
 const char* const SHOWN_MOTION = "pan";
 
-// Samples "texture" and keeps the depth write, so early depth rejection
-// helps it no more than it helps the lighting program.
+// Samples "texture", drops the clear texels as the lighting program does, and
+// keeps the depth write, so early depth rejection helps it no more than it
+// helps the lighting program.
 const char* const PLAIN_PROGRAM =
     "#version 120\n"
     "uniform sampler2D texture;\n"
+    "uniform float alpha_cutoff;\n"
     "void main() {\n"
     "    gl_FragColor = texture2D(texture, gl_TexCoord[0].st);\n"
+    "    if (gl_FragColor.a <= alpha_cutoff) discard;\n"
     "    gl_FragDepth = gl_FragCoord.z;\n"
     "}\n";
 
@@ -67,19 +70,15 @@ bool Has_Demo_Assets() {
     return true;
 }
 
-// A shader store whose two programs are the plain one, built from a scratch folder.
-bool Build_Plain_Shaders(Kelvane::Shader_Manager* plain) {
+// The plain program, built from a scratch file.
+std::unique_ptr<Kelvane::Shader> Build_Plain_Program() {
     std::string folder = (std::filesystem::temp_directory_path() / "frame-bench-XXXXXX").string();
-    if (!mkdtemp(folder.data())) return false;
-    std::filesystem::path previous = std::filesystem::current_path();
-    std::filesystem::create_directories(folder + "/assets/shader");
-    std::ofstream(folder + "/" + LIGHTING_PATH) << PLAIN_PROGRAM;
-    std::ofstream(folder + "/" + SHADOW_PATH) << PLAIN_PROGRAM;
-    std::filesystem::current_path(folder);
-    bool usable = plain->Get_Shader(LIGHTING_PATH)->Is_Usable() && plain->Get_Shader(SHADOW_PATH)->Is_Usable();
-    std::filesystem::current_path(previous);
+    if (!mkdtemp(folder.data())) return nullptr;
+    std::string path = folder + "/plain.glsl";
+    std::ofstream(path) << PLAIN_PROGRAM;
+    auto program = std::make_unique<Kelvane::Shader>(path);
     std::filesystem::remove_all(folder);
-    return usable;
+    return program;
 }
 
 ALLEGRO_DISPLAY* Open_Window(const Options& options) {
@@ -103,17 +102,17 @@ int Run(ALLEGRO_DISPLAY* display, const Options& options) {
     Kelvane::Log log("frame_bench.log");
     Kelvane::Bitmap_Manager store;
     Kelvane::Shader_Manager shaders;
-    Kelvane::Shader_Manager plain_shaders;
     Kelvane::Shader* lighting = shaders.Get_Shader(LIGHTING_PATH);
     if (!lighting->Is_Usable()) {
         std::printf("%s\n", lighting->Get_Error().c_str());
         return 1;
     }
-    if (!Build_Plain_Shaders(&plain_shaders)) {
+    std::unique_ptr<Kelvane::Shader> plain = Build_Plain_Program();
+    if (!plain || !plain->Is_Usable()) {
         std::printf("the plain program did not build\n");
         return 1;
     }
-    Bench bench(display, &log, &shaders, &plain_shaders, options);
+    Bench bench(display, &log, &shaders, plain.get(), options);
     std::printf("frame_bench %dx%d, %d frames per motion, %s\n", options.width, options.height, options.frames,
                 reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
     Print_Header();
