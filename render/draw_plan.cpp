@@ -57,10 +57,11 @@ bool Reaches(Light* light, const Box& box) {
     return gaps[0] * gaps[0] + gaps[1] * gaps[1] + gaps[2] * gaps[2] < reach * reach;
 }
 
-// Whether the segment from the origin to `end` meets the rectangle (slab clipping).
-bool Segment_Meets(Vec2D end, const Rect& rect) {
-    float enter = 0.0f;
-    float leave = 1.0f;
+// The part of the segment from the origin to `end` inside the rectangle, as
+// fractions of the segment (slab clipping); false when it misses.
+bool Segment_Span(Vec2D end, const Rect& rect, float* enter, float* leave) {
+    *enter = 0.0f;
+    *leave = 1.0f;
     const float steps[2] = {end.x, end.y};
     const float lows[2] = {rect.left, rect.top};
     const float highs[2] = {rect.right, rect.bottom};
@@ -71,10 +72,19 @@ bool Segment_Meets(Vec2D end, const Rect& rect) {
         }
         float a = lows[axis] / steps[axis];
         float b = highs[axis] / steps[axis];
-        enter = std::max(enter, std::min(a, b));
-        leave = std::min(leave, std::max(a, b));
+        *enter = std::max(*enter, std::min(a, b));
+        *leave = std::min(*leave, std::max(a, b));
     }
-    return enter <= leave;
+    return *enter <= *leave;
+}
+
+// The steps whose reads may lie between `from` and `to` along the ray (world
+// units): step i reads between reach x ((i - 1) / steps)^2 and reach x (i / steps)^2.
+void Steps_Between(const March_Rules& rules, float from, float to, Cell& cell) {
+    float n = static_cast<float>(rules.steps);
+    cell.first_step = std::max(1, static_cast<int>(std::ceil(n * std::sqrt(std::max(from, 0.0f) / rules.reach))));
+    cell.last_step =
+        std::min(rules.steps, static_cast<int>(std::floor(n * std::sqrt(std::max(to, 0.0f) / rules.reach))) + 1);
 }
 
 float Top_Of(const Placement& placed) {
@@ -204,11 +214,12 @@ void Draw_Plan::Cut_Into_Cells(Planned_Object& object, std::list<Light*>* lights
             cell.s1 = std::min(1.0f, (area.right - quad.left) / width);
             cell.v0 = std::max(0.0f, (area.top - quad.top) / height);
             cell.v1 = std::min(1.0f, (area.bottom - quad.top) / height);
+            cell.first_step = 1;
+            cell.last_step = 0;
             if (object.complex) {
                 cell.lights = Cell_Lights(object.placed, cell, lights);
-                cell.casters = Shading_Casters(object.placed, cell);
+                Plan_March(object.placed, cell);
             }
-            cell.march = exact || !cell.casters.empty();
             object.cells.push_back(cell);
         }
     }
@@ -225,8 +236,7 @@ std::vector<Light*> Draw_Plan::Cell_Lights(const Placement& placed, const Cell& 
     return reaching;
 }
 
-std::vector<int> Draw_Plan::Shading_Casters(const Placement& placed, const Cell& cell) {
-    std::vector<int> shading;
+void Draw_Plan::Plan_March(const Placement& placed, Cell& cell) {
     float length = std::sqrt(directional->Get_X() * directional->Get_X() + directional->Get_Y() * directional->Get_Y() +
                              directional->Get_Z() * directional->Get_Z());
     float hf = camera->Get_Height_Factor();
@@ -249,15 +259,27 @@ std::vector<int> Draw_Plan::Shading_Casters(const Placement& placed, const Cell&
     Rect swept = Union(starts, Rect{starts.left + sweep.x, starts.top + sweep.y, starts.right + sweep.x,
                                     starts.bottom + sweep.y});
     reads = Union(reads, Grown(swept, sinking ? reach : MAP_TEXEL_SLACK));
+    // How far along the ray each caster can be met: where the ray's reads cross
+    // its sprite, and below the height from which the ray passes over it.
+    float climb = sinking ? 0.0f : directional->Get_Z() / length;
+    float from = reach, to = 0.0f;
     for (size_t i = 0; i < casters.size(); i++) {
         const Caster& caster = casters[i];
-        if (!sinking && caster.top + Caster_Rounding(rules) <= lowest_start + rules.bias) continue;
+        float clearance = caster.top + Caster_Rounding(rules) - lowest_start - rules.bias;
+        if (!sinking && clearance <= 0.0f) continue;
         Rect area = Grown(caster.area, MAP_TEXEL_SLACK);
         Rect reachable{area.left - starts.right, area.top - starts.bottom, area.right - starts.left,
                        area.bottom - starts.top};
-        if (sinking || Segment_Meets(sweep, reachable)) shading.push_back(static_cast<int>(i));
+        float enter = 0.0f, leave = 1.0f;
+        if (!sinking && !Segment_Span(sweep, reachable, &enter, &leave)) continue;
+        cell.casters.push_back(static_cast<int>(i));
+        from = std::min(from, enter * reach);
+        to = std::max(to, climb > 0.0f ? std::min(leave * reach, clearance / climb) : leave * reach);
     }
-    return shading;
+    if (exact || sinking)
+        Steps_Between(rules, 0.0f, rules.reach, cell);
+    else if (!cell.casters.empty())
+        Steps_Between(rules, from - WORLD_SLACK, to + WORLD_SLACK, cell);
 }
 
 void Draw_Plan::Gather_Tiles() {

@@ -36,13 +36,15 @@ struct March_Rules {
     float bias;     // how far a caster must stand above the ray to shade it
     float shift;    // share of (1 - dz) x drawn height by which shadow sprites move toward the sun
     float segment;  // world height units per shadow-map channel
+    int steps;      // reads of the map along a ray; step i reaches reach x ((i - jitter) / steps)^2
 };
 
 // The rules the renderer draws by, in world units: rays start 12 off the
 // surface, reach 1600, and are shaded by casters standing more than 6 above
 // them; shadow sprites move toward the sun by 0.1 x (1 - dz) x the object's
-// drawn height; the map keeps 1024 units of height per channel.
-inline const March_Rules MARCH_RULES{1600.0f, 12.0f, 6.0f, 0.1f, 1024.0f};
+// drawn height; the map keeps 1024 units of height per channel; a ray reads the
+// map 16 times, the steps crowding near the surface.
+inline const March_Rules MARCH_RULES{1600.0f, 12.0f, 6.0f, 0.1f, 1024.0f, 16};
 
 // A tile of the world's picture: column and row of TILE_PIXELS squares from its origin.
 struct Tile_Index {
@@ -62,8 +64,10 @@ struct Cell {
     float v0;  // the image rows it shows, as fractions from the frame's top
     float v1;
     std::vector<Light*> lights;  // the first 24 of the list that reach the cell, in list order
-    bool march;                  // a caster may shade part of it
-    std::vector<int> casters;    // which of the plan's casters may
+    std::vector<int> casters;    // the plan's casters that may shade part of it
+    int first_step;              // the march's steps that may meet one of them, 1-based,
+    int last_step;               // inclusive; none when first_step > last_step
+    bool Marches() const { return first_step <= last_step; }
 };
 
 // An object of the frame, complex or a plain sprite, with its cells.
@@ -132,8 +136,9 @@ private:
     // The cells of the planned tiles that the object's quad covers.
     void Cut_Into_Cells(Planned_Object& object, std::list<Light*>* lights);
     std::vector<Light*> Cell_Lights(const Placement& placed, const Cell& cell, std::list<Light*>* lights) const;
-    // The casters that may shade some pixel of the cell; widens `reads` to where its rays go.
-    std::vector<int> Shading_Casters(const Placement& placed, const Cell& cell);
+    // The casters that may shade some pixel of the cell and the steps that may
+    // meet them; widens `reads` to where its rays go.
+    void Plan_March(const Placement& placed, Cell& cell);
     void Gather_Tiles();
     uint64_t Cell_Signature(const Planned_Object& object, const Cell& cell) const;
 

@@ -78,7 +78,7 @@ int Blocks_For(size_t lights) {
 std::string Lit_Defines(const Cell& cell) {
     std::string defines = FAST_DEFINES;
     defines += "#define POINT_LIGHTS " + ToString(Blocks_For(cell.lights.size())) + "\n";
-    if (!cell.march) defines += "#define SHADOW_MARCH 0\n";
+    if (!cell.Marches()) defines += "#define SHADOW_MARCH 0\n";
     return defines;
 }
 
@@ -354,6 +354,8 @@ void Frame_Painter::Draw_Lit(const Planned_Object& object, const Cell& cell, Vec
     Shader* program = exact ? Prepared(lighting, frame) : Variant_For(cell, frame, lighting);
     Set_Object_Uniforms(program, object, origin, frame);
     Set_Point_Lights(program, cell.lights);
+    program->Set_Float("march_first", static_cast<float>(cell.first_step));
+    program->Set_Float("march_last", static_cast<float>(cell.last_step));
     Draw_Quad(Moved(object.area, origin));
     glActiveTexture(GL_TEXTURE0);
     glDisable(GL_DEPTH_TEST);
@@ -425,6 +427,7 @@ void Frame_Painter::Set_Frame_Uniforms(Shader* lighting, const Frame_View& frame
     lighting->Set_Float("shadow_bias", MARCH_RULES.bias);
     lighting->Set_Float("shadow_shift", MARCH_RULES.shift);
     lighting->Set_Float("shadow_segment", MARCH_RULES.segment);
+    lighting->Set_Float("shadow_steps", static_cast<float>(MARCH_RULES.steps));
     lighting->Set_Float("alpha_cutoff", MAX_DROPPED_ALPHA / 255.0f);
     lighting->Set_Float("screen_w", shadow_map.Get_Extent());
     lighting->Set_Float("screen_h", shadow_map.Get_Extent());

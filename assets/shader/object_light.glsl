@@ -51,13 +51,17 @@
 //                shadow_shift        share of (1 - dz) x drawn height by which the
 //                                    renderer moved each shadow sprite toward the sun
 //                shadow_segment      world height units per shadow map channel
+//                shadow_steps        reads of the map along a ray
+//                march_first, march_last  the steps taken (1-based, inclusive)
 //   Coverage     alpha_cutoff        colours this transparent or more are dropped
 //
 // The renderer skips work by these rules, so keep them when editing: a point
 // light adds nothing at its range or beyond; the march starts at most
 // march_offset from the surface and never below the floor (z = 0), climbs
-// toward the sun, reads the shadow map only within shadow_reach of its start,
-// and only a caster more than shadow_bias above the ray shades it.
+// toward the sun, reads the shadow map only within shadow_reach of its start
+// (step i at shadow_reach x ((i - j) / shadow_steps)^2, j in [0, 1) per pixel),
+// and only a caster more than shadow_bias above the ray shades it: a step that
+// can meet no caster adds nothing, so the renderer leaves it out.
 //
 // Heights and positions are in world units at zoom 1 (the engine never zooms).
 //
@@ -126,6 +130,9 @@ uniform float march_offset;
 uniform float shadow_bias;
 uniform float shadow_shift;
 uniform float shadow_segment;
+uniform float shadow_steps;
+uniform float march_first;
+uniform float march_last;
 // Colours this transparent or more show no surface: the renderer's alpha test
 // drops them anyway; discarding them here spares the lighting.
 uniform float alpha_cutoff;
@@ -136,7 +143,6 @@ uniform float alpha_cutoff;
 // starts march_offset off the surface, so a surface never hides itself behind
 // its own, coarsely stored, heights; a caster shades fully from shadow_bias +
 // SHADOW_SOFTNESS above the ray.
-const int SHADOW_STEPS = 16;
 const float SHADOW_SOFTNESS = 24.0;
 
 // The depth range covers the map grown by this share of its larger side on every
@@ -202,12 +208,15 @@ float Sun_Share(vec3 surface, vec2 floor_picture, vec3 normal, vec3 toward_sun) 
     float shade = 0.0;
     // Rays above the map's highest caster meet nothing, and the map holds every
     // caster a ray of the drawn picture can meet: every step runs without a test.
-    for (int i = 1; i <= SHADOW_STEPS; ++i) {
-        float share = (float(i) - jitter) / float(SHADOW_STEPS);
+    for (float i = march_first; i <= march_last; i += 1.0) {
+        float share = (i - jitter) / shadow_steps;
         float travel = shadow_reach * share * share;
         float top = dot(texture2D(texture_shadow_map, map_start + map_step * travel).rgb, vec3(shadow_segment));
         float above = top - (start.z + toward_sun.z * travel);
         shade = max(shade, smoothstep(shadow_bias, shadow_bias + SHADOW_SOFTNESS, above) * (1.0 - share * share));
+        // Farther casters shade less: once no later step can shade more, stop.
+        float next = (i + 1.0 - jitter) / shadow_steps;
+        if (shade >= 1.0 - next * next) break;
     }
     return 1.0 - shade;
 }

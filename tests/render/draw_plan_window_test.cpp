@@ -92,15 +92,18 @@ TEST_F(Draw_Plan_Test, Only_The_House_Casts_Only_Its_Lee_Marches_And_Cells_Get_T
     EXPECT_EQ(plan.Get_Casters().front().object, house);
     const Rect& shadow = plan.Get_Casters().front().area;
     float middle = 0.5f * (shadow.top + shadow.bottom);
-    EXPECT_TRUE(Floor_Cell(plan, shadow.left - 100.0f, middle).march) << "a ray from here crosses the house";
-    EXPECT_FALSE(Floor_Cell(plan, shadow.right + 160.0f, middle).march) << "rays from here leave the house";
+    EXPECT_TRUE(Floor_Cell(plan, shadow.left - 100.0f, middle).Marches()) << "a ray from here crosses the house";
+    EXPECT_FALSE(Floor_Cell(plan, shadow.right + 160.0f, middle).Marches()) << "rays from here leave the house";
+    const Cell& far = Floor_Cell(plan, shadow.left - 300.0f, middle);
+    EXPECT_GT(far.first_step, 1) << "the house lies a long way along these rays: the first steps fall short of it";
+    EXPECT_LT(far.last_step, RULES.steps) << "the last steps pass over it";
 
     Add_Light(500.0f, 250.0f, 50.0f, 150.0f);  // near the floor's top-left part only
     Add_Light(1400.0f, 700.0f, 50.0f, 0.0f);   // no range: lights nothing
     for (int i = 0; i < 30; i++) Add_Light(960.0f, 540.0f, 100.0f, 5000.0f);  // everywhere
     house->Set_Visible(false);
     plan = Plan();
-    for (const Cell& cell : Floor_Cells(plan)) EXPECT_FALSE(cell.march) << "no caster left";
+    for (const Cell& cell : Floor_Cells(plan)) EXPECT_FALSE(cell.Marches()) << "no caster left";
     std::vector<Light*> first_24(std::next(lights.begin(), 2), std::next(lights.begin(), 26));  // of those everywhere
     EXPECT_EQ(Floor_Cell(plan, 1400.0f, 700.0f).lights, first_24);
     first_24.insert(first_24.begin(), lights.front()), first_24.pop_back();
