@@ -145,28 +145,29 @@ void Add_Colour(Signature& signature, ALLEGRO_COLOR colour) {
 Draw_Plan::Draw_Plan(Camera* camera, Light* directional, const March_Rules& rules, float pixels_per_unit,
                      Vec2D sprite_offset, Tile_Index first, Tile_Index last, bool exact)
     : camera(camera), directional(directional), rules(rules), pixels_per_unit(pixels_per_unit),
-      sprite_offset(sprite_offset), first(first), last(last), exact(exact), reads{0.0f, 0.0f, -1.0f, -1.0f} {}
+      sprite_offset(sprite_offset), first(first), last(last), exact(exact), sinking(true), sweep(0.0f, 0.0f),
+      climb(0.0f), reads{0.0f, 0.0f, -1.0f, -1.0f} {
+    float length = std::sqrt(directional->Get_X() * directional->Get_X() + directional->Get_Y() * directional->Get_Y() +
+                             directional->Get_Z() * directional->Get_Z());
+    sinking = !(directional->Get_Z() >= 0.0f) || !(length > 0.0f);
+    if (sinking) return;
+    float reach = rules.reach + WORLD_SLACK;
+    sweep = camera->Proj_To_Screen(directional->Get_X() / length * reach, directional->Get_Y() / length * reach, 0.0f);
+    climb = directional->Get_Z() / length;
+}
 
 Rect Draw_Plan::Tile_Area(Tile_Index tile) {
     return Rect{static_cast<float>(tile.column * TILE_PIXELS), static_cast<float>(tile.row * TILE_PIXELS),
                 static_cast<float>((tile.column + 1) * TILE_PIXELS), static_cast<float>((tile.row + 1) * TILE_PIXELS)};
 }
 
-void Draw_Plan::Plan_Casters(std::list<VObject*>* objects) {
-    casters.clear();
-    for (VObject* object : *objects) {
-        VObject_Complex* complex = VObject_Complex::Drawn(object);
-        if (!complex || !complex->Get_Actual_Bit_Shadow()) continue;
-        Placement placed = Placement::Of(complex, camera, Vec2D(0.0f, 0.0f));
-        // A ray never starts below the floor: a caster no higher than the bias shades nothing.
-        if (!exact && Top_Of(placed) + Caster_Rounding(rules) <= rules.bias) continue;
-        Vec2D corner = placed.Shadow_Quad(complex, camera, Vec2D(0.0f, 0.0f), directional, rules.shift);
-        Rect area = placed.Area(corner, Vec2D(1.0f, 1.0f));
-        Signature signature;
-        signature.Add(complex).Add(complex->Get_Actual_Bit_Shadow()).Add(area.left).Add(area.top);
-        Add_Placement(signature, placed);
-        casters.push_back(Caster{complex, placed, area, Top_Of(placed), signature.Value()});
-    }
+void Draw_Plan::Plan(std::list<VObject*>* objects, std::list<Light*>* lights) {
+    Plan_Objects(objects, lights);
+    Plan_Casters(objects);
+    for (Planned_Object& object : planned)
+        if (object.complex)
+            for (Cell& cell : object.cells) Plan_March(cell);
+    Gather_Tiles();
 }
 
 void Draw_Plan::Plan_Objects(std::list<VObject*>* objects, std::list<Light*>* lights) {
@@ -183,7 +184,25 @@ void Draw_Plan::Plan_Objects(std::list<VObject*>* objects, std::list<Light*>* li
         if (!Overlaps(planned.back().area, planned_area)) planned.pop_back();
     }
     for (Planned_Object& object : planned) Cut_Into_Cells(object, lights);
-    Gather_Tiles();
+}
+
+void Draw_Plan::Plan_Casters(std::list<VObject*>* objects) {
+    casters.clear();
+    for (VObject* object : *objects) {
+        VObject_Complex* complex = VObject_Complex::Drawn(object);
+        if (!complex || !complex->Get_Actual_Bit_Shadow()) continue;
+        Placement placed = Placement::Of(complex, camera, Vec2D(0.0f, 0.0f));
+        // A ray never starts below the floor: a caster no higher than the bias shades nothing.
+        if (!exact && Top_Of(placed) + Caster_Rounding(rules) <= rules.bias) continue;
+        Vec2D corner = placed.Shadow_Quad(complex, camera, Vec2D(0.0f, 0.0f), directional, rules.shift);
+        Rect area = placed.Area(corner, Vec2D(1.0f, 1.0f));
+        // The march reads a texel's worth beyond a sprite at most.
+        if (!Overlaps(Grown(area, MAP_TEXEL_SLACK), reads)) continue;
+        Signature signature;
+        signature.Add(complex).Add(complex->Get_Actual_Bit_Shadow()).Add(area.left).Add(area.top);
+        Add_Placement(signature, placed);
+        casters.push_back(Caster{complex, placed, area, Top_Of(placed), signature.Value()});
+    }
 }
 
 void Draw_Plan::Plan_Complex(VObject_Complex* complex, VObject* object) {
@@ -216,9 +235,11 @@ void Draw_Plan::Cut_Into_Cells(Planned_Object& object, std::list<Light*>* lights
             cell.v1 = std::min(1.0f, (area.bottom - quad.top) / height);
             cell.first_step = 1;
             cell.last_step = 0;
+            cell.ray_starts = Rect{0.0f, 0.0f, -1.0f, -1.0f};
+            cell.lowest_start = 0.0f;
             if (object.complex) {
                 cell.lights = Cell_Lights(object.placed, cell, lights);
-                Plan_March(object.placed, cell);
+                Plan_Rays(object.placed, cell);
             }
             object.cells.push_back(cell);
         }
@@ -236,36 +257,32 @@ std::vector<Light*> Draw_Plan::Cell_Lights(const Placement& placed, const Cell& 
     return reaching;
 }
 
-void Draw_Plan::Plan_March(const Placement& placed, Cell& cell) {
-    float length = std::sqrt(directional->Get_X() * directional->Get_X() + directional->Get_Y() * directional->Get_Y() +
-                             directional->Get_Z() * directional->Get_Z());
+void Draw_Plan::Plan_Rays(const Placement& placed, Cell& cell) {
     float hf = camera->Get_Height_Factor();
     float rise = placed.tall * placed.scale;
-    float lowest_start = std::max(0.0f, placed.z - rules.offset);
     float shift_length = rules.shift * (1.0f - directional->Get_Z()) * placed.tall * hf * placed.scale;
     Vec2D shift = camera->Proj_To_Screen(directional->Get_X() * shift_length, directional->Get_Y() * shift_length, 0.0f);
     float spread = rules.offset + WORLD_SLACK;
-    Rect starts{placed.quad.x + cell.s0 * placed.size.x + shift.x - spread,
-                placed.quad.y + cell.v0 * placed.size.y + hf * placed.z + shift.y - spread,
-                placed.quad.x + cell.s1 * placed.size.x + shift.x + spread,
-                placed.quad.y + cell.v1 * placed.size.y + hf * (placed.z + rise) + shift.y + spread};
-    float reach = rules.reach + WORLD_SLACK;
-    // A sun below the horizon would let rays sink: nothing can be ruled out, so
-    // every caster counts and the rays may read anywhere near.
-    bool sinking = !(directional->Get_Z() >= 0.0f) || !(length > 0.0f);
-    Vec2D sweep = sinking ? Vec2D(0.0f, 0.0f)
-                          : camera->Proj_To_Screen(directional->Get_X() / length * reach,
-                                                   directional->Get_Y() / length * reach, 0.0f);
+    cell.ray_starts = Rect{placed.quad.x + cell.s0 * placed.size.x + shift.x - spread,
+                           placed.quad.y + cell.v0 * placed.size.y + hf * placed.z + shift.y - spread,
+                           placed.quad.x + cell.s1 * placed.size.x + shift.x + spread,
+                           placed.quad.y + cell.v1 * placed.size.y + hf * (placed.z + rise) + shift.y + spread};
+    cell.lowest_start = std::max(0.0f, placed.z - rules.offset);
+    const Rect& starts = cell.ray_starts;
     Rect swept = Union(starts, Rect{starts.left + sweep.x, starts.top + sweep.y, starts.right + sweep.x,
                                     starts.bottom + sweep.y});
-    reads = Union(reads, Grown(swept, sinking ? reach : MAP_TEXEL_SLACK));
+    reads = Union(reads, Grown(swept, sinking ? rules.reach + WORLD_SLACK : MAP_TEXEL_SLACK));
+}
+
+void Draw_Plan::Plan_March(Cell& cell) const {
     // How far along the ray each caster can be met: where the ray's reads cross
     // its sprite, and below the height from which the ray passes over it.
-    float climb = sinking ? 0.0f : directional->Get_Z() / length;
+    const Rect& starts = cell.ray_starts;
+    float reach = rules.reach + WORLD_SLACK;
     float from = reach, to = 0.0f;
     for (size_t i = 0; i < casters.size(); i++) {
         const Caster& caster = casters[i];
-        float clearance = caster.top + Caster_Rounding(rules) - lowest_start - rules.bias;
+        float clearance = caster.top + Caster_Rounding(rules) - cell.lowest_start - rules.bias;
         if (!sinking && clearance <= 0.0f) continue;
         Rect area = Grown(caster.area, MAP_TEXEL_SLACK);
         Rect reachable{area.left - starts.right, area.top - starts.bottom, area.right - starts.left,

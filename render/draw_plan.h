@@ -67,6 +67,8 @@ struct Cell {
     std::vector<int> casters;    // the plan's casters that may shade part of it
     int first_step;              // the march's steps that may meet one of them, 1-based,
     int last_step;               // inclusive; none when first_step > last_step
+    Rect ray_starts;             // screen units of the world's picture where its rays may start
+    float lowest_start;          // the lowest height they may start from
     bool Marches() const { return first_step <= last_step; }
 };
 
@@ -110,12 +112,11 @@ public:
     Draw_Plan(Camera* camera, Light* directional, const March_Rules& rules, float pixels_per_unit,
               Vec2D sprite_offset, Tile_Index first, Tile_Index last, bool exact);
 
-    // The casters worth drawing into the shadow map: in a fast plan those that
-    // can stand above a ray (the flat floor cannot), in list order.
-    void Plan_Casters(std::list<VObject*>* objects);
-    // The visible objects in list order with their cells, and the tiles they
-    // show in; after Plan_Casters.
-    void Plan_Objects(std::list<VObject*>* objects, std::list<Light*>* lights);
+    // The visible objects in list order with their cells, the tiles they show
+    // in, and the casters worth drawing into the shadow map: those whose shadow
+    // a ray of a cell may read and, in a fast plan, that can stand above a ray
+    // (the flat floor cannot), in list order.
+    void Plan(std::list<VObject*>* objects, std::list<Light*>* lights);
     // Each tile's signature, from `frame`, the signature of what every tile
     // depends on (sun, sky, camera, map, output size, flags), and its cells'.
     void Sign_Tiles(uint64_t frame);
@@ -131,14 +132,18 @@ public:
     static Rect Tile_Area(Tile_Index tile);
 
 private:
+    void Plan_Objects(std::list<VObject*>* objects, std::list<Light*>* lights);
+    // Every caster, then only those some ray may read, with their signatures.
+    void Plan_Casters(std::list<VObject*>* objects);
     void Plan_Complex(VObject_Complex* complex, VObject* object);
     void Plan_Sprite(VObject* object);
     // The cells of the planned tiles that the object's quad covers.
     void Cut_Into_Cells(Planned_Object& object, std::list<Light*>* lights);
     std::vector<Light*> Cell_Lights(const Placement& placed, const Cell& cell, std::list<Light*>* lights) const;
-    // The casters that may shade some pixel of the cell and the steps that may
-    // meet them; widens `reads` to where its rays go.
-    void Plan_March(const Placement& placed, Cell& cell);
+    // Where the cell's rays may start; widens `reads` to where they go.
+    void Plan_Rays(const Placement& placed, Cell& cell);
+    // The casters that may shade some pixel of the cell and the steps that may meet them.
+    void Plan_March(Cell& cell) const;
     void Gather_Tiles();
     uint64_t Cell_Signature(const Planned_Object& object, const Cell& cell) const;
 
@@ -150,6 +155,12 @@ private:
     Tile_Index first;
     Tile_Index last;
     bool exact;
+    // The sun's, for every ray: a sun below the horizon lets rays sink, so
+    // nothing can be ruled out; else how far a ray's reads move on the
+    // picture over its reach, and how fast it climbs per unit of travel.
+    bool sinking;
+    Vec2D sweep;
+    float climb;
     std::vector<Caster> casters;
     std::vector<Planned_Object> planned;
     std::vector<Planned_Tile> tiles;

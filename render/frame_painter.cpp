@@ -189,8 +189,7 @@ void Frame_Painter::Paint(const Frame_View& frame, std::list<VObject*>* objects,
     Draw_Plan plan(frame.camera, frame.directional, MARCH_RULES, frame.pixels_per_unit, frame.sprite_offset,
                    Tile_Index{first.column - AHEAD_RING, first.row - AHEAD_RING},
                    Tile_Index{last.column + AHEAD_RING, last.row + AHEAD_RING}, exact);
-    plan.Plan_Casters(objects);
-    plan.Plan_Objects(objects, lights);
+    plan.Plan(objects, lights);
     if (lit) {
         // The programs' frame uniforms include the map's extent: after the map's update.
         Update_Shadow_Map(plan, frame, exact);

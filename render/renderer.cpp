@@ -4,7 +4,7 @@
 #include <allegro5/allegro_opengl.h>      // Required for: the GL calls of the two passes
 #include <allegro5/allegro_primitives.h>  // Required for: the overlay marks
 
-#include <algorithm>  // Required for: std::max(), std::min()
+#include <algorithm>  // Required for: std::max(), std::min(), std::is_sorted()
 #include <cmath>      // Required for: floor()
 #include <cstdio>     // Required for: printf(), fprintf()
 #include <cstdlib>    // Required for: exit()
@@ -159,7 +159,9 @@ bool Renderer::Surface_At(VObject_Complex* object, Camera* camera, Vec2D at, flo
 
 // Stable: objects of equal height keep their order.
 void Renderer::Sort_Z_List(std::list<VObject*>* objects) {
-    objects->sort([](VObject* a, VObject* b) { return a->Get_Z() < b->Get_Z(); });
+    auto lower = [](VObject* a, VObject* b) { return a->Get_Z() < b->Get_Z(); };
+    // Most frames find the list as the last one left it.
+    if (!std::is_sorted(objects->begin(), objects->end(), lower)) objects->sort(lower);
 }
 
 void Renderer::Render(Log* log, std::list<VObject*>* objects, std::list<Light*>* lights, Light* directional,

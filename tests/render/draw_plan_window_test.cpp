@@ -58,8 +58,7 @@ protected:
         Tile_Index last{static_cast<int>(OUTPUT.right) / Draw_Plan::TILE_PIXELS,
                         static_cast<int>(OUTPUT.bottom) / Draw_Plan::TILE_PIXELS};
         Draw_Plan plan(&camera, &sun, RULES, 1.0f, Vec2D(0.0f, 0.0f), Tile_Index{0, 0}, last, false);
-        plan.Plan_Casters(&objects);
-        plan.Plan_Objects(&objects, &lights);
+        plan.Plan(&objects, &lights);
         return plan;
     }
 

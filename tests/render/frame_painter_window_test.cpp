@@ -163,6 +163,14 @@ protected:
                  world.Add_Object(&store, PROPS[Random(std::size(PROPS))], old->Get_X(), old->Get_Y(), old->Get_Z(), old->Get_Scale(), true);
                  world.Remove(old);
              }},
+            {"nudge an object, shadowless ones too", [this] {
+                 std::vector<VObject_Complex*> complex;
+                 for (VObject* o : *world.Get_Objects())
+                     if (VObject_Complex* c = VObject_Complex::Drawn(o); c && c->Get_Name() != "tiles") complex.push_back(c);
+                 if (complex.empty()) return;
+                 VObject_Complex* o = complex[Random(complex.size())];
+                 o->Set_X(o->Get_X() + Random(-12.0f, 12.0f)), o->Set_Y(o->Get_Y() + Random(-12.0f, 12.0f));
+             }},
             {"raise an object", [this] { VObject_Complex* o = Some_Object(); o->Set_Z(std::max(0.0f, o->Get_Z() + Random(-40.0f, 60.0f))); }},
             {"scale an object", [this] { VObject_Complex* o = Some_Object(); o->Set_Scale(o->Get_Scale() * Random(0.8f, 1.25f)); }},
             {"hide or show an object", [this] { VObject_Complex* o = Some_Object(); o->Set_Visible(!o->Is_Visible()); }},
