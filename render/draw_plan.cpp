@@ -2,7 +2,7 @@
 
 #include <allegro5/allegro.h>  // Required for: ALLEGRO_COLOR, al_get_bitmap_width(), al_get_bitmap_height()
 
-#include <algorithm>  // Required for: std::max(), std::min()
+#include <algorithm>  // Required for: std::max(), std::min(), std::remove_if()
 #include <cmath>      // Required for: std::ceil(), std::floor(), std::sqrt(), std::fabs()
 
 #include "render/signature.h"
@@ -163,7 +163,7 @@ Rect Draw_Plan::Tile_Area(Tile_Index tile) {
 
 void Draw_Plan::Plan(std::list<VObject*>* objects, std::list<Light*>* lights) {
     Plan_Objects(objects, lights);
-    Plan_Casters(objects);
+    Keep_Read_Casters();
     for (Planned_Object& object : planned)
         if (object.complex)
             for (Cell& cell : object.cells) Plan_March(cell);
@@ -172,47 +172,45 @@ void Draw_Plan::Plan(std::list<VObject*>* objects, std::list<Light*>* lights) {
 
 void Draw_Plan::Plan_Objects(std::list<VObject*>* objects, std::list<Light*>* lights) {
     planned.clear();
+    casters.clear();
     Rect planned_area = Union(Tile_Area(first), Tile_Area(last));
+    Vec2D per_unit(pixels_per_unit, pixels_per_unit);
     for (VObject* object : *objects) {
-        if (!object->Is_Visible()) continue;
-        if (VObject_Complex* complex = VObject_Complex::Drawn(object))
-            Plan_Complex(complex, object);
-        else if (object->Get_Type() == VOBJECT_TYPE_SPRITE)
-            Plan_Sprite(object);
-        else
-            continue;
-        if (!Overlaps(planned.back().area, planned_area)) planned.pop_back();
+        if (VObject_Complex* complex = VObject_Complex::Drawn(object)) {
+            Placement placed = Placement::Of(complex, camera, Vec2D(0.0f, 0.0f));
+            Add_Caster(complex, placed);
+            Rect area = placed.Area(placed.quad, per_unit);
+            if (Overlaps(area, planned_area)) planned.push_back(Planned_Object{object, complex, placed, area, {}});
+        } else if (object->Is_Visible() && object->Get_Type() == VOBJECT_TYPE_SPRITE) {
+            Rect area = Sprite_Area(object, pixels_per_unit, sprite_offset);
+            if (Overlaps(area, planned_area)) planned.push_back(Planned_Object{object, nullptr, Placement(), area, {}});
+        }
     }
     for (Planned_Object& object : planned) Cut_Into_Cells(object, lights);
 }
 
-void Draw_Plan::Plan_Casters(std::list<VObject*>* objects) {
-    casters.clear();
-    for (VObject* object : *objects) {
-        VObject_Complex* complex = VObject_Complex::Drawn(object);
-        if (!complex || !complex->Get_Actual_Bit_Shadow()) continue;
-        Placement placed = Placement::Of(complex, camera, Vec2D(0.0f, 0.0f));
-        // A ray never starts below the floor: a caster no higher than the bias shades nothing.
-        if (!exact && Top_Of(placed) + Caster_Rounding(rules) <= rules.bias) continue;
-        Vec2D corner = placed.Shadow_Quad(complex, camera, Vec2D(0.0f, 0.0f), directional, rules.shift);
-        Rect area = placed.Area(corner, Vec2D(1.0f, 1.0f));
-        // The march reads a texel's worth beyond a sprite at most.
-        if (!Overlaps(Grown(area, MAP_TEXEL_SLACK), reads)) continue;
+void Draw_Plan::Add_Caster(VObject_Complex* complex, const Placement& placed) {
+    if (!complex->Get_Actual_Bit_Shadow()) return;
+    // A ray never starts below the floor: a caster no higher than the bias shades nothing.
+    if (!exact && Top_Of(placed) + Caster_Rounding(rules) <= rules.bias) return;
+    Vec2D corner = placed.Shadow_Quad(complex, camera, Vec2D(0.0f, 0.0f), directional, rules.shift);
+    casters.push_back(Caster{complex, placed, placed.Area(corner, Vec2D(1.0f, 1.0f)), Top_Of(placed), 0});
+}
+
+void Draw_Plan::Keep_Read_Casters() {
+    // The march reads a texel's worth beyond a sprite at most.
+    casters.erase(std::remove_if(casters.begin(), casters.end(),
+                                 [this](const Caster& caster) {
+                                     return !Overlaps(Grown(caster.area, MAP_TEXEL_SLACK), reads);
+                                 }),
+                  casters.end());
+    for (Caster& caster : casters) {
         Signature signature;
-        signature.Add(complex).Add(complex->Get_Actual_Bit_Shadow()).Add(area.left).Add(area.top);
-        Add_Placement(signature, placed);
-        casters.push_back(Caster{complex, placed, area, Top_Of(placed), signature.Value()});
+        signature.Add(caster.object).Add(caster.object->Get_Actual_Bit_Shadow());
+        signature.Add(caster.area.left).Add(caster.area.top);
+        Add_Placement(signature, caster.placed);
+        caster.signature = signature.Value();
     }
-}
-
-void Draw_Plan::Plan_Complex(VObject_Complex* complex, VObject* object) {
-    Placement placed = Placement::Of(complex, camera, Vec2D(0.0f, 0.0f));
-    Rect area = placed.Area(placed.quad, Vec2D(pixels_per_unit, pixels_per_unit));
-    planned.push_back(Planned_Object{object, complex, placed, area, {}});
-}
-
-void Draw_Plan::Plan_Sprite(VObject* object) {
-    planned.push_back(Planned_Object{object, nullptr, Placement(), Sprite_Area(object, pixels_per_unit, sprite_offset), {}});
 }
 
 void Draw_Plan::Cut_Into_Cells(Planned_Object& object, std::list<Light*>* lights) {

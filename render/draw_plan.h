@@ -132,11 +132,11 @@ public:
     static Rect Tile_Area(Tile_Index tile);
 
 private:
+    // The planned objects with their cells, and every caster.
     void Plan_Objects(std::list<VObject*>* objects, std::list<Light*>* lights);
-    // Every caster, then only those some ray may read, with their signatures.
-    void Plan_Casters(std::list<VObject*>* objects);
-    void Plan_Complex(VObject_Complex* complex, VObject* object);
-    void Plan_Sprite(VObject* object);
+    void Add_Caster(VObject_Complex* complex, const Placement& placed);
+    // Only the casters some ray may read, with their signatures.
+    void Keep_Read_Casters();
     // The cells of the planned tiles that the object's quad covers.
     void Cut_Into_Cells(Planned_Object& object, std::list<Light*>* lights);
     std::vector<Light*> Cell_Lights(const Placement& placed, const Cell& cell, std::list<Light*>* lights) const;
