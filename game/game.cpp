@@ -58,7 +58,7 @@ const int REQUESTED_DEPTH_BITS = 24;
 const char* const OWN_EXECUTABLE = "/proc/self/exe";
 // Every game reads these; Require_Assets adds the game's own.
 const char* const ENGINE_ASSETS[] = {"assets/shader/object_light.glsl", "assets/shader/object_shadow.glsl",
-                                     "assets/missing.png"};
+                                     "assets/shader/tile_compose.glsl", "assets/missing.png"};
 
 // Or-s one flag into the new-display flags, read back from the library.
 void Add_Display_Flag(int flag) {

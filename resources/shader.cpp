@@ -117,8 +117,19 @@ void Shader::Set_GL_Texture(std::string uniform, int unit, unsigned int texture)
     glBindTexture(GL_TEXTURE_2D, texture);
 }
 
-void Shader::Set_Integer(std::string, int) {}
-void Shader::Set_Float2v(std::string, float*) {}
-void Shader::Set_Float_Array(std::string, long, long, float*) {}
+void Shader::Set_Integer(std::string uniform, int value) {
+    glUniform1i(glGetUniformLocation(program, uniform.c_str()), value);
+}
+
+void Shader::Set_Float2v(std::string uniform, float* values) {
+    if (!values) return;
+    glUniform2f(glGetUniformLocation(program, uniform.c_str()), values[0], values[1]);
+}
+
+void Shader::Set_Float_Array(std::string uniform, long first, long count, float* values) {
+    if (!values || first < 0 || count <= 0) return;
+    std::string element = uniform + "[" + std::to_string(first) + "]";
+    glUniform1fv(glGetUniformLocation(program, element.c_str()), static_cast<GLsizei>(count), values);
+}
 
 }  // namespace Kelvane

@@ -29,9 +29,9 @@ public:
     void Set_Texture(std::string name, int unit, ALLEGRO_BITMAP* image);
     // The same for a texture the GL made outside the graphics library.
     void Set_GL_Texture(std::string name, int unit, unsigned int texture);
-    // Kept for the engine's interface; no program of this system needs them.
     void Set_Integer(std::string name, int value);
     void Set_Float2v(std::string name, float* values);
+    // Elements first .. first + count - 1 of the float array `name`.
     void Set_Float_Array(std::string name, long first, long count, float* values);
 
     std::string Get_Name() { return name; }

@@ -38,6 +38,7 @@ step engine-install "$CMAKE" --install "$WORK/engine" --prefix "$PREFIX"
 for installed in lib/libkelvane_engine.a include/kelvane/core/common.h include/kelvane/game/game.h \
   lib/cmake/Kelvane/KelvaneConfigVersion.cmake share/kelvane/assets/missing.png \
   share/kelvane/assets/shader/object_light.glsl share/kelvane/assets/shader/object_shadow.glsl \
+  share/kelvane/assets/shader/tile_compose.glsl \
   share/kelvane/assets/font/GameFont.ttf share/kelvane/assets/font/GameFont-LICENSE.txt bin/kelvane_normals; do
   [ -e "$PREFIX/$installed" ] || fail "the install lacks $installed"
 done

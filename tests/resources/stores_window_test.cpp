@@ -14,6 +14,7 @@
 #include <cstdlib>  // Required for: abort(), getenv(), setenv(), _Exit()
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "resources/bitmap.h"
 #include "resources/bitmap_manager.h"
@@ -47,7 +48,7 @@ const char* VALID_SHADER = "uniform float level;\nvoid main() { gl_FragColor = v
 
 }  // namespace
 
-TEST_F(Store_Test, Bitmaps_Are_Cached_By_Exact_Name_And_Unloadable_Or_Too_Large_Ones_Get_A_Fallback_Copy_With_One_Message) {
+TEST_F(Store_Test, Bitmaps_Are_Cached_By_Exact_Name) {
     Bitmap_Manager store;
     EXPECT_EQ(store.Get_Stored_Bitmap("green.png"), nullptr) << "asking what is stored loads nothing";
     Bitmap* first = store.Get_Bitmap("green.png");
@@ -63,7 +64,10 @@ TEST_F(Store_Test, Bitmaps_Are_Cached_By_Exact_Name_And_Unloadable_Or_Too_Large_
     store.Release_Bitmap("./green.png");  // destroyed with its entry: the next request loads afresh
     Bitmap* again = store.Get_Bitmap("./green.png");
     EXPECT_EQ(Kelvane_Test::Read_Pixel(again->Get_Bit(), 0, 0).r, 10);
+}
 
+TEST_F(Store_Test, Unloadable_Or_Too_Large_Bitmaps_Get_A_Fallback_Copy_With_One_Message) {
+    Bitmap_Manager store;
     int largest = al_get_display_option(display, ALLEGRO_MAX_BITMAP_SIZE);
     Kelvane_Test::Write_Image("wide.png", largest + 1, 1, [](int, int) { return al_map_rgb(0, 0, 0); });
     Write_File("corrupt.png", "not a png at all");
@@ -106,7 +110,7 @@ TEST_F(Store_Test, No_Fallback_Image_Ends_The_Process_With_Status_1) {
 }
 
 // The 700-character comment line is read in two pieces and must be joined unchanged.
-TEST_F(Store_Test, Shaders_Build_Long_Lines_Whole_Apply_Take_Values_And_Textures_Or_Are_Unusable_And_Say_Why) {
+TEST_F(Store_Test, A_Shader_Is_Built_Once_Per_Path_From_Its_Whole_Source) {
     std::string source = "// " + std::string(700, 'x') + "\n" + VALID_SHADER;
     Write_File("ok.glsl", source);
     Shader_Manager store;
@@ -120,30 +124,63 @@ TEST_F(Store_Test, Shaders_Build_Long_Lines_Whole_Apply_Take_Values_And_Textures
     std::string compiled(source.size() + 16, '\0');
     glGetShaderSourceARB(attached, static_cast<GLsizei>(compiled.size()), &length, compiled.data());
     EXPECT_EQ(compiled.substr(0, length), source);
-    shader->Apply();
-    EXPECT_EQ(static_cast<GLuint>(Gl_Integer(GL_CURRENT_PROGRAM)), shader->Get_Program());
-    shader->Set_Float("level", 0.25f);
-    GLfloat level = 0;
-    glGetUniformfv(shader->Get_Program(), glGetUniformLocation(shader->Get_Program(), "level"), &level);
-    EXPECT_EQ(level, 0.25f);
+}
+
+TEST_F(Store_Test, Every_Setter_Reaches_Its_Uniform_In_The_Applied_Program) {
+    Write_File("values.glsl",
+               "uniform float level; uniform int index; uniform vec2 pair; uniform vec3 triple;\n"
+               "uniform float row[4]; uniform sampler2D image;\n"
+               "void main() { gl_FragColor = vec4(level + float(index) + pair.x + triple.y + row[3])"
+               " + texture2D(image, pair); }\n");
+    Shader shader("values.glsl");
+    ASSERT_TRUE(shader.Is_Usable()) << shader.Get_Error();
+    shader.Apply();
+    EXPECT_EQ(static_cast<GLuint>(Gl_Integer(GL_CURRENT_PROGRAM)), shader.Get_Program());
+    GLuint program = shader.Get_Program();
+    auto read_floats = [&](const char* name, int count) {
+        std::vector<GLfloat> values(4, -1.0f);
+        glGetUniformfv(program, glGetUniformLocation(program, name), values.data());
+        return std::vector<GLfloat>(values.begin(), values.begin() + count);
+    };
+    float pair[] = {0.5f, 2.0f}, triple[] = {1.0f, 2.0f, 3.0f}, tail[] = {7.0f, 8.0f};
+    shader.Set_Float("level", 0.25f);
+    shader.Set_Integer("index", 3);
+    shader.Set_Float2v("pair", pair);
+    shader.Set_Float3v("triple", triple);
+    shader.Set_Float_Array("row", 2, 2, tail);
+    EXPECT_EQ(read_floats("level", 1), std::vector<GLfloat>({0.25f}));
+    GLint index = -1;
+    glGetUniformiv(program, glGetUniformLocation(program, "index"), &index);
+    EXPECT_EQ(index, 3);
+    EXPECT_EQ(read_floats("pair", 2), std::vector<GLfloat>({0.5f, 2.0f}));
+    EXPECT_EQ(read_floats("triple", 3), std::vector<GLfloat>({1.0f, 2.0f, 3.0f}));
+    EXPECT_EQ(read_floats("row[1]", 1), std::vector<GLfloat>({0.0f})) << "elements before `first` are left";
+    EXPECT_EQ(read_floats("row[2]", 1), std::vector<GLfloat>({7.0f}));
+    EXPECT_EQ(read_floats("row[3]", 1), std::vector<GLfloat>({8.0f}));
+
     ALLEGRO_BITMAP* image = al_create_bitmap(4, 4);
-    shader->Set_Texture("level", 1, image);
+    shader.Set_Texture("image", 1, image);
     EXPECT_EQ(Gl_Integer(GL_ACTIVE_TEXTURE), GL_TEXTURE0 + 1) << "the bound unit stays active";
     EXPECT_EQ(static_cast<GLuint>(Gl_Integer(GL_TEXTURE_BINDING_2D)), al_get_opengl_texture(image));
     glActiveTexture(GL_TEXTURE0);
     al_destroy_bitmap(image);
+    Shader::Clear();
+}
 
+TEST_F(Store_Test, A_Shader_That_Does_Not_Build_Is_Unusable_And_Says_Why) {
+    Write_File("ok.glsl", VALID_SHADER);
+    Shader usable("ok.glsl");
     Write_File("broken.glsl", "void main() { gl_FragColor = vec4(1.0) }\n");
     Shader broken("broken.glsl");
     EXPECT_FALSE(broken.Is_Usable());
     const std::string heading = "Shader broken.glsl didn't compile:\n";
     EXPECT_EQ(broken.Get_Error().rfind(heading, 0), 0u) << broken.Get_Error();
     EXPECT_GT(broken.Get_Error().size(), heading.size()) << "the compiler's own message is kept";
-    shader->Apply(), broken.Apply();
+    usable.Apply(), broken.Apply();
     EXPECT_EQ(Gl_Integer(GL_CURRENT_PROGRAM), 0) << "applying an unusable program amounts to Clear";
     Shader missing("missing.glsl");
     EXPECT_TRUE(!missing.Is_Usable() && missing.Get_Program() == 0u);
-    shader->Apply(), missing.Clear();
+    usable.Apply(), missing.Clear();
     EXPECT_EQ(Gl_Integer(GL_CURRENT_PROGRAM), 0) << "Clear works whichever shader it is called on";
     std::filesystem::create_directory("folder.glsl");
     EXPECT_EQ(Shader("folder.glsl").Get_Error(), "Shader folder.glsl couldn't be read.");
