@@ -43,6 +43,8 @@ std::string Object_Folder(std::string name) {
     return OBJECTS_FOLDER + name + "/";
 }
 
+std::string Clip_Section(const std::string& name) { return CLIP_SECTION_PREFIX + name; }
+
 bool Is_Plain_Name(std::string name) {
     // Both separators: files are shared between systems.
     return !name.empty() && name != "." && name != ".." && name.find_first_of("/\\") == std::string::npos;

@@ -50,6 +50,12 @@ inline const std::string OBJECTS_FOLDER = "assets/objects/";
 // The asset folder of the object named `name`: OBJECTS_FOLDER + name + "/".
 std::string Object_Folder(std::string name);
 
+// An object folder's own settings, and the section of them a clip is kept in
+// ("Clip walk" for the clip walk).
+inline const std::string SETTINGS_FILE = "settings.ini";
+inline const std::string CLIP_SECTION_PREFIX = "Clip ";
+std::string Clip_Section(const std::string& name);
+
 // True when a file or directory of that name exists (no other check).
 bool File_Exists(std::string path);
 

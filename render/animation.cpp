@@ -10,8 +10,6 @@ namespace Kelvane {
 namespace {
 
 const std::string LAYOUT_SECTION = "General";
-const std::string CLIP_PREFIX = "Clip ";
-const std::string SETTINGS_FILE = "settings.ini";
 // A frame's time ends a hair early: a clip of 10 frames a second shows its
 // second frame after six ticks of 1/60 s, whatever the rounding of their sum.
 const double FRAME_TIME_SLACK = 1e-6;
@@ -32,8 +30,6 @@ std::string Where(const std::string& section, const std::string& key, const std:
 
 }  // namespace
 
-std::string Animation::Clip_Section(const std::string& name) { return CLIP_PREFIX + name; }
-
 void Animation::Read_Settings(Config& settings, std::vector<std::string>& problems) {
     int read_frames = 1;
     bool layout = Whole_Number(settings, LAYOUT_SECTION, "Frames", 1, MAX_FRAMES, read_frames, problems);
@@ -46,8 +42,8 @@ void Animation::Read_Settings(Config& settings, std::vector<std::string>& proble
         problems.back() += "; the images are one still frame";
     }
     for (const std::string& section : settings.Get_Sections()) {
-        if (section.rfind(CLIP_PREFIX, 0) != 0) continue;
-        std::string name = section.substr(CLIP_PREFIX.size());
+        if (section.rfind(CLIP_SECTION_PREFIX, 0) != 0) continue;
+        std::string name = section.substr(CLIP_SECTION_PREFIX.size());
         if (!layout)
             refused.push_back(name);
         else

@@ -27,8 +27,6 @@ class Animation {
 public:
     // The most frames a sheet may hold: more is a typing slip.
     static const int MAX_FRAMES = 65536;
-    // The section of the clip named `name`: "Clip <name>".
-    static std::string Clip_Section(const std::string& name);
 
     // Reads the layout and the clips of an object's settings without adding a
     // key. Each bad value adds one line to `problems` and falls back soundly: a

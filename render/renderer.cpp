@@ -6,8 +6,6 @@
 
 #include <algorithm>  // Required for: std::max(), std::min(), std::is_sorted()
 #include <cmath>      // Required for: floor()
-#include <cstdio>     // Required for: printf(), fprintf()
-#include <cstdlib>    // Required for: exit()
 #include <vector>
 
 #include "core/common.h"

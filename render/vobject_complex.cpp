@@ -28,7 +28,6 @@ namespace {
 const std::string DIFFUSE_FILE = "diffuse.png";
 const std::string NORMAL_FILE = "normal.png";
 const std::string HEIGHT_FILE = "height.png";
-const std::string SETTINGS_FILE = "settings.ini";
 const std::string NORMAL_CACHE_FILE = "normal_cooked.png";
 const std::string SHADOW_CACHE_FILE = "shadow.png";
 // Per cache, the write times of the cache and of its sources when it was written.
@@ -384,7 +383,7 @@ bool VObject_Complex::Play(std::string clip) {
     bool known = animation.Play(clip);
     if (!known)
         std::printf("Object %s: its %s has no section [%s]; nothing changes.\n", folder.c_str(),
-                    SETTINGS_FILE.c_str(), Animation::Clip_Section(clip).c_str());
+                    SETTINGS_FILE.c_str(), Clip_Section(clip).c_str());
     Show_Frame();
     return known;
 }

@@ -11,7 +11,6 @@
 #include "core/common.h"
 #include "core/config.h"
 #include "core/log.h"
-#include "render/animation.h"  // Required for: Clip_Section(), where a folder's settings keep a clip
 
 namespace Kelvane {
 
@@ -283,9 +282,9 @@ Scene_Object Scene_File::Read_Object(const std::string& section, const std::stri
 std::string Scene_File::Read_Clip(const std::string& section, const std::string& folder) {
     std::string clip = Text(section, "Clip");
     if (clip.empty()) return clip;
-    Config settings(Object_Folder(folder) + "settings.ini");
+    Config settings(Object_Folder(folder) + SETTINGS_FILE);
     std::vector<std::string> sections = settings.Get_Sections();
-    if (std::find(sections.begin(), sections.end(), Animation::Clip_Section(clip)) != sections.end()) return clip;
+    if (std::find(sections.begin(), sections.end(), Clip_Section(clip)) != sections.end()) return clip;
     Report(section, "Clip = " + clip + " is no clip of " + Object_Folder(folder) + "settings.ini; the object stays still");
     return "";
 }

@@ -7,9 +7,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "core/common.h"  // Required for: Write_File_Whole()
+#include "core/common.h"  // Required for: Write_File_Whole(), SETTINGS_FILE, Clip_Section()
 #include "core/config.h"
-#include "render/animation.h"  // Required for: Clip_Section(), the section a clip is kept in
 
 namespace Asset_Baker {
 
@@ -54,7 +53,7 @@ bool Write_Object_Folder(const std::string& folder, const Baked_Object& baked) {
     if (!fs::is_directory(folder)) return false;
     // Stale caches and settings go first, so a failure below leaves no cache
     // that disagrees with the images.
-    for (const char* stale : {"normal_cooked.png", "shadow.png", "settings.ini"}) {
+    for (const char* stale : {"normal_cooked.png", "shadow.png", Kelvane::SETTINGS_FILE.c_str()}) {
         fs::remove(fs::path(folder) / stale, error);
         if (fs::exists(fs::path(folder) / stale)) return false;
     }
@@ -63,7 +62,7 @@ bool Write_Object_Folder(const std::string& folder, const Baked_Object& baked) {
     if (!Save_Png(baked.normal, base + "normal.png")) return false;
     if (!Save_Png(baked.height, base + "height.png")) return false;
     {
-        Kelvane::Config settings(base + "settings.ini");
+        Kelvane::Config settings(base + Kelvane::SETTINGS_FILE);
         settings.Set_Float("General", "Height", baked.tall);
         settings.Set_Float("General", "Center_X", baked.center_x);
         settings.Set_Float("General", "Center_Y", baked.center_y);
@@ -73,7 +72,7 @@ bool Write_Object_Folder(const std::string& folder, const Baked_Object& baked) {
             settings.Set_Float("General", "Columns", static_cast<float>(baked.columns));
         }
         for (const Baked_Clip& clip : baked.clips) {
-            std::string section = Kelvane::Animation::Clip_Section(clip.name);
+            std::string section = Kelvane::Clip_Section(clip.name);
             settings.Set_Float(section, "First", static_cast<float>(clip.first));
             settings.Set_Float(section, "Count", static_cast<float>(clip.count));
             settings.Set_Float(section, "Frame_Rate", clip.frame_rate);
@@ -81,7 +80,7 @@ bool Write_Object_Folder(const std::string& folder, const Baked_Object& baked) {
         }
         settings.Save();
     }
-    return fs::exists(base + "settings.ini");
+    return fs::exists(base + Kelvane::SETTINGS_FILE);
 }
 
 }  // namespace Asset_Baker

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "core/common.h"  // Required for: MAX_DROPPED_ALPHA
+#include "core/common.h"  // Required for: MAX_DROPPED_ALPHA, SETTINGS_FILE
 #include "core/config.h"
 #include "render/animation.h"  // Required for: the frames of a sheet, read as the engine reads them
 #include "tools/asset_baker/writer.h"
@@ -42,7 +42,7 @@ bool Load_Input_Image(const std::string& path, Image& image, std::string& error)
 // the normals are made for the frames the engine then shows.
 bool Read_Settings(const std::string& folder, const Asset_Baker::Image& sheet, float& tall,
                    Kelvane::Animation& frames, std::string& error) {
-    std::string path = In_Folder(folder, "settings.ini");
+    std::string path = In_Folder(folder, Kelvane::SETTINGS_FILE.c_str());
     Kelvane::Config settings(path);
     if (!settings.Is_Loaded()) {
         error = "cannot read " + path;
