@@ -1,6 +1,5 @@
 #include "core/common.h"
 
-#include <allegro5/allegro.h>
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -27,15 +26,6 @@ TEST(Common, Truncate_To_Int_Truncates_Toward_Zero_And_Clamps) {
     const std::pair<float, int> cases[] = {{1.7f, 1},        {-1.7f, -1},         {NAN, 0},
                                            {1e10f, INT_MAX}, {INFINITY, INT_MAX}, {-1e10f, INT_MIN}};
     for (const auto& [value, truncated] : cases) EXPECT_EQ(Truncate_To_Int(value), truncated) << value;
-}
-
-TEST(Common, File_Exists_Accepts_Files_And_Directories) {
-    ASSERT_TRUE(al_install_system(ALLEGRO_VERSION_INT, nullptr));
-    Kelvane_Test::Scratch_Dir scratch;
-    Kelvane_Test::Write_File("present.txt", "x");
-    std::filesystem::create_directory("folder");
-    for (const char* present : {"present.txt", "folder"}) EXPECT_TRUE(Kelvane::File_Exists(present)) << present;
-    for (const char* absent : {"absent.txt", "folder/absent.txt"}) EXPECT_FALSE(Kelvane::File_Exists(absent)) << absent;
 }
 
 TEST(Common, Is_Plain_Name_Takes_One_Entry_Of_A_Folder_And_Nothing_That_Leaves_It) {

@@ -86,12 +86,6 @@ protected:
 
 }  // namespace
 
-TEST_F(Input_Test, Only_The_Mapped_Inputs_Are_Tracked) {
-    EXPECT_EQ(std::count(Keys_To_Check, Keys_To_Check + INPUT_ENTRIES, true), 99);
-    for (int key : {1, 26, 59, 75, 85, 92, 215, 217, 218, 219, 256, 257, 258}) EXPECT_TRUE(Keys_To_Check[key]) << key;
-    for (int key : {0, 93, 214, 216, 220, 255, 259, 511}) EXPECT_FALSE(Keys_To_Check[key]) << key;
-}
-
 TEST_F(Input_Test, A_Held_Key_Shows_One_Press_Counts_Its_Polls_Up_To_2000_Then_One_Release) {
     Expect_Steps({{true, 1, "AI1"},  // a first press has no double-press window
                   {true, 1, "A2"}, {true, 1997, "A1999"}, {true, 1, "A2000"}, {true, 3000, "A2000"},
