@@ -4,7 +4,7 @@
 #include <grp.h>  // Required for: setgroups()
 #include <gtest/gtest.h>
 #include <sys/wait.h>  // Required for: waitpid(), to run a save as another user
-#include <unistd.h>    // Required for: fork(), setgid(), setuid()
+#include <unistd.h>    // Required for: fork(), getuid(), setgid(), setuid()
 
 #include <array>
 #include <filesystem>
@@ -88,30 +88,43 @@ TEST_F(Config_Test, Save_Writes_Only_Additions_And_Never_Half_A_File) {
     EXPECT_EQ(Read_File("settings.ini"), "# mine\n[General]\nHeight=300\nCenter_X=100\n");
 }
 
-TEST_F(Config_Test, A_Replaced_File_Keeps_Its_Link_And_Permissions_And_A_Read_Only_File_Stays) {
+namespace {
+
+// Adds a key to game_config.ini and saves it.
+void Add_Key(const char* key) {
+    Config config("game_config.ini");
+    config.Get_Float("Display", key, 2);
+    config.Save();
+}
+
+}  // namespace
+
+TEST_F(Config_Test, A_Replaced_File_Keeps_Its_Link_And_Permissions) {
     namespace fs = std::filesystem;
+    const fs::perms mode = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
     Kelvane_Test::Write_File("mine.ini", "[Display]\n");
     fs::create_symlink("mine.ini", "game_config.ini");
-    fs::permissions("mine.ini", fs::perms::owner_read | fs::perms::group_read, fs::perm_options::replace);
-    auto add_key = [](const char* key) {
-        Config config("game_config.ini");
-        config.Get_Float("Display", key, 2);
-        config.Save();
-    };
-    add_key("Mode");  // root may write it
+    fs::permissions("mine.ini", mode, fs::perm_options::replace);
+    Add_Key("Mode");
     EXPECT_TRUE(fs::is_symlink("game_config.ini"));
     EXPECT_EQ(Read_File("mine.ini"), "[Display]\nMode=2\n");
-    EXPECT_EQ(fs::status("mine.ini").permissions(), fs::perms::owner_read | fs::perms::group_read);
-    // Nobody may not, even in a folder everybody may write.
+    EXPECT_EQ(fs::status("mine.ini").permissions(), mode);
+}
+
+// Root may write any file: the save is tried as the unprivileged user "nobody" then.
+TEST_F(Config_Test, A_Read_Only_File_Is_Not_Replaced_Even_In_A_Folder_Anybody_May_Write) {
+    namespace fs = std::filesystem;
+    Kelvane_Test::Write_File("game_config.ini", "[Display]\n");
+    fs::permissions("game_config.ini", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     fs::permissions(".", fs::perms::all);
-    fs::permissions("mine.ini", fs::perms::others_read, fs::perm_options::add);
     const unsigned int NOBODY = 65534;  // the unprivileged user and its group
     pid_t child = fork();
-    if (child == 0) _exit(setgroups(0, nullptr) || setgid(NOBODY) || setuid(NOBODY) ? 2 : (add_key("Width"), 0));
+    if (child == 0)
+        _exit(getuid() == 0 && (setgroups(0, nullptr) || setgid(NOBODY) || setuid(NOBODY)) ? 2 : (Add_Key("Width"), 0));
     int status = 0;
     waitpid(child, &status, 0);
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    EXPECT_EQ(Read_File("mine.ini"), "[Display]\nMode=2\n");
+    EXPECT_EQ(Read_File("game_config.ini"), "[Display]\n");
 }
 
 TEST_F(Config_Test, A_File_That_Is_No_INI_Text_Is_Not_Read_And_Never_Rewritten) {

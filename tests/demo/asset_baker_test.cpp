@@ -20,6 +20,14 @@ static bool Opaque(const Image& image, double x, double y) {  // (x, y) anywhere
     return x >= 0 && y >= 0 && x < image.width && y < image.height && image.Get(int(x), int(y)).a >= 254;
 }
 
+// Pixel (i, j) of the w x h frame at (left, top): opaque or clear colour; outside the object a black normal and
+// zero height; a clear border all round.
+static bool Keeps_The_Image_Rules(const Baked_Object& b, int left, int top, int w, int h, int i, int j) {
+    Rgba d = b.diffuse.Get(left + i, top + j), n = b.normal.Get(left + i, top + j), e = b.height.Get(left + i, top + j);
+    return (d.a == 0 || d.a == 255) && n.a == d.a && e.a == 255 &&
+           (d.a ? n.r + n.g + n.b > 0 && i && j && i < w - 1 && j < h - 1 : n.r + n.g + n.b == 0 && e.r == 0);
+}
+
 // A 2 x 2 block of tiles t apart drawn as at zoom 1 (image at Proj_To_Screen(position) - view - pivot, nearest
 // texel per pixel): no gaps, overlaps only along the seams, and the pattern runs on across tile borders.
 static void Expect_Tiles_Interlock(const Model& model, double t) {
@@ -96,11 +104,8 @@ TEST(Asset_Baker, EveryObjectKeepsTheImageRulesAndItsPivot) {
         double top = 0, sx = 0, sy = 0, opaque = 0;
         for (int j = 0; j < h; ++j)
             for (int i = 0; i < w; ++i) {
-                Rgba d = b.diffuse.Get(i, j), n = b.normal.Get(i, j), e = b.height.Get(i, j);
-                // Outside the object: black normal and zero height; a clear border all round.
-                ASSERT_TRUE((d.a == 0 || d.a == 255) && n.a == d.a && e.a == 255 &&
-                            (d.a ? n.r + n.g + n.b > 0 && i && j && i < w - 1 && j < h - 1
-                                 : n.r + n.g + n.b == 0 && e.r == 0)) << i << ", " << j;
+                Rgba d = b.diffuse.Get(i, j), e = b.height.Get(i, j);
+                ASSERT_TRUE(Keeps_The_Image_Rules(b, 0, 0, w, h, i, j)) << i << ", " << j;
                 top = std::max<double>(top, e.r);
                 if (d.a) sx += i + 0.5, sy += j + 0.5, ++opaque;
             }
@@ -131,11 +136,8 @@ TEST(Asset_Baker, TheWavingRobotIsOneSheetOfPosesSharingTheRobotsProjectionAndPi
                     << "frame 0 at " << i << ", " << j;
             for (int frame = 0; frame < 4; ++frame) {
                 int x = frame % 2 * w + i, y = frame / 2 * h + j;
-                Rgba d = b.diffuse.Get(x, y), n = b.normal.Get(x, y), e = b.height.Get(x, y);
-                ASSERT_TRUE((d.a == 0 || d.a == 255) && n.a == d.a && e.a == 255 &&
-                            (d.a ? n.r + n.g + n.b > 0 && i && j && i < w - 1 && j < h - 1
-                                 : n.r + n.g + n.b == 0 && e.r == 0)) << "frame " << frame << " at " << i << ", " << j;
-                differing[frame] += Packed(d) != Packed(b.diffuse.Get(i, j));
+                ASSERT_TRUE(Keeps_The_Image_Rules(b, x - i, y - j, w, h, i, j)) << "frame " << frame << " at " << i << ", " << j;
+                differing[frame] += Packed(b.diffuse.Get(x, y)) != Packed(b.diffuse.Get(i, j));
             }
         }
     for (int frame = 1; frame < 4; ++frame) EXPECT_GT(differing[frame], 500) << "frame " << frame;
@@ -185,11 +187,9 @@ TEST(Asset_Baker, TheWalkerStandsThenWalksInFourStepsOnOneSheet) {
     for (int j = 0; j < h; ++j)
         for (int i = 0; i < w; ++i)
             for (int frame = 0; frame < 5; ++frame) {
-                Rgba d = b.diffuse.Get(frame * w + i, j), n = b.normal.Get(frame * w + i, j), e = b.height.Get(frame * w + i, j);
-                ASSERT_TRUE((d.a == 0 || d.a == 255) && n.a == d.a && e.a == 255 &&
-                            (d.a ? n.r + n.g + n.b > 0 && i && j && i < w - 1 && j < h - 1
-                                 : n.r + n.g + n.b == 0 && e.r == 0)) << "frame " << frame << " at " << i << ", " << j;
-                for (int other = 0; other < 5; ++other) differing[frame][other] += d.a != b.diffuse.Get(other * w + i, j).a;
+                ASSERT_TRUE(Keeps_The_Image_Rules(b, frame * w, 0, w, h, i, j)) << "frame " << frame << " at " << i << ", " << j;
+                for (int other = 0; other < 5; ++other)
+                    differing[frame][other] += b.diffuse.Get(frame * w + i, j).a != b.diffuse.Get(other * w + i, j).a;
             }
     for (int step = 1; step < 5; ++step) {
         EXPECT_GT(differing[step][0], 150) << "step " << step << " against the stance";
@@ -197,7 +197,7 @@ TEST(Asset_Baker, TheWalkerStandsThenWalksInFourStepsOnOneSheet) {
     }
 }
 
-TEST(Asset_Baker, WritingAFolderDeletesStaleCachesAndTheMissingImageIsAMagentaBlackChecker) {
+TEST(Asset_Baker, WritingAFolderDeletesStaleCachesAndWritesAStillObjectsSettings) {
     ASSERT_TRUE(Init_Image_Output());
     Kelvane_Test::Scratch_Dir scratch;  // the working directory, written as the folder
     for (const char* stale : {"normal_cooked.png", "shadow.png"}) Kelvane_Test::Write_File(stale, "x");
@@ -208,8 +208,12 @@ TEST(Asset_Baker, WritingAFolderDeletesStaleCachesAndTheMissingImageIsAMagentaBl
     EXPECT_EQ((std::vector<float>{get("Height"), get("Center_X"), get("Center_Y")}),
               (std::vector<float>{b.tall, b.center_x, b.center_y}));
     EXPECT_EQ(Kelvane::Config("settings.ini").Get_Sections(), std::vector<std::string>{"General"}) << "still";
+}
 
-    // A sheet's settings give the engine its frames and clips.
+TEST(Asset_Baker, ASheetsSettingsGiveTheEngineItsFramesAndClips) {
+    ASSERT_TRUE(Init_Image_Output());
+    Kelvane_Test::Scratch_Dir scratch;
+    const Baked_Object b = Bake(Make_Light(), camera);
     Baked_Object sheet = b;
     sheet.frames = 3, sheet.columns = 1, sheet.clips = {{"blink", 1, 2, 7.5f, false}};
     for (Image* image : {&sheet.diffuse, &sheet.normal, &sheet.height}) *image = Image(image->width, 3 * image->height);
@@ -226,7 +230,9 @@ TEST(Asset_Baker, WritingAFolderDeletesStaleCachesAndTheMissingImageIsAMagentaBl
     EXPECT_EQ((std::pair{frames.Get_Frame(), frames.Get_Clip()}), (std::pair{2, std::string("blink")}));
     frames.Advance(0.1);
     EXPECT_EQ((std::pair{frames.Get_Frame(), frames.Get_Clip()}), (std::pair{2, std::string()})) << "ran once";
+}
 
+TEST(Asset_Baker, TheMissingImageIsAMagentaAndBlackChecker) {
     Image missing = Make_Missing_Image();
     ASSERT_TRUE(missing.width == 64 && missing.height == 64);
     for (int k = 0; k < 64 * 64; ++k)  // 8 x 8 squares, magenta first

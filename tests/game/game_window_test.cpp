@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>  // Required for: WEXITSTATUS()
 
-#include <algorithm>  // Required for: std::equal()
 #include <array>
 #include <chrono>
 #include <cstdlib>  // Required for: system()
@@ -121,7 +120,7 @@ TEST_F(Game_Test, Scenes_Start_Update_Draw_And_Close_In_Order_Across_Switches_An
     }
 }
 
-TEST_F(Game_Test, Set_Up_Logs_Every_Step_Saves_Every_Default_Unless_Unloadable_And_Fails_Without_Scenes_Or_Assets) {
+TEST_F(Game_Test, Set_Up_Logs_Every_Step_Once_In_A_Fresh_Log_And_Saves_Every_Default) {
     std::filesystem::remove("game_config.ini");
     Write_File("game.log", "left over from an earlier run\n");
     EXPECT_EQ(Run_Game(), 0);
@@ -131,26 +130,29 @@ TEST_F(Game_Test, Set_Up_Logs_Every_Step_Saves_Every_Default_Unless_Unloadable_A
         "Shader Manager created succesfully", "Bitmap Manager created succesfully", "Set Display title",
         "Renderer added to the general list", "Display Created.", "Timer set-up", "Saved Configuration file",
         "Game Setup succesfully", "Timer Started and Delta Reset"};
-    EXPECT_EQ(Log_Messages(), expected) << "the log starts empty and holds each step once, in order";
+    EXPECT_EQ(Log_Messages(), expected);
     EXPECT_EQ(al_get_new_display_flags(), GL_WINDOWED | ALLEGRO_FULLSCREEN_WINDOW);
     EXPECT_EQ(Read_File("game_config.ini"), "[Display]\nMode=2\nHeight=600\nWidth=800\n[Game]\nFPS=60\n");
+}
 
+TEST_F(Game_Test, Set_Up_Fails_Without_Scenes_After_Saving_The_Configuration) {
     std::filesystem::remove("game_config.ini");
     EXPECT_EQ(Run_Game({}), 1);
     std::vector<std::string> messages = Log_Messages();
     ASSERT_GE(messages.size(), 2u);
     EXPECT_EQ(messages[messages.size() - 2], "Can't start the game with no scenes available!");
-    EXPECT_TRUE(std::filesystem::exists("game_config.ini")) << "saved before the scenes are looked at";
+    EXPECT_TRUE(std::filesystem::exists("game_config.ini"));
+}
 
+TEST_F(Game_Test, A_Configuration_That_Cannot_Be_Read_Gives_The_Defaults_And_Is_Never_Saved) {
     std::filesystem::remove("game_config.ini");
     std::filesystem::create_directory("game_config.ini");
-    EXPECT_EQ(Run_Game(), 0) << "an unloadable configuration gives the defaults";
+    EXPECT_EQ(Run_Game(), 0);
     EXPECT_EQ(al_get_new_display_flags(), GL_WINDOWED | ALLEGRO_FULLSCREEN_WINDOW);
-    EXPECT_TRUE(std::filesystem::is_directory("game_config.ini"));
-    const std::string unread = "Configuration file game_config.ini couldn't be read; the defaults are used and the "
-                               "file is left as it is.";
-    EXPECT_EQ(Log_Messages(0, "Configuration file"), std::vector<std::string>{unread});
-    EXPECT_EQ(Log_Messages(0, "Saved"), std::vector<std::string>{}) << "nothing was saved";
+    EXPECT_EQ(Log_Messages(0, "Configuration file"),
+              std::vector<std::string>{"Configuration file game_config.ini couldn't be read; the defaults are used and "
+                                       "the file is left as it is."});
+    EXPECT_EQ(Log_Messages(0, "Saved"), std::vector<std::string>{});
 }
 
 TEST_F(Game_Test, A_Configuration_That_Cannot_Be_Saved_Is_Logged_As_Such) {
@@ -164,46 +166,63 @@ TEST_F(Game_Test, A_Configuration_That_Cannot_Be_Saved_Is_Logged_As_Such) {
                                        "the same."});
 }
 
-TEST_F(Game_Test, The_Display_Follows_The_Mode_Fits_The_Screen_Or_Falls_Back_To_640_By_480_And_The_File_Keeps_It) {
-    Kelvane_Test::Init_Allegro();
-    ALLEGRO_MONITOR_INFO screen{};  // the one the tests' windows open on
-    ASSERT_TRUE(al_get_monitor_info(0, &screen));
-    const int w = screen.x2 - screen.x1, h = screen.y2 - screen.y1;
-    auto text = [](int width, int height) { return std::to_string(width) + "x" + std::to_string(height); };
-    auto shrunk = [&](int width, int height, int fitted_w, int fitted_h) {
-        return "Requested display " + text(width, height) + " is larger than the screen (" + text(w, h) + "), using " +
-               text(fitted_w, fitted_h) + ".";
-    };
+// Each game runs with a display of the given request: what it opened, what it logged and what the file kept.
+class Game_Display_Test : public Game_Test {
+protected:
+    void SetUp() override {
+        Game_Test::SetUp();
+        Kelvane_Test::Init_Allegro();
+        ALLEGRO_MONITOR_INFO screen{};  // the one the tests' windows open on
+        ASSERT_TRUE(al_get_monitor_info(0, &screen));
+        w = screen.x2 - screen.x1, h = screen.y2 - screen.y1;
+    }
     struct Request {
         const char* mode;
         int width, height, flags;  // flags besides OpenGL and windowed
         std::string shown, said;
     };
-    const Request requests[] = {
-        {"1.9", 320, 240, 0, "320x240", ""},  // truncated to 1
-        // Full-screen modes at the screen's own size, so the X server can grant them.
-        {"0", w, h, ALLEGRO_FULLSCREEN, text(w, h), ""},
-        {"3", w, h, ALLEGRO_FULLSCREEN, text(w, h), ""},
-        {"-1", w, h, ALLEGRO_FULLSCREEN, text(w, h), ""},
-        {"2.7", w, h, ALLEGRO_FULLSCREEN_WINDOW, text(w, h), ""},
-        // A full-screen mode the screen does not offer, though it would fit.
-        {"0", w - 24, h - 24, 0, "640x480", "Requested Display couldn't be created, defaulting to 640x480 in Windowed Mode."},
-        {"1", 100000, 100000, 0, text(w, h), shrunk(100000, 100000, w, h)},
-        {"1", 40000, 600, 0, text(w, 600), shrunk(40000, 600, w, 600)},
-        {"2", 100000, 100000, ALLEGRO_FULLSCREEN_WINDOW, text(w, h), shrunk(100000, 100000, w, h)},
-        {"0", 123456, 98765, ALLEGRO_FULLSCREEN, text(w, h), shrunk(123456, 98765, w, h)}};
-    for (const Request& r : requests) {
-        std::string config = Display_Config(r.mode, r.width, r.height);
-        Write_File("game_config.ini", config);
-        EXPECT_EQ(Run_Game(), 0) << config;
-        ALLEGRO_DISPLAY* display = al_get_current_display();
-        ASSERT_NE(display, nullptr);
-        EXPECT_EQ(al_get_new_display_flags(), GL_WINDOWED | r.flags) << config;
-        EXPECT_EQ(text(al_get_display_width(display), al_get_display_height(display)), r.shown) << config;
-        EXPECT_GE(al_get_display_option(display, ALLEGRO_DEPTH_SIZE), 16) << "per-pixel occlusion needs depth";
-        EXPECT_EQ(Log_Messages(0, "Requested"), r.said.empty() ? std::vector<std::string>{} : std::vector{r.said});
-        EXPECT_EQ(Read_File("game_config.ini"), config + "[Game]\nFPS=60\n") << "the file keeps the request";
+    static std::string Text(int width, int height) { return std::to_string(width) + "x" + std::to_string(height); }
+    std::string Shrunk(int width, int height, int fitted_w, int fitted_h) const {
+        return "Requested display " + Text(width, height) + " is larger than the screen (" + Text(w, h) + "), using " +
+               Text(fitted_w, fitted_h) + ".";
     }
+    void Expect_Displays(const std::vector<Request>& requests) {
+        for (const Request& r : requests) {
+            std::string config = Display_Config(r.mode, r.width, r.height);
+            Write_File("game_config.ini", config);
+            EXPECT_EQ(Run_Game(), 0) << config;
+            ALLEGRO_DISPLAY* display = al_get_current_display();
+            ASSERT_NE(display, nullptr);
+            EXPECT_EQ(al_get_new_display_flags(), GL_WINDOWED | r.flags) << config;
+            EXPECT_EQ(Text(al_get_display_width(display), al_get_display_height(display)), r.shown) << config;
+            EXPECT_GE(al_get_display_option(display, ALLEGRO_DEPTH_SIZE), 16) << "per-pixel occlusion needs depth";
+            EXPECT_EQ(Log_Messages(0, "Requested"), r.said.empty() ? std::vector<std::string>{} : std::vector{r.said});
+            EXPECT_EQ(Read_File("game_config.ini"), config + "[Game]\nFPS=60\n") << "the file keeps the request";
+        }
+    }
+    int w = 0, h = 0;  // the screen's size
+};
+
+// Full-screen modes at the screen's own size, so the X server can grant them.
+TEST_F(Game_Display_Test, The_Mode_Chooses_A_Window_A_Full_Screen_Window_Or_Full_Screen) {
+    Expect_Displays({{"1.9", 320, 240, 0, "320x240", ""},  // truncated to 1
+                     {"0", w, h, ALLEGRO_FULLSCREEN, Text(w, h), ""},
+                     {"3", w, h, ALLEGRO_FULLSCREEN, Text(w, h), ""},
+                     {"-1", w, h, ALLEGRO_FULLSCREEN, Text(w, h), ""},
+                     {"2.7", w, h, ALLEGRO_FULLSCREEN_WINDOW, Text(w, h), ""}});
+}
+
+TEST_F(Game_Display_Test, A_Display_Larger_Than_The_Screen_Is_Shrunk_To_Fit_With_A_Line) {
+    Expect_Displays({{"1", 100000, 100000, 0, Text(w, h), Shrunk(100000, 100000, w, h)},
+                     {"1", 40000, 600, 0, Text(w, 600), Shrunk(40000, 600, w, 600)},
+                     {"2", 100000, 100000, ALLEGRO_FULLSCREEN_WINDOW, Text(w, h), Shrunk(100000, 100000, w, h)},
+                     {"0", 123456, 98765, ALLEGRO_FULLSCREEN, Text(w, h), Shrunk(123456, 98765, w, h)}});
+}
+
+// A full-screen mode the screen does not offer, though it would fit.
+TEST_F(Game_Display_Test, A_Display_That_Cannot_Be_Opened_Falls_Back_To_A_640_By_480_Window) {
+    Expect_Displays({{"0", w - 24, h - 24, 0, "640x480",
+                      "Requested Display couldn't be created, defaulting to 640x480 in Windowed Mode."}});
 }
 
 // The demonstration program `program`, copied to `installed`, started from the working directory; its exit
@@ -290,23 +309,27 @@ TEST_F(Game_Test, A_Slow_Stretch_Leaves_No_Growing_Backlog_Of_Ticks) {
     EXPECT_LE(back_to_back, 2 * Kelvane::MAX_TICK_BACKLOG);
 }
 
-TEST_F(Game_Test, A_Key_Tapped_Between_Two_Ticks_Registers_And_The_Close_Button_Ends_Main_With_0_Unsaved) {
-    const std::string edited = SMALL_WINDOW + "; edited while it ran\n";
+TEST_F(Game_Test, A_Key_Tapped_Between_Two_Ticks_Registers) {
     int seen_on = 0;
     next = [&](Game* game, int update) -> const char* {
         EXPECT_TRUE(update != 1 || Kelvane_Test::Tap_Key(game->Get_Display(), "F1"));
-        if (KB_Input[ALLEGRO_KEY_F1] && !seen_on) {
-            seen_on = update;
-            Write_File("game_config.ini", edited);
-            Kelvane_Test::Press_Close_Button(game->Get_Display());
-        }
-        return update == CUT_OFF_TICKS ? "" : nullptr;
+        if (KB_Input[ALLEGRO_KEY_F1] && !seen_on) seen_on = update;
+        return seen_on || update == CUT_OFF_TICKS ? "" : nullptr;
     };
     EXPECT_EQ(Run_Game(), 0);
     EXPECT_GT(seen_on, 1) << "down and up before the next input poll, the tap was lost";
+}
+
+TEST_F(Game_Test, The_Close_Button_Ends_Main_With_0_And_Nothing_Is_Saved_After_Set_Up) {
+    const std::string edited = SMALL_WINDOW + "; edited while it ran\n";
+    next = [&](Game* game, int update) -> const char* {
+        if (update == 1) Write_File("game_config.ini", edited), Kelvane_Test::Press_Close_Button(game->Get_Display());
+        return update == CUT_OFF_TICKS ? "" : nullptr;
+    };
+    EXPECT_EQ(Run_Game(), 0);
     EXPECT_LT(updates, CUT_OFF_TICKS) << "the close button did not end the loop";
     EXPECT_EQ(trace.back(), "A.close");
-    EXPECT_EQ(Read_File("game_config.ini"), edited) << "the configuration is saved at set-up only";
+    EXPECT_EQ(Read_File("game_config.ini"), edited);
 }
 
 TEST_F(Game_Test, The_Loading_Picture_Shows_Progress_And_Escape_Or_Closing_Ends_Loading_Before_Any_Tick) {
@@ -350,74 +373,16 @@ TEST_F(Game_Test, The_Loading_Picture_Shows_Progress_And_Escape_Or_Closing_Ends_
     }
 }
 
-namespace {
-
-using Pixels = std::vector<Kelvane_Test::Pixel>;
-
-bool Same_Colours(const Pixels& a, const Pixels& b) {
-    auto same = [](const Kelvane_Test::Pixel& p, const Kelvane_Test::Pixel& q) {
-        return p.r == q.r && p.g == q.g && p.b == q.b;
-    };
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), same);
-}
-
-// The back buffer's pixels in rows top to bottom - 1, the whole width.
-Pixels Rows_Of_Back_Buffer(Game* game, int top, int bottom) {
-    ALLEGRO_BITMAP* buffer = al_get_backbuffer(game->Get_Display());
-    al_lock_bitmap(buffer, ALLEGRO_PIXEL_FORMAT_ANY, ALLEGRO_LOCK_READONLY);
-    Pixels pixels;
-    for (int y = top; y < bottom; y++)
-        for (int x = 0; x < al_get_bitmap_width(buffer); x++) pixels.push_back(Kelvane_Test::Read_Pixel(buffer, x, y));
-    al_unlock_bitmap(buffer);
-    return pixels;
-}
-
-// Text drawn with the game's font into rows 100 to 130 of the window after `before` drew on the cleared back buffer.
-Pixels Text_After(Game* game, const std::function<void()>& before) {
-    al_set_target_backbuffer(game->Get_Display());
-    al_clear_to_color(al_map_rgb(60, 60, 60));
-    before();
-    al_draw_text(game->Get_Font(), al_map_rgb(255, 255, 255), 10.0f, 105.0f, 0, "Kelvane: gjpqy 0123 & WAVE");
-    return Rows_Of_Back_Buffer(game, 100, 130);
-}
-
-// A frame with one lit object at the window's top left, clear of the text's rows.
-void Render_A_Frame(Game* game) {
-    const std::pair<const char*, ALLEGRO_COLOR> images[] = {{"diffuse.png", al_map_rgb(200, 40, 40)},
-                                                            {"normal.png", al_map_rgb(128, 128, 255)},
-                                                            {"height.png", al_map_rgb(0, 0, 0)}};
-    for (auto [file, colour] : images)
-        Kelvane_Test::Write_Image(std::string("assets/objects/slab/") + file, 64, 64, [&](int, int) { return colour; });
-    Write_File("assets/objects/slab/settings.ini", "[General]\nHeight=10\nCenter_X=0\nCenter_Y=0\n");
-    Kelvane::Camera camera;
-    camera.Set_Map_Width(1000.0f), camera.Set_Map_Height(1000.0f), camera.Set_Map_Tall(1000.0f);
-    Kelvane::Light sun(0.0f, 0.0f, 1.0f, 0.0f, 1.0f, 1.0f, 1.0f, 0);
-    Vec2D corner = camera.Screen_To_Proj(100.0f, 50.0f, 0.0f);  // output pixels 22 to 36 across, 11 to 25 down
-    Kelvane::Light lamp(corner.x, corner.y, 50.0f, 300.0f, 1.0f, 0.8f, 0.6f, 0);
-    std::list<Kelvane::Light*> lights = {&lamp};
-    Kelvane::VObject_Complex slab(game->Get_Bitmap_Manager(), &camera, "slab", corner.x, corner.y, 0.0f, 1.0f, true);
-    std::list<Kelvane::VObject*> objects = {&slab};
-    game->Get_First_Renderer()->Render(game->Get_Log(), &objects, &lights, &sun, &camera, 0);
-    EXPECT_FALSE(Same_Colours(Rows_Of_Back_Buffer(game, 0, 40), Rows_Of_Back_Buffer(game, 140, 180)))
-        << "the slab was not drawn";
-}
-
-}  // namespace
-
-// Set-up loads the game font once the display exists, and scenes draw text with it, after a frame too: the same
-// pixels as without one, faint anti-aliased edges included. Without the file the built-in font stands in.
-TEST_F(Game_Test, Scenes_Get_The_Game_Font_Or_Else_The_Built_In_One_With_A_Line_And_Text_After_A_Frame_Is_Unchanged) {
-    ALLEGRO_FONT* builtin = nullptr;
+// Set-up loads the game font once the display exists, and scenes draw text with it; without the file the built-in
+// font stands in.
+TEST_F(Game_Test, Scenes_Get_The_Game_Font_Or_Else_The_Built_In_One_With_A_Line) {
     int line_height = 0, builtin_height = 0;
-    Pixels plain, after_frame;
     on_start = [&](Game* game) {
         ASSERT_NE(game->Get_Font(), nullptr);
         line_height = al_get_font_line_height(game->Get_Font());
-        builtin = al_create_builtin_font();
+        ALLEGRO_FONT* builtin = al_create_builtin_font();
         builtin_height = al_get_font_line_height(builtin);
         al_destroy_font(builtin);
-        plain = Text_After(game, [] {});
-        after_frame = Text_After(game, [&] { Render_A_Frame(game); });
     };
     EXPECT_EQ(Run_Game(), 0);
     ALLEGRO_FONT* sized = al_load_font(Kelvane::DEFAULT_FONT_PATH.c_str(), Kelvane::DEFAULT_FONT_SIZE, 0);
@@ -426,10 +391,6 @@ TEST_F(Game_Test, Scenes_Get_The_Game_Font_Or_Else_The_Built_In_One_With_A_Line_
     al_destroy_font(sized);
     EXPECT_NE(line_height, builtin_height);
     EXPECT_EQ(Log_Messages(0, "Game font"), std::vector<std::string>{});
-    int faint = 0;
-    for (const Kelvane_Test::Pixel& p : plain) faint += p.r > 60 && p.r < 128;
-    EXPECT_GT(faint, 20) << "the text has anti-aliased edges";
-    EXPECT_TRUE(Same_Colours(after_frame, plain)) << "text drawn after a frame differs from the same text without one";
 
     std::filesystem::remove_all("assets/font");
     EXPECT_EQ(Run_Game(), 0);

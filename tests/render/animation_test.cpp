@@ -36,19 +36,32 @@ protected:
         EXPECT_EQ(Kelvane_Test::Read_File("settings.ini"), text) << "no key is added";
         return animation;
     }
+    // Six 30 x 20 frames in two rows, with the clips.
+    Animation Sheet() {
+        Problems problems;
+        Animation animation = Read("[General]\nFrames=6\nColumns=3\n" + CLIPS, 90, 40, problems);
+        EXPECT_EQ(problems, Problems{});
+        return animation;
+    }
 
     Kelvane_Test::Scratch_Dir scratch;
 };
 
-TEST_F(Animation_Test, Clips_Step_At_Their_Frame_Rate_And_Loop_Or_Stop_On_Their_Last_Frame) {
+TEST_F(Animation_Test, A_Sheet_Is_Cut_Row_By_Row_Into_Equal_Frames_One_Row_By_Default) {
     Problems problems;
-    Animation a = Read("[General]\nFrames=6\nColumns=3\n" + CLIPS, 90, 40, problems);
-    EXPECT_EQ(problems, Problems{});
+    Animation a = Sheet();
     EXPECT_EQ((std::vector{a.Get_Frames(), a.Get_Frame_W(), a.Get_Frame_H(), a.Get_Frame()}),
               (std::vector{6, 30, 20, 0}));
     EXPECT_EQ(a.Origin_Of(4).x, 30.0f);  // column 1 of row 1
     EXPECT_EQ(a.Origin_Of(4).y, 20.0f);
+    Animation still = Read("[General]\nHeight=500\n", 70, 30, problems);
+    EXPECT_EQ((std::vector{still.Get_Frames(), still.Get_Frame_W(), still.Get_Frame_H()}), (std::vector{1, 70, 30}));
+    EXPECT_EQ(Read("[General]\nFrames=4\n", 80, 10, problems).Get_Frame_W(), 20) << "one row by default";
+    EXPECT_EQ(problems, Problems{});
+}
 
+TEST_F(Animation_Test, A_Looping_Clip_Steps_At_Its_Frame_Rate_In_Seconds_And_Wraps) {
+    Animation a = Sheet();
     ASSERT_TRUE(a.Play("walk"));
     EXPECT_EQ(a.Get_Frame(), 1);
     for (int tick = 0; tick < 5; tick++) a.Advance(1.0 / 60.0);
@@ -65,17 +78,20 @@ TEST_F(Animation_Test, Clips_Step_At_Their_Frame_Rate_And_Loop_Or_Stop_On_Their_
     EXPECT_EQ(a.Get_Frame(), 2) << "time that is no time is ignored";
     a.Advance(3600.05);
     EXPECT_EQ(a.Get_Frame(), 3) << "an hour on, still in step";
+}
 
+TEST_F(Animation_Test, A_Clip_That_Does_Not_Loop_Stops_On_Its_Last_Frame) {
+    Animation a = Sheet();
     ASSERT_TRUE(a.Play("wave"));
     EXPECT_EQ(a.Get_Frame(), 3);
     a.Advance(0.399);
     EXPECT_EQ((std::pair{a.Get_Frame(), a.Get_Clip()}), (std::pair{4, std::string("wave")}));
     a.Advance(10.0);
-    EXPECT_EQ((std::pair{a.Get_Frame(), a.Get_Clip()}), (std::pair{5, std::string()})) << "stopped on its last";
+    EXPECT_EQ((std::pair{a.Get_Frame(), a.Get_Clip()}), (std::pair{5, std::string()}));
+}
 
-    EXPECT_FALSE(a.Play("run"));
-    EXPECT_FALSE(a.Set_Frame(6));
-    EXPECT_EQ(a.Get_Frame(), 5) << "no such clip or frame changes nothing";
+TEST_F(Animation_Test, Stop_Or_A_Frame_Set_Ends_The_Clip_And_An_Unknown_Clip_Or_Frame_Changes_Nothing) {
+    Animation a = Sheet();
     a.Play("walk");
     a.Stop();
     a.Advance(1.0);
@@ -84,11 +100,9 @@ TEST_F(Animation_Test, Clips_Step_At_Their_Frame_Rate_And_Loop_Or_Stop_On_Their_
     EXPECT_TRUE(a.Set_Frame(4));
     a.Advance(1.05);
     EXPECT_EQ((std::pair{a.Get_Frame(), a.Get_Clip()}), (std::pair{4, std::string()})) << "a frame set stops the clip";
-
-    Animation still = Read("[General]\nHeight=500\n", 70, 30, problems);
-    EXPECT_EQ((std::vector{still.Get_Frames(), still.Get_Frame_W(), still.Get_Frame_H()}), (std::vector{1, 70, 30}));
-    EXPECT_EQ(Read("[General]\nFrames=4\n", 80, 10, problems).Get_Frame_W(), 20) << "one row by default";
-    EXPECT_EQ(problems, Problems{});
+    EXPECT_FALSE(a.Play("run"));
+    EXPECT_FALSE(a.Set_Frame(6));
+    EXPECT_EQ(a.Get_Frame(), 4);
 }
 
 TEST_F(Animation_Test, Bad_Values_Say_So_Once_Each_And_Show_A_Still_First_Frame) {

@@ -47,6 +47,7 @@ const std::array<std::string, 4> SOURCES{"diffuse.png", "normal.png", "height.pn
 const std::array<std::string, 2> CACHES{"normal_cooked.png", "shadow.png"};
 const std::string FULL_SETTINGS = "Height=500\nCenter_X=100\nCenter_Y=100";
 const std::string RECORD = "cache_sources.ini";
+const std::string STALE = "Object assets/objects/rock/: caches older than their sources; cooking them again.\n";
 
 // Flat normals, diffuse alpha and height red per pixel, and settings.ini lines if any.
 void Make_Folder(const std::string& name, int w, int h, const Byte_Rule& alpha = Constant(255),
@@ -84,6 +85,17 @@ std::string Mask(const Image& image, int first_row, int last_row) {
     return text;
 }
 
+// Frame 0 touches its right border and frame 1 has nothing at its left one, so a cast spilling over from
+// frame 0 shows; frame 2 is empty, so it gets the corners an empty image gets, which only a frame cleaned up
+// on its own has.
+Byte_Rule Flag_Frames(int frame_w) {
+    return [frame_w](int x, int y) {
+        int frame = x / frame_w, column = x % frame_w;
+        return frame == 0 ? Block(10, 4, 15, 11)(column, y) : frame == 1 ? Block(4, 2, 9, 13)(column, y) : 0;
+    };
+}
+const std::string FLAP = "\n[Clip flap]\nFirst=0\nCount=3\nFrame_Rate=10\nLoop=1";
+
 class Complex_Object_Test : public Kelvane_Test::Window_Test {
 protected:
     void SetUp() override {
@@ -117,6 +129,11 @@ protected:
         for (const auto& tile : tiles) EXPECT_EQ(Images(tile.get()), Images(tiles[0].get()));
         return said;
     }
+    // A sheet of three 16 x 16 frames with a looping clip.
+    Kelvane::VObject_Complex* Flag() {
+        Make_Folder("flag", 48, 16, Flag_Frames(16), Constant(0), "Frames=3" + FLAP);
+        return Build("flag");
+    }
     Image Cast(const std::string& name, int w, int h, const Byte_Rule& alpha, const Byte_Rule& height, float tall) {
         Make_Folder(name, w, h, alpha, height, "Height=" + ToString(tall));
         ALLEGRO_BITMAP* shadow = Build(name)->Get_Actual_Bit_Shadow();
@@ -129,7 +146,7 @@ protected:
     std::vector<std::unique_ptr<Kelvane::VObject_Complex>> built;  // gone before the store
 };
 
-TEST_F(Complex_Object_Test, First_Object_Completes_The_Folder_Unless_Its_Shadow_Is_Off_Cooks_Its_Map_And_Carries_Its_Light) {
+TEST_F(Complex_Object_Test, The_First_Object_Completes_The_Folders_Settings_And_Caches_Its_Images_As_Textures) {
     Make_Folder("rock", 40, 30);
     const int caller_flags = ALLEGRO_MEMORY_BITMAP | ALLEGRO_MIN_LINEAR;
     al_set_new_bitmap_flags(caller_flags);
@@ -139,33 +156,39 @@ TEST_F(Complex_Object_Test, First_Object_Completes_The_Folder_Unless_Its_Shadow_
     EXPECT_EQ(Kelvane_Test::Read_File(Folder("rock") + "settings.ini"), "[General]\n" + FULL_SETTINGS + "\n");
     for (const std::string& cache : CACHES) EXPECT_TRUE(Kelvane::File_Exists(Folder("rock") + cache));
     EXPECT_TRUE(Is_Texture(rock->Get_Actual_Bit_Normal()) && Is_Texture(rock->Get_Actual_Bit_Shadow()));
-    Kelvane::Light light(0.0f, 0.0f, 0.0f, 300.0f, 1.0f, 1.0f, 1.0f, 0);
-    rock->Attach_Light(&light), rock->Update(1.0f);                       // carried to the object
-    rock->Attach_Light(nullptr), rock->Set_X(99.0f), rock->Update(1.0f);  // and left there
-    EXPECT_EQ((std::array{light.Get_X(), light.Get_Y(), light.Get_Z()}), (std::array{10.0f, 20.0f, 30.0f}));
-    rock->Attach_Light(&light, 25.0f), rock->Update(1.0f);
-    EXPECT_EQ((std::array{light.Get_X(), light.Get_Y(), light.Get_Z()}), (std::array{99.0f, 20.0f, 55.0f}))
-        << "carried at the lift above the object";
-    rock->Select_Toggle(), rock->Select_Toggle();
-    EXPECT_FALSE(rock->Is_Selected()) << "a second toggle deselects";
+}
 
+TEST_F(Complex_Object_Test, An_Object_Without_A_Shadow_Neither_Writes_Nor_Reads_Shadow_Png) {
     Make_Folder("pillar", 8, 8, Constant(255), Constant(200), "Height=300");
     EXPECT_EQ(Build("pillar", false)->Get_Actual_Bit_Shadow(), nullptr);
     EXPECT_EQ(Kelvane_Test::Read_File(Folder("pillar") + "settings.ini"),
               "[General]\nHeight=300\nCenter_X=100\nCenter_Y=100\n");
     EXPECT_FALSE(Kelvane::File_Exists(Folder("pillar") + "shadow.png"));
-    Kelvane_Test::Write_File(Folder("pillar") + "shadow.png", "not an image");  // neither written nor read
+    Kelvane_Test::Write_File(Folder("pillar") + "shadow.png", "not an image");
     EXPECT_EQ(Kelvane_Test::Printed([&] { EXPECT_EQ(Build("pillar", false)->Get_Actual_Bit_Shadow(), nullptr); }), "");
     EXPECT_EQ(Kelvane_Test::Read_File(Folder("pillar") + "shadow.png"), "not an image");
+}
 
-    Make_Folder("mix", 3, 2);  // translucent sources below catch premultiplying
+// Translucent sources catch premultiplying; normal alpha and height g, b, a play no part.
+TEST_F(Complex_Object_Test, The_Cooked_Map_Is_The_Normal_Images_Colour_With_The_Height_Red_As_Alpha) {
+    Make_Folder("mix", 3, 2);
     Write_Image(Folder("mix") + "normal.png", 3, 2,
                 [](int x, int y) { return al_map_rgba(10 + x, 20 + y, 30, x * 100); });
     Write_Image(Folder("mix") + "height.png", 3, 2, [](int x, int y) { return al_map_rgba(120 + x, 9, 9, y * 128); });
-    // Normal alpha and height g, b, a play no part.
     EXPECT_EQ(Snapshot(Build("mix", false)->Get_Actual_Bit_Normal()),
               (Image{{Rgba{10, 20, 30, 120}, {11, 20, 30, 121}, {12, 20, 30, 122}},
                      {Rgba{10, 21, 30, 120}, {11, 21, 30, 121}, {12, 21, 30, 122}}}));
+}
+
+TEST_F(Complex_Object_Test, An_Attached_Light_Is_Carried_At_Its_Lift_Above_The_Object_And_Left_Where_Detached) {
+    Make_Folder("rock", 8, 8);
+    Kelvane::VObject_Complex* rock = Build("rock");
+    Kelvane::Light light(0.0f, 0.0f, 0.0f, 300.0f, 1.0f, 1.0f, 1.0f, 0);
+    rock->Attach_Light(&light), rock->Update(1.0f);
+    rock->Attach_Light(nullptr), rock->Set_X(99.0f), rock->Update(1.0f);
+    EXPECT_EQ((std::array{light.Get_X(), light.Get_Y(), light.Get_Z()}), (std::array{10.0f, 20.0f, 30.0f}));
+    rock->Attach_Light(&light, 25.0f), rock->Update(1.0f);
+    EXPECT_EQ((std::array{light.Get_X(), light.Get_Y(), light.Get_Z()}), (std::array{99.0f, 20.0f, 55.0f}));
 }
 
 // 9-wide masks: a 3 x 3 block's five-pixel crosses grow it to 5 x 5 without that square's corners.
@@ -173,7 +196,7 @@ std::string Gap(int rows) { return rows ? ".........\n" + Gap(rows - 1) : ""; }
 std::string Framed(const std::string& middle) { return "#.......#\n" + middle + "#.......#\n"; }
 const std::string DIAMOND = "...###...\n..#####..\n..#####..\n..#####..\n...###...\n";
 
-TEST_F(Complex_Object_Test, The_Shadow_Sprite_Is_Cleaned_Up_And_Holds_Heights_In_Base_255_Where_Pixels_Meet_The_Floor) {
+TEST_F(Complex_Object_Test, The_Shadow_Sprite_Is_Cleaned_Up_Of_Specks_And_Holes_And_Marks_Its_Corners) {
     Image empty = Cast("empty", 9, 9, Constant(0), Constant(0), 500);
     EXPECT_EQ(Mask(empty, 0, 8), Framed(Gap(7)));
     for (auto [x, y] : {std::array{0, 0}, {8, 0}, {0, 8}, {8, 8}}) EXPECT_EQ(empty[y][x], SHADOW_AT_FLOOR);
@@ -183,6 +206,9 @@ TEST_F(Complex_Object_Test, The_Shadow_Sprite_Is_Cleaned_Up_And_Holds_Heights_In
     EXPECT_EQ(Mask(block, 0, 8), Framed(Gap(1) + DIAMOND + Gap(1)));
     EXPECT_EQ(block[4][4], SHADOW_AT_FLOOR);
     EXPECT_EQ(Cast("dot", 1, 1, Constant(0), Constant(0), 500)[0][0], CLEAR);  // a hole with no neighbour
+}
+
+TEST_F(Complex_Object_Test, The_Shadow_Sprite_Holds_Heights_In_Base_255_Where_Pixels_Meet_The_Floor) {
     // No cross covers the centre of this ring, so only the clean-up fills it; 51 tall drops it 51 rows.
     Byte_Rule ring = [](int x, int y) {
         return Block(3, 3, 9, 9)(x, y) && std::abs(x - 6) + std::abs(y - 6) > 1 ? 255 : 0;
@@ -197,6 +223,9 @@ TEST_F(Complex_Object_Test, The_Shadow_Sprite_Is_Cleaned_Up_And_Holds_Heights_In
     Image shared = Cast(
         "shared", 9, 60, two_blocks, [](int, int y) { return y < 20 ? 40 : 20; }, 255);
     for (int y = 49; y <= 53; y++) EXPECT_EQ(shared[y][4], (Rgba{65, 0, 0, 255})) << "row " << y;
+}
+
+TEST_F(Complex_Object_Test, An_Object_Too_Tall_For_The_Shadow_Sprite_Casts_None_With_A_Line) {
     // 40000 tall gives z about 65426, so hi would be 256: no sprite, one message; 39900 (hi 255) fits.
     EXPECT_EQ(
         Kelvane_Test::Printed([&] { EXPECT_TRUE(Cast("giant", 3, 3, Constant(255), Constant(255), 40000).empty()); }),
@@ -207,20 +236,11 @@ TEST_F(Complex_Object_Test, The_Shadow_Sprite_Is_Cleaned_Up_And_Holds_Heights_In
 
 const std::string UNWRITTEN = " couldn't be written; it will be cooked again next time.\n";
 
-// Frame 0 touches its right border and frame 1 has nothing at its left one, so a cast spilling over from
-// frame 0 shows; frame 2 is empty, so it gets the corners an empty image gets, which only a frame cleaned up
-// on its own has.
-Byte_Rule Flag_Frames(int frame_w) {
-    return [frame_w](int x, int y) {
-        int frame = x / frame_w, column = x % frame_w;
-        return frame == 0 ? Block(10, 4, 15, 11)(column, y) : frame == 1 ? Block(4, 2, 9, 13)(column, y) : 0;
-    };
-}
-const std::string FLAP = "\n[Clip flap]\nFirst=0\nCount=3\nFrame_Rate=10\nLoop=1";
+// The frame shown: where it lies in the sheet, and its number.
+std::array<float, 2> Shown(Kelvane::VObject_Complex* o) { return {o->Get_Frame_Origin().x, float(o->Get_Frame())}; }
 
-TEST_F(Complex_Object_Test, A_Sheet_Shows_One_Frame_Casts_Each_Frame_On_Its_Own_And_Plays_Its_Clips_In_Seconds) {
-    Make_Folder("flag", 48, 16, Flag_Frames(16), Constant(0), "Frames=3" + FLAP);
-    Kelvane::VObject_Complex* flag = Build("flag");
+TEST_F(Complex_Object_Test, A_Sheet_Shows_One_Frame_And_Casts_Each_Frame_On_Its_Own) {
+    Kelvane::VObject_Complex* flag = Flag();
     EXPECT_EQ((std::array{flag->Get_W(), flag->Get_H()}), (std::array{16.0f, 16.0f}));
     EXPECT_EQ(al_get_bitmap_width(flag->Get_Actual_Bit_Normal()), 48) << "the whole sheet is cooked";
     Image sheet = Snapshot(flag->Get_Actual_Bit_Shadow());
@@ -234,28 +254,35 @@ TEST_F(Complex_Object_Test, A_Sheet_Shows_One_Frame_Casts_Each_Frame_On_Its_Own_
             EXPECT_EQ(std::vector<Rgba>(sheet[y].begin() + 16 * frame, sheet[y].begin() + 16 * (frame + 1)), still[y])
                 << "frame " << frame << " row " << y << " is cast as the frame alone is";
     }
+}
 
-    EXPECT_EQ(flag->Get_Frame_Origin().x, 0.0f);
+TEST_F(Complex_Object_Test, A_Clip_Steps_In_Seconds_Whatever_The_Tick_Rate) {
+    Kelvane::VObject_Complex* flag = Flag();
+    EXPECT_EQ(Shown(flag), (std::array{0.0f, 0.0f}));
     ASSERT_TRUE(flag->Play("flap"));
     for (int tick = 0; tick < 6; tick++) flag->Update(1.0f);
-    EXPECT_EQ((std::array{flag->Get_Frame_Origin().x, static_cast<float>(flag->Get_Frame())}), (std::array{16.0f, 1.0f}))
-        << "10 frames a second at 60 ticks a second";
+    EXPECT_EQ(Shown(flag), (std::array{16.0f, 1.0f})) << "10 frames a second at 60 ticks a second";
     Kelvane::VObject_Complex::Set_Tick_Rate(30);
     for (int tick = 0; tick < 3; tick++) flag->Update(1.0f);
     Kelvane::VObject_Complex::Set_Tick_Rate(Kelvane::DEFAULT_FPS);
-    EXPECT_EQ((std::array{flag->Get_Frame_Origin().x, static_cast<float>(flag->Get_Frame())}), (std::array{32.0f, 2.0f}))
-        << "and at 30 ticks a second";
-    EXPECT_EQ(flag->Get_Clip(), "flap");
+    EXPECT_EQ(Shown(flag), (std::array{32.0f, 2.0f})) << "and at 30 ticks a second";
+}
+
+TEST_F(Complex_Object_Test, An_Unknown_Clip_Or_Frame_Changes_Nothing_With_A_Line_And_A_Frame_Set_Stops_The_Clip) {
+    Kelvane::VObject_Complex* flag = Flag();
+    ASSERT_TRUE(flag->Play("flap"));
     EXPECT_EQ(Kelvane_Test::Printed([&] { EXPECT_FALSE(flag->Play("wave")); }),
               "Object " + Folder("flag") + ": its settings.ini has no section [Clip wave]; nothing changes.\n");
     EXPECT_EQ(Kelvane_Test::Printed([&] { EXPECT_FALSE(flag->Set_Frame(3)); }),
               "Object " + Folder("flag") + ": frame 3 is not one of its frames 0 to 2; nothing changes.\n");
     EXPECT_EQ(flag->Get_Clip(), "flap");
-    ASSERT_TRUE(flag->Set_Frame(0));
-    EXPECT_EQ((std::array{flag->Get_Frame_Origin().x, static_cast<float>(flag->Get_Frame())}), (std::array{0.0f, 0.0f}));
+    ASSERT_TRUE(flag->Set_Frame(2));
+    EXPECT_EQ(Shown(flag), (std::array{32.0f, 2.0f}));
     EXPECT_EQ(flag->Get_Clip(), "");
+}
 
-    // Said once for the folder; every object of it shows the whole image as one frame.
+// Said once for the folder; every object of it shows the whole image as one frame.
+TEST_F(Complex_Object_Test, A_Sheet_That_Is_Not_Its_Frames_Is_One_Still_Frame_Said_Once) {
     Make_Folder("torn", 47, 16, Flag_Frames(16), Constant(0), "Frames=3" + FLAP);
     EXPECT_EQ(Kelvane_Test::Printed([&] {
                   for (int i = 0; i < 2; i++) {
@@ -293,7 +320,7 @@ TEST_F(Complex_Object_Test, A_Built_World_Plays_The_Described_Clips_And_Describe
     for (Kelvane::VObject* object : objects) delete object;
 }
 
-TEST_F(Complex_Object_Test, Caches_That_Cannot_Be_Written_Leave_Nothing_Behind_And_The_Folder_Is_Cooked_Once_For_All_Its_Objects) {
+TEST_F(Complex_Object_Test, Caches_Cut_Short_By_A_Full_Disk_Leave_Nothing_Behind_And_Are_Cooked_Once_For_All) {
     // Noisy normals make a cooked map too large for Allegro's write buffer, so the write fails mid-image.
     Make_Folder("rock", 64, 64, Constant(255), Constant(200), FULL_SETTINGS);
     auto noise = [](int x, int y) {
@@ -313,7 +340,10 @@ TEST_F(Complex_Object_Test, Caches_That_Cannot_Be_Written_Leave_Nothing_Behind_A
     EXPECT_EQ(Snapshot(rocks[0]->Get_Actual_Bit_Normal())[3][5], (Rgba{noise(5, 3), noise(3, 5), 255, 200}));
     EXPECT_NE(rocks[0]->Get_Actual_Bit_Shadow(), nullptr);
 
-    // Folders in the caches' places: what a read-only folder does, even to root. Said once for nine.
+}
+
+// Folders in the caches' places: what a read-only folder does, even to root.
+TEST_F(Complex_Object_Test, Caches_That_Cannot_Be_Written_Are_Said_Once_For_All_The_Folders_Objects) {
     Make_Folder("tiles", 8, 8, Constant(255), Constant(200), FULL_SETTINGS);
     for (const std::string& cache : CACHES) std::filesystem::create_directory(Folder("tiles") + cache);
     std::vector<Kelvane::VObject_Complex*> tiles;
@@ -375,10 +405,9 @@ TEST_F(Complex_Object_Test, Unusable_Sources_And_Settings_Are_Shown_But_Never_Ca
     }
 }
 
-TEST_F(Complex_Object_Test, Caches_Are_Used_As_They_Are_Until_Broken_Or_Older_Than_A_Source_Then_Cooked_Again_Once) {
+TEST_F(Complex_Object_Test, Broken_Caches_Are_Cooked_Again_Once_From_The_Real_Sources_Leaving_No_Temporary_File) {
     Make_Folder("rock", 8, 8, Constant(255), Constant(200), FULL_SETTINGS);
-    Kelvane::VObject_Complex* first = Build("rock");
-    Image cast_first = Snapshot(first->Get_Actual_Bit_Shadow());
+    Image cast_first = Snapshot(Build("rock")->Get_Actual_Bit_Shadow());
     std::string cooked = Kelvane_Test::Read_File(Folder("rock") + CACHES[0]);
     // What a crash, a full disk or a second instance used to leave behind.
     Kelvane_Test::Write_File(Folder("rock") + CACHES[0], cooked.substr(0, cooked.size() / 2));
@@ -395,8 +424,12 @@ TEST_F(Complex_Object_Test, Caches_Are_Used_As_They_Are_Until_Broken_Or_Older_Th
               (std::vector<std::string>{RECORD, "diffuse.png", "height.png", "normal.png", CACHES[0], "settings.ini",
                                         CACHES[1]}))
         << "no temporary file is left";
+}
 
-    // Hand-edited caches come back as they are, not premultiplied.
+// Hand-edited caches come back as they are, not premultiplied.
+TEST_F(Complex_Object_Test, Fresh_Caches_Are_Used_As_They_Are_And_Cooked_Again_Once_When_A_Source_Is_Newer) {
+    Make_Folder("rock", 8, 8, Constant(255), Constant(200), FULL_SETTINGS);
+    Build("rock");
     Write_Image(Folder("rock") + CACHES[0], 8, 8, [](int, int) { return al_map_rgba(10, 20, 30, 40); });
     Write_Image(Folder("rock") + CACHES[1], 8, 8, [](int, int) { return al_map_rgba(7, 1, 0, 255); });
     auto base = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
@@ -407,7 +440,6 @@ TEST_F(Complex_Object_Test, Caches_Are_Used_As_They_Are_Until_Broken_Or_Older_Th
     };
     auto next_start = [&] { return std::get<0>(Start_Again("rock")); };
     auto time_of = [](const std::string& file) { return std::filesystem::last_write_time(Folder("rock") + file); };
-    const std::string stale = "Object " + Folder("rock") + ": caches older than their sources; cooking them again.\n";
     age_folder();
     auto [said, normal, shadow] = Start_Again("rock");
     EXPECT_EQ((std::tuple{said, normal[5][5], shadow[4][4]}),
@@ -416,19 +448,23 @@ TEST_F(Complex_Object_Test, Caches_Are_Used_As_They_Are_Until_Broken_Or_Older_Th
         << "a complete settings.ini is not written, and fresh caches are used as they are";
     for (const std::string& source : SOURCES) {
         std::filesystem::last_write_time(Folder("rock") + source, made + std::chrono::seconds(10));
-        EXPECT_EQ(next_start(), stale) << source;
+        EXPECT_EQ(next_start(), STALE) << source;
         EXPECT_GT(std::min(time_of(CACHES[0]), time_of(CACHES[1])), time_of(source));
         EXPECT_EQ(next_start(), "") << "a second start cooks nothing";
         age_folder();
     }
+}
 
-    // A folder is read once per run: a source changed since does not reach this run's objects...
+TEST_F(Complex_Object_Test, A_Folder_Is_Read_Once_Per_Run_And_A_Source_Changed_Since_Is_Cooked_Once_In_The_Next) {
+    Make_Folder("rock", 8, 8, Constant(255), Constant(200), FULL_SETTINGS);
+    Kelvane::VObject_Complex* first = Build("rock");
+    // A source changed since does not reach this run's objects...
     Write_Image(Folder("rock") + "height.png", 8, 8, [](int, int) { return al_map_rgba(100, 0, 0, 255); });
     std::vector<Kelvane::VObject_Complex*> tiles;
     EXPECT_EQ(Kelvane_Test::Printed([&] { for (int i = 0; i < 9; i++) tiles.push_back(Build("rock")); }), "");
     for (Kelvane::VObject_Complex* tile : tiles) EXPECT_EQ(Images(tile), Images(first));
     // ...and the next run cooks it once for all nine.
-    EXPECT_EQ(Nine_In_Another_Run("rock"), stale);
+    EXPECT_EQ(Nine_In_Another_Run("rock"), STALE);
     auto [said_next, normal_next, shadow_next] = Start_Again("rock");
     EXPECT_EQ((std::tuple{said_next, normal_next[4][4]}), (std::tuple{"", Rgba{128, 128, 255, 100}}));
 }
@@ -440,11 +476,10 @@ TEST_F(Complex_Object_Test, A_Cache_Is_Fresh_While_Its_Sources_Are_As_When_It_Wa
         std::filesystem::last_write_time(Folder("rock") + file, time);
     };
     set_time("height.png", now + std::chrono::hours(24));  // copied from a machine whose clock is a day ahead
-    const std::string stale = "Object " + Folder("rock") + ": caches older than their sources; cooking them again.\n";
     EXPECT_EQ(std::get<0>(Start_Again("rock")), "");
     EXPECT_EQ(Nine_In_Another_Run("rock"), "") << "cooked from these very sources: fresh, though older than one";
     set_time("normal.png", now - std::chrono::hours(1));  // an older copy put back: not what the caches were made from
-    EXPECT_EQ(Nine_In_Another_Run("rock"), stale);
+    EXPECT_EQ(Nine_In_Another_Run("rock"), STALE);
     EXPECT_EQ(std::get<0>(Start_Again("rock")), "");
 
     // Caches without a record (an older version made them) keep the rule of dates.
@@ -452,7 +487,7 @@ TEST_F(Complex_Object_Test, A_Cache_Is_Fresh_While_Its_Sources_Are_As_When_It_Wa
     set_time("height.png", now - std::chrono::hours(2));
     EXPECT_EQ(std::get<0>(Start_Again("rock")), "") << "no source newer than the caches";
     set_time("diffuse.png", now + std::chrono::hours(1));
-    EXPECT_EQ(std::get<0>(Start_Again("rock")), stale);
+    EXPECT_EQ(std::get<0>(Start_Again("rock")), STALE);
     EXPECT_EQ(std::get<0>(Start_Again("rock")), "") << "recorded again when cooked";
 }
 

@@ -4,17 +4,8 @@
 
 #include <array>
 #include <cmath>
-#include <vector>
 
 using Kelvane::Light;
-
-TEST(Light, Takes_Position_Then_Range_Then_Colour_With_Fixed_Defaults) {
-    Light light(10, 20, 30, 400, 1.2f, 0.5f, 1.3f, 0);
-    light.Update(1.0f);  // changes nothing
-    EXPECT_EQ((std::vector{light.Get_X(), light.Get_Y(), light.Get_Z(), light.Get_Range(), light.Get_R(), light.Get_G(),
-                           light.Get_B(), light.Get_Strength(), light.Get_Ambience()}),
-              (std::vector{10.0f, 20.0f, 30.0f, 400.0f, 1.2f, 0.5f, 1.3f, 1.0f, 0.2f}));
-}
 
 TEST(Light, Normalize_Makes_Unit_Length_Is_Stable_And_Leaves_Zero_Alone) {
     // No overflow for huge components; no NaN from zero may reach the lighting program.
