@@ -4,8 +4,8 @@
 #include <allegro5/allegro_opengl.h>      // Required for: the GL calls of the two passes
 #include <allegro5/allegro_primitives.h>  // Required for: the overlay marks
 
-#include <algorithm>  // Required for: std::max(), std::min(), std::is_sorted()
-#include <cmath>      // Required for: floor()
+#include <algorithm>  // Required for: std::max(), std::min(), std::is_sorted(), std::any_of()
+#include <cmath>      // Required for: floor(), isnan()
 #include <vector>
 
 #include "core/common.h"
@@ -158,8 +158,12 @@ bool Renderer::Surface_At(VObject_Complex* object, Camera* camera, Vec2D at, flo
 // Stable: objects of equal height keep their order.
 void Renderer::Sort_Z_List(std::list<VObject*>* objects) {
     auto lower = [](VObject* a, VObject* b) { return a->Get_Z() < b->Get_Z(); };
-    // Most frames find the list as the last one left it.
-    if (!std::is_sorted(objects->begin(), objects->end(), lower)) objects->sort(lower);
+    // Most frames find the list as the last one left it. A NaN height compares
+    // with nothing, so a list holding one would pass for sorted: it is sorted.
+    auto unordered = [](VObject* object) { return std::isnan(object->Get_Z()); };
+    if (std::any_of(objects->begin(), objects->end(), unordered) ||
+        !std::is_sorted(objects->begin(), objects->end(), lower))
+        objects->sort(lower);
 }
 
 void Renderer::Render(Log* log, std::list<VObject*>* objects, std::list<Light*>* lights, Light* directional,
