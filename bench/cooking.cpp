@@ -55,9 +55,9 @@ void Write_Synthetic_Image(const std::string& path, int size, char channel) {
 std::string Make_Synthetic_Folder(int size) {
     std::string name = "synthetic_" + ToString(size);
     fs::create_directories(Folder(name));
-    Write_Synthetic_Image(Folder(name) + "diffuse.png", size, 'd');
-    Write_Synthetic_Image(Folder(name) + "normal.png", size, 'n');
-    Write_Synthetic_Image(Folder(name) + "height.png", size, 'h');
+    Write_Synthetic_Image(Folder(name) + Kelvane::DIFFUSE_FILE, size, 'd');
+    Write_Synthetic_Image(Folder(name) + Kelvane::NORMAL_FILE, size, 'n');
+    Write_Synthetic_Image(Folder(name) + Kelvane::HEIGHT_FILE, size, 'h');
     return name;
 }
 
@@ -67,12 +67,13 @@ std::vector<std::string> Copy_Real_Folders(const fs::path& from, const fs::path&
     std::error_code error;
     for (const fs::directory_entry& entry : fs::directory_iterator(from / OBJECTS, error)) {
         fs::path folder = entry.path();
-        if (!fs::exists(folder / "diffuse.png") || !fs::exists(folder / "normal.png") ||
-            !fs::exists(folder / "height.png"))
+        if (!fs::exists(folder / Kelvane::DIFFUSE_FILE) || !fs::exists(folder / Kelvane::NORMAL_FILE) ||
+            !fs::exists(folder / Kelvane::HEIGHT_FILE))
             continue;
         std::string name = folder.filename().string();
         fs::create_directories(to / OBJECTS / name);
-        for (const char* file : {"diffuse.png", "normal.png", "height.png", "settings.ini"})
+        for (const std::string& file :
+             {Kelvane::DIFFUSE_FILE, Kelvane::NORMAL_FILE, Kelvane::HEIGHT_FILE, Kelvane::SETTINGS_FILE})
             if (fs::exists(folder / file)) fs::copy_file(folder / file, to / OBJECTS / name / file);
         names.push_back(name);
     }
@@ -80,8 +81,8 @@ std::vector<std::string> Copy_Real_Folders(const fs::path& from, const fs::path&
 }
 
 void Remove_Caches(const std::string& name) {
-    fs::remove(Folder(name) + "normal_cooked.png");
-    fs::remove(Folder(name) + "shadow.png");
+    fs::remove(Folder(name) + Kelvane::NORMAL_CACHE_FILE);
+    fs::remove(Folder(name) + Kelvane::SHADOW_CACHE_FILE);
 }
 
 void Report_Size(benchmark::State& state, ALLEGRO_BITMAP* diffuse) {
@@ -135,7 +136,7 @@ void Build_Uncached(benchmark::State& state, const std::string& name) {
         state.PauseTiming();
         Report_Size(state, object.Get_Actual_Bit());
         // Nothing else frees them, and a long run would fill the GPU's memory.
-        for (const char* file : {"diffuse.png", "normal_cooked.png", "shadow.png"})
+        for (const std::string& file : {Kelvane::DIFFUSE_FILE, Kelvane::NORMAL_CACHE_FILE, Kelvane::SHADOW_CACHE_FILE})
             store.Release_Bitmap(Folder(name) + file);
         state.ResumeTiming();
     }

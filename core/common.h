@@ -50,9 +50,15 @@ inline const std::string OBJECTS_FOLDER = "assets/objects/";
 // The asset folder of the object named `name`: OBJECTS_FOLDER + name + "/".
 std::string Object_Folder(std::string name);
 
-// An object folder's own settings, and the section of them a clip is kept in
-// ("Clip walk" for the clip walk).
+// An object folder's files: its images, its own settings and the caches the
+// engine cooks from them.
+inline const std::string DIFFUSE_FILE = "diffuse.png";
+inline const std::string NORMAL_FILE = "normal.png";
+inline const std::string HEIGHT_FILE = "height.png";
 inline const std::string SETTINGS_FILE = "settings.ini";
+inline const std::string NORMAL_CACHE_FILE = "normal_cooked.png";
+inline const std::string SHADOW_CACHE_FILE = "shadow.png";
+// The section of the settings a clip is kept in ("Clip walk" for the clip walk).
 inline const std::string CLIP_SECTION_PREFIX = "Clip ";
 std::string Clip_Section(const std::string& name);
 

@@ -25,11 +25,6 @@ namespace Kelvane {
 
 namespace {
 
-const std::string DIFFUSE_FILE = "diffuse.png";
-const std::string NORMAL_FILE = "normal.png";
-const std::string HEIGHT_FILE = "height.png";
-const std::string NORMAL_CACHE_FILE = "normal_cooked.png";
-const std::string SHADOW_CACHE_FILE = "shadow.png";
 // Per cache, the write times of the cache and of its sources when it was written.
 const std::string RECORD_FILE = "cache_sources.ini";
 const std::string SETTINGS_SECTION = "General";

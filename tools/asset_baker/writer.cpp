@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "core/common.h"  // Required for: Write_File_Whole(), SETTINGS_FILE, Clip_Section()
+#include "core/common.h"  // Required for: Write_File_Whole(), the folder's file names, Clip_Section()
 #include "core/config.h"
 
 namespace Asset_Baker {
@@ -53,14 +53,14 @@ bool Write_Object_Folder(const std::string& folder, const Baked_Object& baked) {
     if (!fs::is_directory(folder)) return false;
     // Stale caches and settings go first, so a failure below leaves no cache
     // that disagrees with the images.
-    for (const char* stale : {"normal_cooked.png", "shadow.png", Kelvane::SETTINGS_FILE.c_str()}) {
+    for (const std::string& stale : {Kelvane::NORMAL_CACHE_FILE, Kelvane::SHADOW_CACHE_FILE, Kelvane::SETTINGS_FILE}) {
         fs::remove(fs::path(folder) / stale, error);
         if (fs::exists(fs::path(folder) / stale)) return false;
     }
     std::string base = (fs::path(folder) / "").string();
-    if (!Save_Png(baked.diffuse, base + "diffuse.png")) return false;
-    if (!Save_Png(baked.normal, base + "normal.png")) return false;
-    if (!Save_Png(baked.height, base + "height.png")) return false;
+    if (!Save_Png(baked.diffuse, base + Kelvane::DIFFUSE_FILE)) return false;
+    if (!Save_Png(baked.normal, base + Kelvane::NORMAL_FILE)) return false;
+    if (!Save_Png(baked.height, base + Kelvane::HEIGHT_FILE)) return false;
     {
         Kelvane::Config settings(base + Kelvane::SETTINGS_FILE);
         settings.Set_Float("General", "Height", baked.tall);

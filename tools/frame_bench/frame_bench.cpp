@@ -66,7 +66,7 @@ const char* const PLAIN_PROGRAM =
 
 bool Has_Demo_Assets() {
     for (const std::string& folder : MainGame_Assets())
-        if (!Kelvane::File_Exists(folder + "diffuse.png")) return false;
+        if (!Kelvane::File_Exists(folder + Kelvane::DIFFUSE_FILE)) return false;
     return true;
 }
 

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "core/common.h"  // Required for: MAX_DROPPED_ALPHA, SETTINGS_FILE
+#include "core/common.h"  // Required for: MAX_DROPPED_ALPHA, the folder's file names
 #include "core/config.h"
 #include "render/animation.h"  // Required for: the frames of a sheet, read as the engine reads them
 #include "tools/asset_baker/writer.h"
@@ -99,9 +99,9 @@ bool Load_Png(const std::string& path, Image& image) {
 
 bool Read_Height_Field(const std::string& folder, Kelvane::Camera& camera, Height_Field& field, std::string& error) {
     Image height;
-    if (!Load_Input_Image(In_Folder(folder, "height.png"), height, error)) return false;
+    if (!Load_Input_Image(In_Folder(folder, Kelvane::HEIGHT_FILE.c_str()), height, error)) return false;
     Image diffuse;
-    std::string diffuse_path = In_Folder(folder, "diffuse.png");
+    std::string diffuse_path = In_Folder(folder, Kelvane::DIFFUSE_FILE.c_str());
     bool has_diffuse = fs::exists(diffuse_path);
     if (has_diffuse && !Load_Input_Image(diffuse_path, diffuse, error)) return false;
     if (has_diffuse && (diffuse.width != height.width || diffuse.height != height.height)) {
@@ -130,7 +130,7 @@ bool Read_Height_Field(const std::string& folder, Kelvane::Camera& camera, Heigh
 
 bool Derive_Folder(const Request& request) {
     if (!Check_Folder(request.folder)) return false;
-    std::string output = In_Folder(request.folder, "normal.png");
+    std::string output = In_Folder(request.folder, Kelvane::NORMAL_FILE.c_str());
     if (fs::exists(output) && !request.force) {
         std::printf("kelvane_normals: %s already exists; use --force to replace it\n", output.c_str());
         return false;
