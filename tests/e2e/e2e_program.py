@@ -650,6 +650,12 @@ def check_focus_change(checks, program):
         other.wait()
 
 
+def check_no_leak(checks, directory):
+    """A sanitizer build reports leaks at exit; one with a root of its own is the program's."""
+    with open(os.path.join(directory, "stdout.txt"), errors="replace") as output:
+        checks.check("no run leaked a block the GL driver does not own", "Direct leak of" not in output.read())
+
+
 def main():
     if len(sys.argv) != 2:
         print(__doc__, file=sys.stderr)
@@ -664,9 +670,7 @@ def main():
     except Exception as error:  # a broken run must still end in a counted failure
         checks.check("the scenario ran to its end", False, f"{type(error).__name__}: {error}")
     else:
-        # A sanitizer build reports leaks at exit; one with a root of its own is the program's.
-        with open(os.path.join(directory, "stdout.txt"), errors="replace") as output:
-            checks.check("no run leaked a block the GL driver does not own", "Direct leak of" not in output.read())
+        check_no_leak(checks, directory)
     finally:
         # Kept on failure, or with KELVANE_E2E_KEEP set, for its screenshots and logs.
         if checks.failed == 0 and not os.environ.get("KELVANE_E2E_KEEP"):

@@ -17,7 +17,8 @@ import shutil
 import sys
 import time
 
-from e2e_program import COOK_TIMEOUT, CHANGE_TIMEOUT, Checks, Program, stage_fresh_directory, wait_for, xdotool
+from e2e_program import (COOK_TIMEOUT, CHANGE_TIMEOUT, Checks, Program, check_no_leak, stage_fresh_directory, wait_for,
+                         xdotool)
 
 WINDOW_W, WINDOW_H = 1920, 1080
 TAPS = 20
@@ -99,6 +100,8 @@ def main():
         tap_run(checks, directory)
     except Exception as error:  # a broken run must still end in a counted failure
         checks.check("the taps scenario ran to its end", False, f"{type(error).__name__}: {error}")
+    else:
+        check_no_leak(checks, directory)
     finally:
         if checks.failed == 0 and not os.environ.get("KELVANE_E2E_KEEP"):
             shutil.rmtree(directory, ignore_errors=True)
