@@ -52,6 +52,9 @@ const char* const COMPOSE_CONSEQUENCE = "The picture is shown without its depth.
 const int LIGHT_BLOCK_VARIANTS[] = {0, 1, 2, 4, 8, 16, Draw_Plan::MAX_POINT_LIGHTS};
 // The fast path never shows the normal view, so its variants skip that test.
 const char* const FAST_DEFINES = "#define NO_NORMAL_VIEW\n";
+// The march's steps a variant takes start and end on whole groups of this
+// many: few variants to build, little more than the steps that may meet a caster.
+const int MARCH_STEP_GROUP = 4;
 
 // There is no log here: standard output, and standard error for whoever watches that.
 void Report(const char* message) {
@@ -75,11 +78,17 @@ int Blocks_For(size_t lights) {
     return Draw_Plan::MAX_POINT_LIGHTS;
 }
 
+std::string March_Defines(const Cell& cell) {
+    if (!cell.Marches()) return "#define SHADOW_MARCH 0\n";
+    int first = (cell.first_step - 1) / MARCH_STEP_GROUP * MARCH_STEP_GROUP + 1;
+    int last = std::min(MARCH_RULES.steps, (cell.last_step + MARCH_STEP_GROUP - 1) / MARCH_STEP_GROUP * MARCH_STEP_GROUP);
+    return "#define MARCH_FIRST " + ToString(first) + "\n#define MARCH_LAST " + ToString(last) + "\n";
+}
+
 std::string Lit_Defines(const Cell& cell) {
     std::string defines = FAST_DEFINES;
     defines += "#define POINT_LIGHTS " + ToString(Blocks_For(cell.lights.size())) + "\n";
-    if (!cell.Marches()) defines += "#define SHADOW_MARCH 0\n";
-    return defines;
+    return defines + March_Defines(cell);
 }
 
 void Set_Point_Light(Shader* lighting, int index, Light* light) {
@@ -353,8 +362,6 @@ void Frame_Painter::Draw_Lit(const Planned_Object& object, const Cell& cell, Vec
     Shader* program = exact ? Prepared(lighting, frame) : Variant_For(cell, frame, lighting);
     Set_Object_Uniforms(program, object, origin, frame);
     Set_Point_Lights(program, cell.lights);
-    program->Set_Float("march_first", static_cast<float>(cell.first_step));
-    program->Set_Float("march_last", static_cast<float>(cell.last_step));
     Draw_Quad(Moved(object.area, origin));
     glActiveTexture(GL_TEXTURE0);
     glDisable(GL_DEPTH_TEST);

@@ -52,7 +52,6 @@
 //                                    renderer moved each shadow sprite toward the sun
 //                shadow_segment      world height units per shadow map channel
 //                shadow_steps        reads of the map along a ray
-//                march_first, march_last  the steps taken (1-based, inclusive)
 //   Coverage     alpha_cutoff        colours this transparent or more are dropped
 //
 // The renderer skips work by these rules, so keep them when editing: a point
@@ -70,6 +69,10 @@
 //   POINT_LIGHTS n     point-light blocks compiled in: 0, 1, 2, 4, 8, 16 or 24
 //   SHADOW_MARCH 0     no shadow march: no caster stands high enough on this
 //                      object's way toward the sun
+//   MARCH_FIRST a      only steps a to b (1-based, inclusive) are taken: the
+//   MARCH_LAST b       others cannot meet a caster. Constant bounds let the
+//                      loop unroll, which a software rasterizer runs far
+//                      faster than a loop with bounds or a break it must test
 //   NO_NORMAL_VIEW     "texture" always holds the colour image
 
 #ifndef POINT_LIGHTS
@@ -131,8 +134,6 @@ uniform float shadow_bias;
 uniform float shadow_shift;
 uniform float shadow_segment;
 uniform float shadow_steps;
-uniform float march_first;
-uniform float march_last;
 // Colours this transparent or more show no surface: the renderer's alpha test
 // drops them anyway; discarding them here spares the lighting.
 uniform float alpha_cutoff;
@@ -208,15 +209,17 @@ float Sun_Share(vec3 surface, vec2 floor_picture, vec3 normal, vec3 toward_sun) 
     float shade = 0.0;
     // Rays above the map's highest caster meet nothing, and the map holds every
     // caster a ray of the drawn picture can meet: every step runs without a test.
-    for (float i = march_first; i <= march_last; i += 1.0) {
+#ifdef MARCH_FIRST
+    for (int step = MARCH_FIRST; step <= MARCH_LAST; ++step) {
+        float i = float(step);
+#else
+    for (float i = 1.0; i <= shadow_steps; i += 1.0) {
+#endif
         float share = (i - jitter) / shadow_steps;
         float travel = shadow_reach * share * share;
         float top = dot(texture2D(texture_shadow_map, map_start + map_step * travel).rgb, vec3(shadow_segment));
         float above = top - (start.z + toward_sun.z * travel);
         shade = max(shade, smoothstep(shadow_bias, shadow_bias + SHADOW_SOFTNESS, above) * (1.0 - share * share));
-        // Farther casters shade less: once no later step can shade more, stop.
-        float next = (i + 1.0 - jitter) / shadow_steps;
-        if (shade >= 1.0 - next * next) break;
     }
     return 1.0 - shade;
 }
