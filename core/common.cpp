@@ -112,6 +112,11 @@ bool Read_Float(std::string text, float& value) {
     return true;
 }
 
+int Wrapped(int value, int count) {
+    int remainder = value % count;
+    return remainder < 0 ? remainder + count : remainder;
+}
+
 int Truncate_To_Int(float value) {
     if (value != value) return 0;
     if (value >= 2147483647.0f) return 2147483647;

@@ -125,3 +125,7 @@ std::string ToString(T value) {
 // Truncates toward zero like a cast, but NaN gives 0 and values beyond the int
 // range give its ends, so a wild configuration value cannot cause undefined behaviour.
 int Truncate_To_Int(float value);
+
+// The remainder of value / count in 0 to count - 1, for negative values too:
+// where something repeating (count > 0 places) puts the value-th one.
+int Wrapped(int value, int count);

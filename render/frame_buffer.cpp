@@ -67,18 +67,4 @@ void Frame_Buffer::Bind() const {
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
 }
 
-void Frame_Buffer::Copy_To(const Frame_Buffer& target, int x, int y, int copy_width, int copy_height, int to_x,
-                           int to_y) const {
-    GLint previous = Bound_Framebuffer();
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer);
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, target.framebuffer);
-    // The scissor test would cut the copy; blits ignore everything else of the pipeline.
-    GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
-    glDisable(GL_SCISSOR_TEST);
-    glBlitFramebuffer(x, y, x + copy_width, y + copy_height, to_x, to_y, to_x + copy_width, to_y + copy_height,
-                      GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT, GL_NEAREST);
-    if (scissor) glEnable(GL_SCISSOR_TEST);
-    glBindFramebuffer(GL_FRAMEBUFFER, previous);
-}
-
 }  // namespace Kelvane

@@ -1,7 +1,7 @@
 #pragma once
 // A render target the graphics library does not manage: a colour and a depth
-// texture of one size behind one GL framebuffer, so that both can be drawn into,
-// copied exactly and read back by a program.
+// texture of one size behind one GL framebuffer, so that both can be drawn into
+// and read back by a program.
 
 namespace Kelvane {
 
@@ -18,9 +18,6 @@ public:
     bool Resize(int width, int height);
     // Makes it the GL's framebuffer.
     void Bind() const;
-    // Copies a rectangle of colour and depth, pixel for pixel, to the same size
-    // at (to_x, to_y) of `target`; rows count from the bottom, as in the GL.
-    void Copy_To(const Frame_Buffer& target, int x, int y, int width, int height, int to_x, int to_y) const;
 
     unsigned int Get_Colour() const { return colour; }
     unsigned int Get_Depth() const { return depth; }

@@ -34,7 +34,9 @@ const float BUMP_FACTOR = 2.0f;
 const int KEPT_PICTURES = 3;
 // Tiles around the view drawn ahead of it, so that a pan finds them ready.
 const int AHEAD_RING = 1;
-// How many of those one frame draws at most, nearest first.
+// How many tiles a frame draws at most, nearest first, counting the visible
+// ones it had to draw: a frame that redraws much of the view draws none ahead,
+// which would likely change again before they are shown.
 const int AHEAD_PER_FRAME = 4;
 
 // A program that doesn't build is reported once (this, then what the frame
@@ -210,10 +212,13 @@ void Frame_Painter::Paint(const Frame_View& frame, std::list<VObject*>* objects,
     plan.Sign_Tiles(Frame_Signature(frame, lit));
     glDepthMask(GL_TRUE);
     glClear(GL_DEPTH_BUFFER_BIT);
-    if (exact)
-        Paint_Fresh(plan, frame, lit ? lighting : nullptr);
-    else
-        Paint_Kept(plan, frame, lit ? lighting : nullptr);
+    Shader* program = lit ? lighting : nullptr;
+    std::vector<Tile_Index> shown;
+    if (Reserve_Tiles(frame) && tiles.Begin_Tiles()) {
+        shown = exact ? Paint_Fresh(plan, frame, program, first, last) : Paint_Kept(plan, frame, program, first, last);
+        tiles.End_Tiles();
+    }
+    Show_Tiles(shown, frame);
 }
 
 bool Frame_Painter::Usable_Or_Reported(Log* log, Shader* program, const std::string& failure,
@@ -282,56 +287,70 @@ uint64_t Frame_Painter::Frame_Signature(const Frame_View& frame, bool lit) const
     return signature.Value();
 }
 
-// Shows every visible tile, drawing those not kept as they are now, and a few
-// of those just around the view ahead of need.
-void Frame_Painter::Paint_Kept(const Draw_Plan& plan, const Frame_View& frame, Shader* lighting) {
-    Tile_Index first, last;
-    Visible_Tiles(frame, &first, &last);
-    int visible = (last.column - first.column + 1) * (last.row - first.row + 1);
-    int around = 2 * AHEAD_RING * (last.column - first.column + last.row - first.row + 2 + 2 * AHEAD_RING);
-    float picture = frame.output.x * frame.output.y / (Draw_Plan::TILE_PIXELS * Draw_Plan::TILE_PIXELS);
-    tiles.Reserve(std::max(visible + around, static_cast<int>(std::ceil(KEPT_PICTURES * picture))));
-    tiles.Begin_Frame();
-    Tile_Index centre{(first.column + last.column) / 2, (first.row + last.row) / 2};
-    std::vector<const Planned_Tile*> ahead;
+// Room for every tile a frame of this output shows or draws ahead, and for
+// about KEPT_PICTURES pictures in all.
+bool Frame_Painter::Reserve_Tiles(const Frame_View& frame) {
+    const float tile = static_cast<float>(Draw_Plan::TILE_PIXELS);
+    int columns = static_cast<int>(std::ceil(frame.output.x / tile)) + 1 + 2 * AHEAD_RING;
+    int rows = static_cast<int>(std::ceil(frame.output.y / tile)) + 1 + 2 * AHEAD_RING;
+    float pictures = KEPT_PICTURES * frame.output.x * frame.output.y / (tile * tile);
+    return tiles.Reserve(columns, rows, static_cast<int>(std::ceil(pictures)));
+}
+
+// Every visible tile, drawing those not kept as they are now, and a few of
+// those just around the view ahead of need.
+std::vector<Tile_Index> Frame_Painter::Paint_Kept(const Draw_Plan& plan, const Frame_View& frame, Shader* lighting,
+                                                  Tile_Index first, Tile_Index last) {
     std::vector<Tile_Index> shown;
-    std::vector<Vec2D> origins;
+    std::vector<const Planned_Tile*> ahead;
+    int drawn = 0;
     for (const Planned_Tile& tile : plan.Get_Tiles()) {
-        if (!Inside(tile.index, first, last)) {
-            if (!tiles.Find(tile.index, tile.signature)) ahead.push_back(&tile);
-            continue;
+        bool visible = Inside(tile.index, first, last);
+        if (!tiles.Find(tile.index, tile.signature)) {
+            if (!visible) {
+                ahead.push_back(&tile);
+                continue;
+            }
+            Paint_Tile(plan, tile, frame, lighting, false);
+            drawn++;
         }
-        bool kept = tiles.Find(tile.index, tile.signature) ||
-                    (Paint_Tile(plan, tile, frame, lighting, false) && tiles.Keep(tile.index, tile.signature, centre));
-        if (!kept) continue;
-        shown.push_back(tile.index);
-        origins.push_back(Origin_On_Target(tile.index, frame));
+        if (visible) shown.push_back(tile.index);
     }
     std::sort(ahead.begin(), ahead.end(), [&](const Planned_Tile* a, const Planned_Tile* b) {
         return Distance(a->index, first, last) < Distance(b->index, first, last);
     });
-    for (size_t i = 0; i < ahead.size() && i < static_cast<size_t>(AHEAD_PER_FRAME); i++)
-        if (Paint_Tile(plan, *ahead[i], frame, lighting, false)) tiles.Keep(ahead[i]->index, ahead[i]->signature, centre);
-    Shader* compose = shader_manager->Get_Shader(COMPOSE_SHADER_PATH);
-    Usable_Or_Reported(frame.log, compose, COMPOSE_FAILURE, COMPOSE_CONSEQUENCE);
-    tiles.Show_Kept(shown, origins, compose);
+    for (size_t i = 0; i < ahead.size() && drawn < AHEAD_PER_FRAME; i++, drawn++)
+        Paint_Tile(plan, *ahead[i], frame, lighting, false);
+    return shown;
 }
 
-void Frame_Painter::Paint_Fresh(const Draw_Plan& plan, const Frame_View& frame, Shader* lighting) {
+std::vector<Tile_Index> Frame_Painter::Paint_Fresh(const Draw_Plan& plan, const Frame_View& frame, Shader* lighting,
+                                                   Tile_Index first, Tile_Index last) {
+    std::vector<Tile_Index> shown;
+    for (const Planned_Tile& tile : plan.Get_Tiles()) {
+        if (!Inside(tile.index, first, last)) continue;
+        Paint_Tile(plan, tile, frame, lighting, true);
+        shown.push_back(tile.index);
+    }
+    return shown;
+}
+
+void Frame_Painter::Show_Tiles(const std::vector<Tile_Index>& shown, const Frame_View& frame) {
     Shader* compose = shader_manager->Get_Shader(COMPOSE_SHADER_PATH);
     Usable_Or_Reported(frame.log, compose, COMPOSE_FAILURE, COMPOSE_CONSEQUENCE);
-    Tile_Index first, last;
-    Visible_Tiles(frame, &first, &last);
-    for (const Planned_Tile& tile : plan.Get_Tiles())
-        if (Inside(tile.index, first, last) && Paint_Tile(plan, tile, frame, lighting, true))
-            tiles.Show_Scratch(Origin_On_Target(tile.index, frame), compose);
+    std::vector<Vec2D> origins;
+    for (Tile_Index tile : shown) origins.push_back(Origin_On_Target(tile, frame));
+    tiles.Show(shown, origins, compose);
 }
 
 // Objects in list order; lit ones are depth-tested among themselves, and a
 // fragment whose colour is as good as clear stores neither colour nor depth.
-bool Frame_Painter::Paint_Tile(const Draw_Plan& plan, const Planned_Tile& tile, const Frame_View& frame,
+// Only the fast path keeps what it drew: a frame of the reference path shows
+// nothing drawn before it, and the two are compared.
+void Frame_Painter::Paint_Tile(const Draw_Plan& plan, const Planned_Tile& tile, const Frame_View& frame,
                                Shader* lighting, bool exact) {
-    if (!tiles.Begin_Tile()) return false;
+    tiles.Begin_Tile(tile.index);
+    slot_corner = tiles.Slot_Corner(tile.index);
     glAlphaFunc(GL_GREATER, MAX_DROPPED_ALPHA / 255.0f);
     glEnable(GL_ALPHA_TEST);
     glEnable(GL_BLEND);
@@ -352,8 +371,7 @@ bool Frame_Painter::Paint_Tile(const Draw_Plan& plan, const Planned_Tile& tile, 
             Draw_Lit(object, object.cells[c], origin, frame, lighting, exact);
     }
     glDisable(GL_ALPHA_TEST);
-    tiles.End_Tile();
-    return true;
+    if (!exact) tiles.Keep(tile.index, tile.signature);
 }
 
 void Frame_Painter::Draw_Lit(const Planned_Object& object, const Cell& cell, Vec2D origin, const Frame_View& frame,
@@ -466,8 +484,12 @@ void Frame_Painter::Set_Object_Uniforms(Shader* lighting, const Planned_Object& 
     Set_Sheet_Uniforms(lighting, placed);
     lighting->Set_Float("screen_x", placed.quad.x);
     lighting->Set_Float("screen_y", placed.quad.y);
-    lighting->Set_Float("picture_origin_x", origin.x);
-    lighting->Set_Float("picture_origin_y", origin.y + Draw_Plan::TILE_PIXELS);
+    lighting->Set_Float("picture_origin_x", origin.x - slot_corner.x);
+    lighting->Set_Float("picture_origin_y", origin.y + Draw_Plan::TILE_PIXELS + slot_corner.y);
+    lighting->Set_Float("quad_left", object.area.left);
+    lighting->Set_Float("quad_top", object.area.top);
+    lighting->Set_Float("quad_width", object.area.right - object.area.left);
+    lighting->Set_Float("quad_height", object.area.bottom - object.area.top);
 }
 
 void Frame_Painter::Visible_Tiles(const Frame_View& frame, Tile_Index* first, Tile_Index* last) const {

@@ -61,10 +61,15 @@ private:
     void Draw_Caster(Shader* shadow, const Caster& caster);
     // Everything every tile's pixels depend on besides its own cells.
     uint64_t Frame_Signature(const Frame_View& frame, bool lit) const;
-    void Paint_Kept(const Draw_Plan& plan, const Frame_View& frame, Shader* lighting);
-    void Paint_Fresh(const Draw_Plan& plan, const Frame_View& frame, Shader* lighting);
-    // Draws the tile into the scratch target; false when there is none.
-    bool Paint_Tile(const Draw_Plan& plan, const Planned_Tile& tile, const Frame_View& frame, Shader* lighting,
+    bool Reserve_Tiles(const Frame_View& frame);
+    // Draw the tiles the frame needs into the cache; the visible ones, first to last.
+    std::vector<Tile_Index> Paint_Kept(const Draw_Plan& plan, const Frame_View& frame, Shader* lighting,
+                                      Tile_Index first, Tile_Index last);
+    std::vector<Tile_Index> Paint_Fresh(const Draw_Plan& plan, const Frame_View& frame, Shader* lighting,
+                                       Tile_Index first, Tile_Index last);
+    void Show_Tiles(const std::vector<Tile_Index>& shown, const Frame_View& frame);
+    // Draws the tile into its slot of the cache, which keeps it.
+    void Paint_Tile(const Draw_Plan& plan, const Planned_Tile& tile, const Frame_View& frame, Shader* lighting,
                     bool exact);
     void Draw_Lit(const Planned_Object& object, const Cell& cell, Vec2D origin, const Frame_View& frame,
                   Shader* lighting, bool exact);
@@ -89,6 +94,10 @@ private:
     std::set<Shader*> prepared_programs;
     // The shadow program built and drew this frame's casters.
     bool shadows = false;
+    // Where the slot of the tile being drawn lies on the target, GL rows from the
+    // bottom: the lighting program finds each fragment's place in the world's
+    // picture from it.
+    Vec2D slot_corner;
 };
 
 }  // namespace Kelvane

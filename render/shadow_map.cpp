@@ -23,12 +23,6 @@ int Power_Of_Two_From(int size) {
     return power;
 }
 
-// The remainder in 0 to count - 1, for negative blocks too.
-int Wrapped(int value, int count) {
-    int remainder = value % count;
-    return remainder < 0 ? remainder + count : remainder;
-}
-
 bool Overlaps(const Rect& a, const Rect& b) {
     return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
 }

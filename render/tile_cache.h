@@ -1,10 +1,13 @@
 #pragma once
-// Tiles of the lit picture kept between frames. Every tile is drawn into one
-// scratch target of its own size, in its own coordinates, so that the same
-// inputs give the same pixels wherever the view is; a drawn tile is copied
-// whole (colour and depth) into a slot of an atlas, kept there under the
-// signature of what decided its pixels, and shown again while that signature
-// holds. The tiles farthest from the view make room first.
+// Tiles of the lit picture kept between frames, in an atlas that repeats over
+// the world's picture: a tile always has the same slot (its column and row
+// wrapped to the atlas's), and is drawn straight into it, in its own
+// coordinates, so the same inputs give the same pixels wherever the view is
+// and whichever path draws. All the tiles of a frame are drawn into the one
+// target, which lets the rasterizer take them in one go instead of finishing
+// each before the next. A kept tile (colour and depth) is shown again while
+// the signature of what decided its pixels holds; it makes room for the tile
+// a whole atlas away, so the tiles farthest from the view go first.
 
 #include <cstdint>
 #include <vector>
@@ -20,66 +23,55 @@ class Tile_Cache {
 public:
     explicit Tile_Cache(int tile_pixels);
 
-    // Room for at least `tiles` kept tiles. Everything kept is dropped when the
-    // atlas has to change size. False when the GL cannot make it: nothing is kept then.
-    bool Reserve(int tiles);
+    // Room for any `columns` x `rows` tiles side by side and at least `tiles`
+    // in all. Everything kept is dropped when the atlas has to change shape.
+    // False when the GL cannot make it: nothing is drawn or kept then.
+    bool Reserve(int columns, int rows, int tiles);
 
-    // Binds the scratch target (made on first use), cleared to transparent and
-    // the farthest depth, with a viewport over it and a projection of tile-local
-    // output pixels (y down); the caller's framebuffer, viewport and matrices
-    // come back with End_Tile. False, with nothing changed, when the GL cannot
-    // make the target.
-    bool Begin_Tile();
-    void End_Tile();
+    // Makes the atlas the target; the caller's framebuffer, viewport, scissor
+    // and matrices come back with End_Tiles. False, with nothing changed,
+    // when there is no atlas.
+    bool Begin_Tiles();
+    // Between Begin_Tiles and End_Tiles: the tile's slot cleared to transparent
+    // and the farthest depth, with a viewport and scissor over it and a
+    // projection of tile-local output pixels (y down). What was kept there is
+    // forgotten until Keep.
+    void Begin_Tile(Tile_Index tile);
+    void End_Tiles();
+    // Where the tile's slot lies on the target: its bottom-left corner, GL rows
+    // counting from the bottom.
+    Vec2D Slot_Corner(Tile_Index tile) const;
 
-    // A new frame: no tile counts as shown in it yet.
-    void Begin_Frame() { frame++; }
-    // True, and the tile counts as shown in this frame (it will not make room
-    // for another), when it is kept with that signature.
-    bool Find(Tile_Index tile, uint64_t signature);
-    // Keeps what the scratch target holds as the tile; when no slot is free the
-    // one kept farthest from `near` (a tile of the view) and not shown in this
-    // frame makes room.
-    // False when there is no slot for it (no atlas).
-    bool Keep(Tile_Index tile, uint64_t signature, Tile_Index near);
+    // True when the tile is kept with that signature.
+    bool Find(Tile_Index tile, uint64_t signature) const;
+    // What the tile's slot now holds is the tile with that signature.
+    void Keep(Tile_Index tile, uint64_t signature);
     // Draws tiles onto the current target, each at its output position
     // (`origins`, whole output pixels), colour blended over what is there and
-    // depth written, through `compose`: kept tiles from the atlas, or the
-    // scratch target's one tile.
-    void Show_Kept(const std::vector<Tile_Index>& tiles, const std::vector<Vec2D>& origins, Shader* compose);
-    void Show_Scratch(Vec2D origin, Shader* compose);
-    // Forgets every kept tile.
-    void Clear();
+    // depth written, through `compose`.
+    void Show(const std::vector<Tile_Index>& tiles, const std::vector<Vec2D>& origins, Shader* compose);
 
-    // What the scratch target and the atlas take, in bytes.
-    long Get_Bytes() const { return scratch.Get_Bytes() + atlas.Get_Bytes(); }
-    int Get_Slots() const { return static_cast<int>(slots.size()); }
+    // What the atlas takes, in bytes.
+    long Get_Bytes() const { return atlas.Get_Bytes(); }
 
 private:
     struct Slot {
         bool used = false;
         Tile_Index tile{0, 0};
         uint64_t signature = 0;
-        long frame = 0;  // the last frame that showed or kept it
     };
 
     int Slot_Of(Tile_Index tile) const;
-    // The tile's own slot, a free one, or the one kept farthest from `near`.
-    int Room_For(Tile_Index tile, Tile_Index near) const;
-    // Bottom-left corner of the slot in the atlas, GL rows counting from the bottom.
-    Vec2D Slot_Origin(int slot) const;
-    void Show(const Frame_Buffer& source, const std::vector<Vec2D>& from, const std::vector<Vec2D>& to,
-              Shader* compose);
 
     int tile_pixels;
     int columns = 0;
-    Frame_Buffer scratch;
+    int rows = 0;
     Frame_Buffer atlas;
     std::vector<Slot> slots;
-    long frame = 0;
     int saved_framebuffer = 0;
     bool saved_scissor = false;
     int saved_viewport[4] = {0, 0, 0, 0};
+    int saved_scissor_box[4] = {0, 0, 0, 0};
 };
 
 }  // namespace Kelvane

@@ -2,9 +2,11 @@
 // Lighting program: draws one complex object's colour, lit per pixel by up to
 // 24 point lights, the directional light (shadowed through the shadow map) and
 // the ambient term, and stores the depth of the surface it shows.
-// The fixed-function vertex stage passes the quad's texture coordinate in
-// gl_TexCoord[0]; the quad's top edge has t = 1, its left edge s = 0. The quad
-// shows one frame of the images, which are sheets of equal frames.
+// The quad shows one frame of the images, which are sheets of equal frames;
+// its top edge has t = 1, its left edge s = 0. Each pixel finds its place on
+// the quad from its place in the world's picture, not from the rasterizer's
+// interpolation, which rounds a hair differently wherever the tile being drawn
+// lies on its target: a tile's pixels must not depend on where it is drawn.
 //
 // Uniforms, by group (encodings in docs/encodings.md):
 //   Images       texture             colour image, alpha = coverage (the normal
@@ -44,6 +46,8 @@
 //                                    map repeats (it wraps around)
 //                picture_origin_x, _y  the world's output pixel at the target's
 //                                    left edge and just below its bottom row
+//                quad_left, quad_top, quad_width, quad_height  the quad in the
+//                                    world's output pixels
 //   Map          map_w, map_h, map_t extent of the world, for the depth range
 //   March        shadow_reach        how far (world units) the march toward the sun looks
 //                march_offset        how far off the surface the march starts
@@ -123,6 +127,10 @@ uniform float screen_w;
 uniform float screen_h;
 uniform float picture_origin_x;
 uniform float picture_origin_y;
+uniform float quad_left;
+uniform float quad_top;
+uniform float quad_width;
+uniform float quad_height;
 
 uniform float map_w;
 uniform float map_h;
@@ -184,13 +192,17 @@ vec2 Map_Coordinates(vec2 picture) {
     return picture / vec2(screen_w, screen_h);
 }
 
+// This pixel's centre in the world's picture, output pixels, y down. The
+// target's rows count up from its bottom; picture_origin is the world's output
+// pixel at the target's left edge and just below its bottom row.
+vec2 Picture_Pixel() {
+    return vec2(picture_origin_x + gl_FragCoord.x, picture_origin_y - gl_FragCoord.y);
+}
+
 // A fixed, evenly spread value in [0, 1) per pixel of the world's picture
-// (interleaved gradient noise), so the grain stays on the ground as the view
-// moves. The target's rows count up from its bottom; picture_origin is the
-// world's output pixel at the target's left edge and just below its bottom row.
+// (interleaved gradient noise), so the grain stays on the ground as the view moves.
 float Pixel_Jitter() {
-    vec2 pixel = vec2(picture_origin_x + gl_FragCoord.x, picture_origin_y - gl_FragCoord.y);
-    return fract(52.9829189 * fract(dot(pixel, vec2(0.06711056, 0.00583715))));
+    return fract(52.9829189 * fract(dot(Picture_Pixel(), vec2(0.06711056, 0.00583715))));
 }
 
 // 1 where the sun reaches the surface, down to 0 behind a taller caster. The
@@ -312,7 +324,8 @@ vec2 Sheet_Coordinates(vec2 st) {
 
 void main() {
     // st: the position within the frame; the sheets are sampled at the frame's place.
-    vec2 st = gl_TexCoord[0].st;
+    vec2 st = (Picture_Pixel() - vec2(quad_left, quad_top)) / vec2(quad_width, quad_height);
+    st.t = 1.0 - st.t;
     vec2 sheet = Sheet_Coordinates(st);
     vec4 colour = texture2D(texture, sheet);
     vec4 cooked = texture2D(texture_normal, sheet);

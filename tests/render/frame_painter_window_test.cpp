@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "core/log.h"
+#include "render/draw_plan.h"
 #include "render/picture.h"
 #include "render/renderer.h"
 #include "render/vobject_complex.h"
@@ -253,4 +254,27 @@ TEST_F(Kept_Tiles_Test, Every_Frame_Of_A_Long_Run_Of_Changes_Equals_The_Referenc
             world.Update(1.0f);
         }
     }
+}
+
+// The world's picture does not depend on how much of it an output shows: at the
+// same scale a larger output shows the smaller one's picture in its corner,
+// the march's grain included, though their caches keep the tiles in other places.
+TEST_F(Kept_Tiles_Test, A_Larger_Output_At_The_Same_Scale_Shows_The_Same_Picture_In_Its_Corner) {
+    const int LARGE_W = OUTPUT_W * 5 / 4, LARGE_H = OUTPUT_H * 5 / 4;
+    Kelvane::Renderer small{display, &shaders, OUTPUT_W, OUTPUT_H, OUTPUT_W, OUTPUT_H, 0.0f, 0.0f};
+    Kelvane::Renderer large{display, &shaders, LARGE_W, LARGE_H, LARGE_W, LARGE_H, 0.0f, 0.0f};
+    // Six tiles on, where the caches keep the tiles right of the middle in
+    // different places, with a house whose shadow falls there.
+    Pan(6.0f * Kelvane::Draw_Plan::TILE_PIXELS, 0.0f);
+    Kelvane::Camera* camera = world.Get_Camera();
+    Vec2D middle = camera->Screen_To_Proj(camera->Get_X() + OUTPUT_W / 2, camera->Get_Y() + OUTPUT_H / 2, 0.0f);
+    world.Add_Object(&store, "house", middle.x, middle.y, 0.0f, 0.5f, true);
+    Resize(OUTPUT_W, OUTPUT_H);
+    Kelvane::Picture alone = Frame_Of(small);
+    Resize(LARGE_W, LARGE_H);
+    Frame_Of(large);
+    ALLEGRO_BITMAP* corner = al_create_sub_bitmap(targets.back(), 0, 0, OUTPUT_W, OUTPUT_H);
+    Kelvane::Picture in_corner = Kelvane::Picture::Read(corner);
+    al_destroy_bitmap(corner);
+    EXPECT_EQ(alone.Compare(in_corner).worst, 0);
 }
