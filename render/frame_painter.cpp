@@ -54,9 +54,6 @@ const char* const COMPOSE_CONSEQUENCE = "The picture is shown without its depth.
 const int LIGHT_BLOCK_VARIANTS[] = {0, 1, 2, 4, 8, 16, Draw_Plan::MAX_POINT_LIGHTS};
 // The fast path never shows the normal view, so its variants skip that test.
 const char* const FAST_DEFINES = "#define NO_NORMAL_VIEW\n";
-// The march's steps a variant takes start and end on whole groups of this
-// many: few variants to build, little more than the steps that may meet a caster.
-const int MARCH_STEP_GROUP = 4;
 
 // There is no log here: standard output, and standard error for whoever watches that.
 void Report(const char* message) {
@@ -82,9 +79,7 @@ int Blocks_For(size_t lights) {
 
 std::string March_Defines(const Cell& cell) {
     if (!cell.Marches()) return "#define SHADOW_MARCH 0\n";
-    int first = (cell.first_step - 1) / MARCH_STEP_GROUP * MARCH_STEP_GROUP + 1;
-    int last = std::min(MARCH_RULES.steps, (cell.last_step + MARCH_STEP_GROUP - 1) / MARCH_STEP_GROUP * MARCH_STEP_GROUP);
-    return "#define MARCH_FIRST " + ToString(first) + "\n#define MARCH_LAST " + ToString(last) + "\n";
+    return "#define MARCH_STEPS " + ToString(MARCH_RULES.steps) + "\n";
 }
 
 std::string Lit_Defines(const Cell& cell) {

@@ -73,10 +73,9 @@
 //   POINT_LIGHTS n     point-light blocks compiled in: 0, 1, 2, 4, 8, 16 or 24
 //   SHADOW_MARCH 0     no shadow march: no caster stands high enough on this
 //                      object's way toward the sun
-//   MARCH_FIRST a      only steps a to b (1-based, inclusive) are taken: the
-//   MARCH_LAST b       others cannot meet a caster. Constant bounds let the
-//                      loop unroll, which a software rasterizer runs far
-//                      faster than a loop with bounds or a break it must test
+//   MARCH_STEPS n      shadow_steps as a constant: the loop unrolls, which a
+//                      software rasterizer runs far faster than a loop whose
+//                      bound or break it must test
 //   NO_NORMAL_VIEW     "texture" always holds the colour image
 
 #ifndef POINT_LIGHTS
@@ -221,8 +220,8 @@ float Sun_Share(vec3 surface, vec2 floor_picture, vec3 normal, vec3 toward_sun) 
     float shade = 0.0;
     // Rays above the map's highest caster meet nothing, and the map holds every
     // caster a ray of the drawn picture can meet: every step runs without a test.
-#ifdef MARCH_FIRST
-    for (int step = MARCH_FIRST; step <= MARCH_LAST; ++step) {
+#ifdef MARCH_STEPS
+    for (int step = 1; step <= MARCH_STEPS; ++step) {
         float i = float(step);
 #else
     for (float i = 1.0; i <= shadow_steps; i += 1.0) {
