@@ -97,20 +97,6 @@ float Caster_Rounding(const March_Rules& rules) {
     return 0.5f * rules.segment / 255.0f;
 }
 
-Rect Grown(const Rect& rect, float by) {
-    return Rect{rect.left - by, rect.top - by, rect.right + by, rect.bottom + by};
-}
-
-Rect Union(const Rect& a, const Rect& b) {
-    if (!(a.left <= a.right)) return b;
-    return Rect{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
-                std::max(a.bottom, b.bottom)};
-}
-
-bool Overlaps(const Rect& a, const Rect& b) {
-    return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
-}
-
 // A plain sprite is its image scaled, then turned about its pivot, which lands
 // at its position (plus the renderer's offset): the box around every turn.
 Rect Sprite_Area(VObject* object, float pixels_per_unit, Vec2D offset) {

@@ -3,6 +3,8 @@
 // projection-space point at the image's corner that the lighting program
 // rebuilds its pixels from. Every pass places an object through this one path.
 
+#include <algorithm>  // Required for: std::min(), std::max()
+
 #include "core/common.h"  // Required for: Vec2D
 
 namespace Kelvane {
@@ -14,6 +16,21 @@ struct Rect {
     float right;
     float bottom;
 };
+
+inline Rect Grown(const Rect& rect, float by) {
+    return Rect{rect.left - by, rect.top - by, rect.right + by, rect.bottom + by};
+}
+
+// An empty rectangle (right < left) adds nothing.
+inline Rect Union(const Rect& a, const Rect& b) {
+    if (!(a.left <= a.right)) return b;
+    return Rect{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+                std::max(a.bottom, b.bottom)};
+}
+
+inline bool Overlaps(const Rect& a, const Rect& b) {
+    return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+}
 
 class Camera;
 class Light;

@@ -3,7 +3,7 @@
 #include <allegro5/allegro.h>
 #include <allegro5/allegro_opengl.h>  // Required for: the GL calls that draw blocks of the map
 
-#include <algorithm>  // Required for: std::min()
+#include <algorithm>  // Required for: std::min(), std::max()
 #include <cmath>      // Required for: std::floor()
 
 #include "render/signature.h"
@@ -21,10 +21,6 @@ int Power_Of_Two_From(int size) {
     int power = BLOCK_TEXELS;
     while (power < size) power *= 2;
     return power;
-}
-
-bool Overlaps(const Rect& a, const Rect& b) {
-    return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
 }
 
 // The lighting program reads past the map's edges as its other side: it repeats.
@@ -76,7 +72,7 @@ Rect Shadow_Map::Block_Area(int column, int row) const {
 uint64_t Shadow_Map::Block_Signature(int column, int row, const std::vector<Caster>& casters) const {
     Rect area = Block_Area(column, row);
     // A texel on the block's edge takes a caster whose quad ends just beyond it.
-    Rect reach{area.left - texel, area.top - texel, area.right + texel, area.bottom + texel};
+    Rect reach = Grown(area, texel);
     Signature signature;
     signature.Add(texel).Add(column).Add(row);
     for (const Caster& caster : casters)
@@ -96,54 +92,86 @@ void Shadow_Map::Update(const Rect& reads, const std::vector<Caster>& casters, b
     float side = texel * BLOCK_TEXELS;
     int first_column = static_cast<int>(std::floor(reads.left / side));
     int first_row = static_cast<int>(std::floor(reads.top / side));
-    int last_column = std::min(static_cast<int>(std::floor(reads.right / side)), first_column + per_side - 1);
-    int last_row = std::min(static_cast<int>(std::floor(reads.bottom / side)), first_row + per_side - 1);
-    ALLEGRO_BITMAP* target = al_get_target_bitmap();
-    bool targeted = false;
-    for (int row = first_row; row <= last_row; row++) {
-        for (int column = first_column; column <= last_column; column++) {
+    Block_Range read{first_column, first_row,
+                     std::min(static_cast<int>(std::floor(reads.right / side)), first_column + per_side - 1),
+                     std::min(static_cast<int>(std::floor(reads.bottom / side)), first_row + per_side - 1)};
+    std::vector<Block_Index> stale;
+    for (int row = read.first_row; row <= read.last_row; row++) {
+        for (int column = read.first_column; column <= read.last_column; column++) {
             Block& block = blocks[Wrapped(row, per_side) * per_side + Wrapped(column, per_side)];
             uint64_t signature = Block_Signature(column, row, casters);
             if (!all && block.drawn && block.column == column && block.row == row && block.signature == signature)
                 continue;
-            if (!targeted) al_set_target_bitmap(map);
-            targeted = true;
-            Draw_Block(column, row, casters, draw);
+            stale.push_back(Block_Index{column, row});
             block = Block{column, row, signature, !all};
         }
     }
-    if (targeted) al_set_target_bitmap(target);
+    if (stale.empty()) return;
+    ALLEGRO_BITMAP* target = al_get_target_bitmap();
+    al_set_target_bitmap(map);
+    // The blocks read fall in at most two repeats of the map across and two down.
+    int first_repeat_x = Repeat_Of(read.first_column), first_repeat_y = Repeat_Of(read.first_row);
+    for (int y = first_repeat_y; y <= Repeat_Of(read.last_row); y++)
+        for (int x = first_repeat_x; x <= Repeat_Of(read.last_column); x++)
+            Draw_Repeat(x, y, read, stale, casters, draw);
+    al_set_target_bitmap(target);
 }
 
-// In the block's own square of the map, with a projection of the part of the
-// picture it stands for: rows count up with the picture's y, as the lighting
-// program reads them.
-void Shadow_Map::Draw_Block(int column, int row, const std::vector<Caster>& casters,
-                            const std::function<void(const Caster&)>& draw) {
+int Shadow_Map::Repeat_Of(int block) const {
     int per_side = size / BLOCK_TEXELS;
-    int x = Wrapped(column, per_side) * BLOCK_TEXELS, y = Wrapped(row, per_side) * BLOCK_TEXELS;
-    Rect area = Block_Area(column, row);
+    return (block - Wrapped(block, per_side)) / per_side;
+}
+
+// The stale blocks of one repeat of the map, cleared, and every caster over them
+// drawn once, with one projection for the whole repeat: a caster's texels then
+// do not depend on which blocks are drawn with it. Drawing it again over a block
+// that was not stale changes nothing there: that block holds it already, and
+// the maximum blend keeps what is there. Rows count up with the picture's y,
+// as the lighting program reads them.
+void Shadow_Map::Draw_Repeat(int x, int y, const Block_Range& read, const std::vector<Block_Index>& stale,
+                             const std::vector<Caster>& casters, const std::function<void(const Caster&)>& draw) {
+    int per_side = size / BLOCK_TEXELS;
+    Block_Range part{std::max(read.first_column, x * per_side), std::max(read.first_row, y * per_side),
+                     std::min(read.last_column, (x + 1) * per_side - 1),
+                     std::min(read.last_row, (y + 1) * per_side - 1)};
     glPushAttrib(GL_VIEWPORT_BIT | GL_SCISSOR_BIT | GL_COLOR_BUFFER_BIT);
-    glViewport(x, y, BLOCK_TEXELS, BLOCK_TEXELS);
-    glScissor(x, y, BLOCK_TEXELS, BLOCK_TEXELS);
+    glViewport(0, 0, size, size);
     glEnable(GL_SCISSOR_TEST);
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-    glClear(GL_COLOR_BUFFER_BIT);
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    glOrtho(area.left, area.right, area.top, area.bottom, -1.0, 1.0);
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
-    Rect reach{area.left - texel, area.top - texel, area.right + texel, area.bottom + texel};
-    for (const Caster& caster : casters)
-        if (Overlaps(caster.area, reach)) draw(caster);
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
-    glPopMatrix();
+    Rect drawn{0.0f, 0.0f, -1.0f, -1.0f};
+    for (Block_Index block : stale) {
+        if (!part.Holds(block)) continue;
+        Scissor(Block_Range{block.column, block.row, block.column, block.row});
+        glClear(GL_COLOR_BUFFER_BIT);
+        drawn = Union(drawn, Block_Area(block.column, block.row));
+    }
+    if (drawn.left <= drawn.right) {
+        // Only the blocks read as this repeat: the others may stand for another.
+        Scissor(part);
+        float extent = Get_Extent();
+        glMatrixMode(GL_PROJECTION);
+        glPushMatrix();
+        glLoadIdentity();
+        glOrtho(x * extent, (x + 1) * extent, y * extent, (y + 1) * extent, -1.0, 1.0);
+        glMatrixMode(GL_MODELVIEW);
+        glPushMatrix();
+        glLoadIdentity();
+        Rect reach = Grown(drawn, texel);
+        for (const Caster& caster : casters)
+            if (Overlaps(caster.area, reach)) draw(caster);
+        glMatrixMode(GL_PROJECTION);
+        glPopMatrix();
+        glMatrixMode(GL_MODELVIEW);
+        glPopMatrix();
+    }
     glPopAttrib();
+}
+
+void Shadow_Map::Scissor(const Block_Range& range) const {
+    int per_side = size / BLOCK_TEXELS;
+    glScissor(Wrapped(range.first_column, per_side) * BLOCK_TEXELS, Wrapped(range.first_row, per_side) * BLOCK_TEXELS,
+              (range.last_column - range.first_column + 1) * BLOCK_TEXELS,
+              (range.last_row - range.first_row + 1) * BLOCK_TEXELS);
 }
 
 }  // namespace Kelvane

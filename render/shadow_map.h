@@ -48,11 +48,30 @@ private:
         bool drawn = false;
     };
 
+    struct Block_Index {
+        int column;
+        int row;
+    };
+    struct Block_Range {
+        int first_column;
+        int first_row;
+        int last_column;
+        int last_row;
+        bool Holds(Block_Index block) const {
+            return block.column >= first_column && block.column <= last_column && block.row >= first_row &&
+                   block.row <= last_row;
+        }
+    };
+
     // The smallest texel for which the map holds the picture `reads` covers.
     float Texel_For(const Rect& reads) const;
     uint64_t Block_Signature(int column, int row, const std::vector<Caster>& casters) const;
-    void Draw_Block(int column, int row, const std::vector<Caster>& casters,
-                    const std::function<void(const Caster&)>& draw);
+    // Which repeat of the map (x or y) a block's column or row lies in.
+    int Repeat_Of(int block) const;
+    void Draw_Repeat(int x, int y, const Block_Range& read, const std::vector<Block_Index>& stale,
+                     const std::vector<Caster>& casters, const std::function<void(const Caster&)>& draw);
+    // Drawing only in the range's texels, which lie in one repeat.
+    void Scissor(const Block_Range& range) const;
     Rect Block_Area(int column, int row) const;
 
     ALLEGRO_BITMAP* map = nullptr;
