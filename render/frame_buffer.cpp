@@ -23,6 +23,11 @@ GLuint New_Texture(GLint format, GLenum layout, GLenum type, int width, int heig
     return texture;
 }
 
+// GL 4.4's clear of part of a texture: a software rasterizer fills the memory,
+// where a clear under a scissor runs a program over every pixel.
+typedef void(APIENTRY* Clear_Texture)(GLuint texture, GLint level, GLint x, GLint y, GLint z, GLsizei width,
+                                      GLsizei height, GLsizei depth, GLenum format, GLenum type, const void* data);
+
 GLint Bound_Framebuffer() {
     GLint bound = 0;
     glGetIntegerv(GL_FRAMEBUFFER_BINDING, &bound);
@@ -60,11 +65,31 @@ bool Frame_Buffer::Resize(int new_width, int new_height) {
     }
     width = new_width;
     height = new_height;
+    clear_texture = al_have_opengl_extension("GL_ARB_clear_texture") ? al_get_opengl_proc_address("glClearTexSubImage")
+                                                                     : nullptr;
     return true;
 }
 
 void Frame_Buffer::Bind() const {
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+}
+
+void Frame_Buffer::Clear(int x, int y, int clear_width, int clear_height) const {
+    if (clear_texture) {
+        auto clear = reinterpret_cast<Clear_Texture>(clear_texture);
+        const float farthest = 1.0f;
+        clear(colour, 0, x, y, 0, clear_width, clear_height, 1, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+        clear(depth, 0, x, y, 0, clear_width, clear_height, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &farthest);
+        return;
+    }
+    GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(x, y, clear_width, clear_height);
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glClearDepth(1.0);
+    glDepthMask(GL_TRUE);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    if (!scissor) glDisable(GL_SCISSOR_TEST);
 }
 
 }  // namespace Kelvane

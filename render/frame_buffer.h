@@ -18,6 +18,9 @@ public:
     bool Resize(int width, int height);
     // Makes it the GL's framebuffer.
     void Bind() const;
+    // Clears x, y, width, height (texels, rows from the bottom) to transparent
+    // and the farthest depth. While bound: the scissor box may change.
+    void Clear(int x, int y, int clear_width, int clear_height) const;
 
     unsigned int Get_Colour() const { return colour; }
     unsigned int Get_Depth() const { return depth; }
@@ -32,6 +35,8 @@ private:
     unsigned int framebuffer = 0;
     unsigned int colour = 0;
     unsigned int depth = 0;
+    // The GL's glClearTexSubImage, or null when it has none.
+    void* clear_texture = nullptr;
     int width = 0;
     int height = 0;
 };

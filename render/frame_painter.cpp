@@ -209,9 +209,16 @@ void Frame_Painter::Paint(const Frame_View& frame, std::list<VObject*>* objects,
     glClear(GL_DEPTH_BUFFER_BIT);
     Shader* program = lit ? lighting : nullptr;
     std::vector<Tile_Index> shown;
-    if (Reserve_Tiles(frame) && tiles.Begin_Tiles()) {
-        shown = exact ? Paint_Fresh(plan, frame, program, first, last) : Paint_Kept(plan, frame, program, first, last);
-        tiles.End_Tiles();
+    if (Reserve_Tiles(frame)) {
+        std::vector<const Planned_Tile*> drawn = Tiles_To_Draw(plan, first, last, exact);
+        std::vector<Tile_Index> cleared;
+        for (const Planned_Tile* tile : drawn) cleared.push_back(tile->index);
+        if (tiles.Begin_Tiles(cleared)) {
+            for (const Planned_Tile* tile : drawn) Paint_Tile(plan, *tile, frame, program, exact);
+            tiles.End_Tiles();
+            for (const Planned_Tile& tile : plan.Get_Tiles())
+                if (Inside(tile.index, first, last)) shown.push_back(tile.index);
+        }
     }
     Show_Tiles(shown, frame);
 }
@@ -292,42 +299,23 @@ bool Frame_Painter::Reserve_Tiles(const Frame_View& frame) {
     return tiles.Reserve(columns, rows, static_cast<int>(std::ceil(pictures)));
 }
 
-// Every visible tile, drawing those not kept as they are now, and a few of
-// those just around the view ahead of need.
-std::vector<Tile_Index> Frame_Painter::Paint_Kept(const Draw_Plan& plan, const Frame_View& frame, Shader* lighting,
-                                                  Tile_Index first, Tile_Index last) {
-    std::vector<Tile_Index> shown;
-    std::vector<const Planned_Tile*> ahead;
-    int drawn = 0;
+// The reference path draws every visible tile; the fast path those it does not
+// keep as they are now, and a few of those just around the view ahead of need.
+std::vector<const Planned_Tile*> Frame_Painter::Tiles_To_Draw(const Draw_Plan& plan, Tile_Index first,
+                                                             Tile_Index last, bool exact) const {
+    std::vector<const Planned_Tile*> drawn, ahead;
     for (const Planned_Tile& tile : plan.Get_Tiles()) {
         bool visible = Inside(tile.index, first, last);
-        if (!tiles.Find(tile.index, tile.signature)) {
-            if (!visible) {
-                ahead.push_back(&tile);
-                continue;
-            }
-            Paint_Tile(plan, tile, frame, lighting, false);
-            drawn++;
-        }
-        if (visible) shown.push_back(tile.index);
+        if (!visible && exact) continue;
+        if (!exact && tiles.Find(tile.index, tile.signature)) continue;
+        (visible ? drawn : ahead).push_back(&tile);
     }
     std::sort(ahead.begin(), ahead.end(), [&](const Planned_Tile* a, const Planned_Tile* b) {
         return Distance(a->index, first, last) < Distance(b->index, first, last);
     });
-    for (size_t i = 0; i < ahead.size() && drawn < AHEAD_PER_FRAME; i++, drawn++)
-        Paint_Tile(plan, *ahead[i], frame, lighting, false);
-    return shown;
-}
-
-std::vector<Tile_Index> Frame_Painter::Paint_Fresh(const Draw_Plan& plan, const Frame_View& frame, Shader* lighting,
-                                                   Tile_Index first, Tile_Index last) {
-    std::vector<Tile_Index> shown;
-    for (const Planned_Tile& tile : plan.Get_Tiles()) {
-        if (!Inside(tile.index, first, last)) continue;
-        Paint_Tile(plan, tile, frame, lighting, true);
-        shown.push_back(tile.index);
-    }
-    return shown;
+    for (size_t i = 0; i < ahead.size() && drawn.size() < static_cast<size_t>(AHEAD_PER_FRAME); i++)
+        drawn.push_back(ahead[i]);
+    return drawn;
 }
 
 void Frame_Painter::Show_Tiles(const std::vector<Tile_Index>& shown, const Frame_View& frame) {

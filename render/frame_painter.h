@@ -62,11 +62,9 @@ private:
     // Everything every tile's pixels depend on besides its own cells.
     uint64_t Frame_Signature(const Frame_View& frame, bool lit) const;
     bool Reserve_Tiles(const Frame_View& frame);
-    // Draw the tiles the frame needs into the cache; the visible ones, first to last.
-    std::vector<Tile_Index> Paint_Kept(const Draw_Plan& plan, const Frame_View& frame, Shader* lighting,
-                                      Tile_Index first, Tile_Index last);
-    std::vector<Tile_Index> Paint_Fresh(const Draw_Plan& plan, const Frame_View& frame, Shader* lighting,
-                                       Tile_Index first, Tile_Index last);
+    // The tiles the frame draws, in drawing order.
+    std::vector<const Planned_Tile*> Tiles_To_Draw(const Draw_Plan& plan, Tile_Index first, Tile_Index last,
+                                                   bool exact) const;
     void Show_Tiles(const std::vector<Tile_Index>& shown, const Frame_View& frame);
     // Draws the tile into its slot of the cache, which keeps it.
     void Paint_Tile(const Draw_Plan& plan, const Planned_Tile& tile, const Frame_View& frame, Shader* lighting,

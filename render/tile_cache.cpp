@@ -27,7 +27,7 @@ bool Tile_Cache::Reserve(int wanted_columns, int wanted_rows, int tiles) {
     return true;
 }
 
-bool Tile_Cache::Begin_Tiles() {
+bool Tile_Cache::Begin_Tiles(const std::vector<Tile_Index>& drawn) {
     if (slots.empty()) return false;
     glGetIntegerv(GL_FRAMEBUFFER_BINDING, &saved_framebuffer);
     glGetIntegerv(GL_VIEWPORT, saved_viewport);
@@ -43,7 +43,24 @@ bool Tile_Cache::Begin_Tiles() {
     atlas.Bind();
     // Nothing drawn for a tile may reach its neighbours' slots.
     glEnable(GL_SCISSOR_TEST);
+    Clear_Slots(drawn);
     return true;
+}
+
+// Each row's runs of slots at once.
+void Tile_Cache::Clear_Slots(const std::vector<Tile_Index>& cleared) {
+    std::vector<bool> marked(slots.size(), false);
+    for (Tile_Index tile : cleared) {
+        marked[Slot_Of(tile)] = true;
+        slots[Slot_Of(tile)].used = false;
+    }
+    for (int row = 0; row < rows; row++) {
+        for (int column = 0, end = 0; column < columns; column = end + 1) {
+            for (end = column; end < columns && marked[row * columns + end];) end++;
+            if (end > column)
+                atlas.Clear(column * tile_pixels, row * tile_pixels, (end - column) * tile_pixels, tile_pixels);
+        }
+    }
 }
 
 void Tile_Cache::Begin_Tile(Tile_Index tile) {
@@ -51,11 +68,6 @@ void Tile_Cache::Begin_Tile(Tile_Index tile) {
     int x = static_cast<int>(corner.x), y = static_cast<int>(corner.y);
     glViewport(x, y, tile_pixels, tile_pixels);
     glScissor(x, y, tile_pixels, tile_pixels);
-    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-    glClearDepth(1.0);
-    glDepthMask(GL_TRUE);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    slots[Slot_Of(tile)].used = false;
 }
 
 void Tile_Cache::End_Tiles() {

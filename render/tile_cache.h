@@ -28,14 +28,13 @@ public:
     // False when the GL cannot make it: nothing is drawn or kept then.
     bool Reserve(int columns, int rows, int tiles);
 
-    // Makes the atlas the target; the caller's framebuffer, viewport, scissor
-    // and matrices come back with End_Tiles. False, with nothing changed,
-    // when there is no atlas.
-    bool Begin_Tiles();
-    // Between Begin_Tiles and End_Tiles: the tile's slot cleared to transparent
-    // and the farthest depth, with a viewport and scissor over it and a
-    // projection of tile-local output pixels (y down). What was kept there is
-    // forgotten until Keep.
+    // Makes the atlas the target, and clears the slots of the tiles `drawn`
+    // (transparent, the farthest depth), forgetting what was kept there until
+    // Keep. The caller's framebuffer, viewport, scissor and matrices come back
+    // with End_Tiles. False, with nothing changed, when there is no atlas.
+    bool Begin_Tiles(const std::vector<Tile_Index>& drawn);
+    // Between Begin_Tiles and End_Tiles: a viewport and scissor over the tile's
+    // slot and a projection of tile-local output pixels (y down).
     void Begin_Tile(Tile_Index tile);
     void End_Tiles();
     // Where the tile's slot lies on the target: its bottom-left corner, GL rows
@@ -62,6 +61,7 @@ private:
     };
 
     int Slot_Of(Tile_Index tile) const;
+    void Clear_Slots(const std::vector<Tile_Index>& cleared);
 
     int tile_pixels;
     int columns = 0;
