@@ -23,8 +23,6 @@ GLuint New_Texture(GLint format, GLenum layout, GLenum type, int width, int heig
     return texture;
 }
 
-// GL 4.4's clear of part of a texture: a software rasterizer fills the memory,
-// where a clear under a scissor runs a program over every pixel.
 typedef void(APIENTRY* Clear_Texture)(GLuint texture, GLint level, GLint x, GLint y, GLint z, GLsizei width,
                                       GLsizei height, GLsizei depth, GLenum format, GLenum type, const void* data);
 
@@ -65,8 +63,6 @@ bool Frame_Buffer::Resize(int new_width, int new_height) {
     }
     width = new_width;
     height = new_height;
-    clear_texture = al_have_opengl_extension("GL_ARB_clear_texture") ? al_get_opengl_proc_address("glClearTexSubImage")
-                                                                     : nullptr;
     return true;
 }
 
@@ -75,13 +71,9 @@ void Frame_Buffer::Bind() const {
 }
 
 void Frame_Buffer::Clear(int x, int y, int clear_width, int clear_height) const {
-    if (clear_texture) {
-        auto clear = reinterpret_cast<Clear_Texture>(clear_texture);
-        const float farthest = 1.0f;
-        clear(colour, 0, x, y, 0, clear_width, clear_height, 1, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-        clear(depth, 0, x, y, 0, clear_width, clear_height, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &farthest);
+    if (Clear_Texture_Part(colour, false, x, y, clear_width, clear_height) &&
+        Clear_Texture_Part(depth, true, x, y, clear_width, clear_height))
         return;
-    }
     GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
     glEnable(GL_SCISSOR_TEST);
     glScissor(x, y, clear_width, clear_height);
@@ -90,6 +82,19 @@ void Frame_Buffer::Clear(int x, int y, int clear_width, int clear_height) const 
     glDepthMask(GL_TRUE);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     if (!scissor) glDisable(GL_SCISSOR_TEST);
+}
+
+bool Clear_Texture_Part(unsigned int texture, bool depth, int x, int y, int width, int height) {
+    // Every context of the process has the same GL.
+    static const auto clear = reinterpret_cast<Clear_Texture>(
+        al_have_opengl_extension("GL_ARB_clear_texture") ? al_get_opengl_proc_address("glClearTexSubImage") : nullptr);
+    if (!clear) return false;
+    const float farthest = 1.0f;
+    if (depth)
+        clear(texture, 0, x, y, 0, width, height, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &farthest);
+    else
+        clear(texture, 0, x, y, 0, width, height, 1, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    return true;
 }
 
 }  // namespace Kelvane

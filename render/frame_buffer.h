@@ -5,6 +5,13 @@
 
 namespace Kelvane {
 
+// Clears x, y, width, height (texels, rows from the bottom) of a colour texture
+// to transparent, or of a depth texture to the farthest depth, through the GL's
+// texture clear: a software rasterizer fills the memory, where a clear under a
+// scissor runs a program over every pixel. False, with nothing done, when the
+// GL has no texture clear.
+bool Clear_Texture_Part(unsigned int texture, bool depth, int x, int y, int width, int height);
+
 class Frame_Buffer {
 public:
     // Nothing is made until Resize.
@@ -35,8 +42,6 @@ private:
     unsigned int framebuffer = 0;
     unsigned int colour = 0;
     unsigned int depth = 0;
-    // The GL's glClearTexSubImage, or null when it has none.
-    void* clear_texture = nullptr;
     int width = 0;
     int height = 0;
 };

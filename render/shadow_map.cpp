@@ -6,6 +6,7 @@
 #include <algorithm>  // Required for: std::min(), std::max()
 #include <cmath>      // Required for: std::floor()
 
+#include "render/frame_buffer.h"  // Required for: Clear_Texture_Part()
 #include "render/signature.h"
 
 namespace Kelvane {
@@ -137,12 +138,10 @@ void Shadow_Map::Draw_Repeat(int x, int y, const Block_Range& read, const std::v
     glPushAttrib(GL_VIEWPORT_BIT | GL_SCISSOR_BIT | GL_COLOR_BUFFER_BIT);
     glViewport(0, 0, size, size);
     glEnable(GL_SCISSOR_TEST);
-    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     Rect drawn{0.0f, 0.0f, -1.0f, -1.0f};
     for (Block_Index block : stale) {
         if (!part.Holds(block)) continue;
-        Scissor(Block_Range{block.column, block.row, block.column, block.row});
-        glClear(GL_COLOR_BUFFER_BIT);
+        Clear(block);
         drawn = Union(drawn, Block_Area(block.column, block.row));
     }
     if (drawn.left <= drawn.right) {
@@ -165,6 +164,15 @@ void Shadow_Map::Draw_Repeat(int x, int y, const Block_Range& read, const std::v
         glPopMatrix();
     }
     glPopAttrib();
+}
+
+void Shadow_Map::Clear(Block_Index block) const {
+    int per_side = size / BLOCK_TEXELS;
+    int x = Wrapped(block.column, per_side) * BLOCK_TEXELS, y = Wrapped(block.row, per_side) * BLOCK_TEXELS;
+    if (Clear_Texture_Part(al_get_opengl_texture(map), false, x, y, BLOCK_TEXELS, BLOCK_TEXELS)) return;
+    Scissor(Block_Range{block.column, block.row, block.column, block.row});
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
 }
 
 void Shadow_Map::Scissor(const Block_Range& range) const {

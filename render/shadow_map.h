@@ -70,6 +70,8 @@ private:
     int Repeat_Of(int block) const;
     void Draw_Repeat(int x, int y, const Block_Range& read, const std::vector<Block_Index>& stale,
                      const std::vector<Caster>& casters, const std::function<void(const Caster&)>& draw);
+    // The block's texels to nothing cast; the scissor box may change.
+    void Clear(Block_Index block) const;
     // Drawing only in the range's texels, which lie in one repeat.
     void Scissor(const Block_Range& range) const;
     Rect Block_Area(int column, int row) const;
