@@ -3,7 +3,7 @@
 #include <allegro5/allegro.h>
 #include <allegro5/allegro_opengl.h>  // Required for: the GL calls that draw a tile
 
-#include <algorithm>  // Required for: std::sort()
+#include <algorithm>  // Required for: std::sort(), std::clamp()
 #include <cmath>      // Required for: std::floor(), std::cos(), std::sin()
 #include <cstdio>     // Required for: printf(), fprintf()
 #include <cstdlib>    // Required for: exit(), abs()
@@ -210,11 +210,11 @@ void Frame_Painter::Paint(const Frame_View& frame, std::list<VObject*>* objects,
     Shader* program = lit ? lighting : nullptr;
     std::vector<Tile_Index> shown;
     if (Reserve_Tiles(frame)) {
-        std::vector<const Planned_Tile*> drawn = Tiles_To_Draw(plan, first, last, exact);
+        std::vector<Tile_Drawn> drawn = Tiles_To_Draw(plan, frame, first, last, exact);
         std::vector<Tile_Index> cleared;
-        for (const Planned_Tile* tile : drawn) cleared.push_back(tile->index);
+        for (const Tile_Drawn& tile : drawn) cleared.push_back(tile.tile->index);
         if (tiles.Begin_Tiles(cleared)) {
-            for (const Planned_Tile* tile : drawn) Paint_Tile(plan, *tile, frame, program, exact);
+            for (const Tile_Drawn& tile : drawn) Paint_Tile(plan, tile, frame, program, exact);
             tiles.End_Tiles();
             for (const Planned_Tile& tile : plan.Get_Tiles())
                 if (Inside(tile.index, first, last)) shown.push_back(tile.index);
@@ -301,17 +301,30 @@ bool Frame_Painter::Reserve_Tiles(const Frame_View& frame) {
 
 // The reference path draws every visible tile; the fast path those it does not
 // keep as they are now, and a few of those just around the view ahead of need.
-std::vector<const Planned_Tile*> Frame_Painter::Tiles_To_Draw(const Draw_Plan& plan, Tile_Index first,
-                                                             Tile_Index last, bool exact) const {
-    std::vector<const Planned_Tile*> drawn, ahead;
+// A frame that has more to draw than that budget draws only what is seen of
+// the tiles that changed: they are likely to change again before the rest is
+// shown. A tile that only has more of it seen now is drawn whole, and so is a
+// tile kept in part, ahead of the others, when a frame has time.
+std::vector<Frame_Painter::Tile_Drawn> Frame_Painter::Tiles_To_Draw(const Draw_Plan& plan, const Frame_View& frame,
+                                                                    Tile_Index first, Tile_Index last,
+                                                                    bool exact) const {
+    const Tile_Part whole{0, 0, Draw_Plan::TILE_PIXELS, Draw_Plan::TILE_PIXELS};
+    std::vector<Tile_Drawn> drawn, ahead;
     for (const Planned_Tile& tile : plan.Get_Tiles()) {
         bool visible = Inside(tile.index, first, last);
         if (!visible && exact) continue;
-        if (!exact && tiles.Find(tile.index, tile.signature)) continue;
-        (visible ? drawn : ahead).push_back(&tile);
+        Tile_Part needed = visible ? Shown_Part(tile.index, frame) : whole;
+        Tile_Part kept = exact ? Tile_Part{0, 0, 0, 0} : tiles.Kept_Part(tile.index, tile.signature);
+        if (!kept.Covers(needed))
+            (visible ? drawn : ahead).push_back(Tile_Drawn{&tile, needed, kept.Empty()});
+        else if (!kept.Covers(whole))  // all it shows is kept, not all of it: finished when there is time
+            ahead.push_back(Tile_Drawn{&tile, whole, false});
     }
-    std::sort(ahead.begin(), ahead.end(), [&](const Planned_Tile* a, const Planned_Tile* b) {
-        return Distance(a->index, first, last) < Distance(b->index, first, last);
+    bool busy = drawn.size() > static_cast<size_t>(AHEAD_PER_FRAME);
+    for (Tile_Drawn& tile : drawn)
+        if (!exact && !(busy && tile.changed)) tile.part = whole;
+    std::sort(ahead.begin(), ahead.end(), [&](const Tile_Drawn& a, const Tile_Drawn& b) {
+        return Distance(a.tile->index, first, last) < Distance(b.tile->index, first, last);
     });
     for (size_t i = 0; i < ahead.size() && drawn.size() < static_cast<size_t>(AHEAD_PER_FRAME); i++)
         drawn.push_back(ahead[i]);
@@ -330,9 +343,10 @@ void Frame_Painter::Show_Tiles(const std::vector<Tile_Index>& shown, const Frame
 // fragment whose colour is as good as clear stores neither colour nor depth.
 // Only the fast path keeps what it drew: a frame of the reference path shows
 // nothing drawn before it, and the two are compared.
-void Frame_Painter::Paint_Tile(const Draw_Plan& plan, const Planned_Tile& tile, const Frame_View& frame,
+void Frame_Painter::Paint_Tile(const Draw_Plan& plan, const Tile_Drawn& drawn, const Frame_View& frame,
                                Shader* lighting, bool exact) {
-    tiles.Begin_Tile(tile.index);
+    const Planned_Tile& tile = *drawn.tile;
+    tiles.Begin_Tile(tile.index, drawn.part);
     slot_corner = tiles.Slot_Corner(tile.index);
     glAlphaFunc(GL_GREATER, MAX_DROPPED_ALPHA / 255.0f);
     glEnable(GL_ALPHA_TEST);
@@ -354,7 +368,7 @@ void Frame_Painter::Paint_Tile(const Draw_Plan& plan, const Planned_Tile& tile, 
             Draw_Lit(object, object.cells[c], origin, frame, lighting, exact);
     }
     glDisable(GL_ALPHA_TEST);
-    if (!exact) tiles.Keep(tile.index, tile.signature);
+    if (!exact) tiles.Keep(tile.index, tile.signature, drawn.part);
 }
 
 void Frame_Painter::Draw_Lit(const Planned_Object& object, const Cell& cell, Vec2D origin, const Frame_View& frame,
@@ -480,6 +494,14 @@ void Frame_Painter::Visible_Tiles(const Frame_View& frame, Tile_Index* first, Ti
     *first = Tile_Index{static_cast<int>(std::floor(frame.view.x / tile)), static_cast<int>(std::floor(frame.view.y / tile))};
     *last = Tile_Index{static_cast<int>(std::floor((frame.view.x + frame.output.x - 1.0f) / tile)),
                        static_cast<int>(std::floor((frame.view.y + frame.output.y - 1.0f) / tile))};
+}
+
+Tile_Part Frame_Painter::Shown_Part(Tile_Index tile, const Frame_View& frame) const {
+    Rect area = Draw_Plan::Tile_Area(tile);
+    auto within = [](float pixel) { return std::clamp(static_cast<int>(pixel), 0, Draw_Plan::TILE_PIXELS); };
+    return Tile_Part{within(std::floor(frame.view.x - area.left)), within(std::floor(frame.view.y - area.top)),
+                     within(std::ceil(frame.view.x + frame.output.x - area.left)),
+                     within(std::ceil(frame.view.y + frame.output.y - area.top))};
 }
 
 Vec2D Frame_Painter::Origin_On_Target(Tile_Index tile, const Frame_View& frame) const {

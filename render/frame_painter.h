@@ -62,12 +62,18 @@ private:
     // Everything every tile's pixels depend on besides its own cells.
     uint64_t Frame_Signature(const Frame_View& frame, bool lit) const;
     bool Reserve_Tiles(const Frame_View& frame);
+    // A tile to draw, and the part of it drawn.
+    struct Tile_Drawn {
+        const Planned_Tile* tile;
+        Tile_Part part;
+        bool changed;  // not kept as it is now, not even in part
+    };
     // The tiles the frame draws, in drawing order.
-    std::vector<const Planned_Tile*> Tiles_To_Draw(const Draw_Plan& plan, Tile_Index first, Tile_Index last,
-                                                   bool exact) const;
+    std::vector<Tile_Drawn> Tiles_To_Draw(const Draw_Plan& plan, const Frame_View& frame, Tile_Index first,
+                                          Tile_Index last, bool exact) const;
     void Show_Tiles(const std::vector<Tile_Index>& shown, const Frame_View& frame);
     // Draws the tile into its slot of the cache, which keeps it.
-    void Paint_Tile(const Draw_Plan& plan, const Planned_Tile& tile, const Frame_View& frame, Shader* lighting,
+    void Paint_Tile(const Draw_Plan& plan, const Tile_Drawn& drawn, const Frame_View& frame, Shader* lighting,
                     bool exact);
     void Draw_Lit(const Planned_Object& object, const Cell& cell, Vec2D origin, const Frame_View& frame,
                   Shader* lighting, bool exact);
@@ -80,6 +86,8 @@ private:
     void Set_Object_Uniforms(Shader* lighting, const Planned_Object& object, Vec2D origin, const Frame_View& frame);
     // The tiles the target shows, first to last.
     void Visible_Tiles(const Frame_View& frame, Tile_Index* first, Tile_Index* last) const;
+    // The part of a visible tile the target shows.
+    Tile_Part Shown_Part(Tile_Index tile, const Frame_View& frame) const;
     // The tile's top-left corner on the target.
     Vec2D Origin_On_Target(Tile_Index tile, const Frame_View& frame) const;
 

@@ -63,11 +63,11 @@ void Tile_Cache::Clear_Slots(const std::vector<Tile_Index>& cleared) {
     }
 }
 
-void Tile_Cache::Begin_Tile(Tile_Index tile) {
+void Tile_Cache::Begin_Tile(Tile_Index tile, const Tile_Part& part) {
     Vec2D corner = Slot_Corner(tile);
     int x = static_cast<int>(corner.x), y = static_cast<int>(corner.y);
     glViewport(x, y, tile_pixels, tile_pixels);
-    glScissor(x, y, tile_pixels, tile_pixels);
+    glScissor(x + part.left, y + tile_pixels - part.bottom, part.right - part.left, part.bottom - part.top);
 }
 
 void Tile_Cache::End_Tiles() {
@@ -90,14 +90,15 @@ Vec2D Tile_Cache::Slot_Corner(Tile_Index tile) const {
                  static_cast<float>(Wrapped(tile.row, rows) * tile_pixels));
 }
 
-bool Tile_Cache::Find(Tile_Index tile, uint64_t signature) const {
-    if (slots.empty()) return false;
+Tile_Part Tile_Cache::Kept_Part(Tile_Index tile, uint64_t signature) const {
+    if (slots.empty()) return Tile_Part{0, 0, 0, 0};
     const Slot& slot = slots[Slot_Of(tile)];
-    return slot.used && slot.tile == tile && slot.signature == signature;
+    bool kept = slot.used && slot.tile == tile && slot.signature == signature;
+    return kept ? slot.part : Tile_Part{0, 0, 0, 0};
 }
 
-void Tile_Cache::Keep(Tile_Index tile, uint64_t signature) {
-    slots[Slot_Of(tile)] = Slot{true, tile, signature};
+void Tile_Cache::Keep(Tile_Index tile, uint64_t signature, const Tile_Part& part) {
+    slots[Slot_Of(tile)] = Slot{true, tile, signature, part};
 }
 
 // Texel for pixel: each quad lies on whole output pixels and samples whole texels.

@@ -5,9 +5,10 @@
 // coordinates, so the same inputs give the same pixels wherever the view is
 // and whichever path draws. All the tiles of a frame are drawn into the one
 // target, which lets the rasterizer take them in one go instead of finishing
-// each before the next. A kept tile (colour and depth) is shown again while
-// the signature of what decided its pixels holds; it makes room for the tile
-// a whole atlas away, so the tiles farthest from the view go first.
+// each before the next. A kept tile (colour and depth), or the part of it that
+// was drawn, is shown again while the signature of what decided its pixels
+// holds; it makes room for the tile a whole atlas away, so the tiles farthest
+// from the view go first.
 
 #include <cstdint>
 #include <vector>
@@ -18,6 +19,19 @@
 namespace Kelvane {
 
 class Shader;
+
+// A part of a tile, in its own pixels (y down): left and top inclusive, right
+// and bottom exclusive.
+struct Tile_Part {
+    int left;
+    int top;
+    int right;
+    int bottom;
+    bool Covers(const Tile_Part& other) const {
+        return left <= other.left && top <= other.top && right >= other.right && bottom >= other.bottom;
+    }
+    bool Empty() const { return right <= left || bottom <= top; }
+};
 
 class Tile_Cache {
 public:
@@ -33,18 +47,18 @@ public:
     // Keep. The caller's framebuffer, viewport, scissor and matrices come back
     // with End_Tiles. False, with nothing changed, when there is no atlas.
     bool Begin_Tiles(const std::vector<Tile_Index>& drawn);
-    // Between Begin_Tiles and End_Tiles: a viewport and scissor over the tile's
-    // slot and a projection of tile-local output pixels (y down).
-    void Begin_Tile(Tile_Index tile);
+    // Between Begin_Tiles and End_Tiles: a viewport over the tile's slot, a
+    // projection of tile-local output pixels (y down) and a scissor over `part`.
+    void Begin_Tile(Tile_Index tile, const Tile_Part& part);
     void End_Tiles();
     // Where the tile's slot lies on the target: its bottom-left corner, GL rows
     // counting from the bottom.
     Vec2D Slot_Corner(Tile_Index tile) const;
 
-    // True when the tile is kept with that signature.
-    bool Find(Tile_Index tile, uint64_t signature) const;
-    // What the tile's slot now holds is the tile with that signature.
-    void Keep(Tile_Index tile, uint64_t signature);
+    // The part of the tile kept with that signature: empty when it is not kept so.
+    Tile_Part Kept_Part(Tile_Index tile, uint64_t signature) const;
+    // What the tile's slot now holds is `part` of the tile with that signature.
+    void Keep(Tile_Index tile, uint64_t signature, const Tile_Part& part);
     // Draws tiles onto the current target, each at its output position
     // (`origins`, whole output pixels), colour blended over what is there and
     // depth written, through `compose`.
@@ -58,6 +72,7 @@ private:
         bool used = false;
         Tile_Index tile{0, 0};
         uint64_t signature = 0;
+        Tile_Part part{0, 0, 0, 0};
     };
 
     int Slot_Of(Tile_Index tile) const;
