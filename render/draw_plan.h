@@ -100,9 +100,9 @@ struct Planned_Tile {
 class Draw_Plan {
 public:
     // The side of a tile, in output pixels.
-    static const int TILE_PIXELS = 128;
+    static constexpr int TILE_PIXELS = 128;
     // The lighting program holds this many point lights.
-    static const int MAX_POINT_LIGHTS = 24;
+    static constexpr int MAX_POINT_LIGHTS = 24;
 
     // `pixels_per_unit`: output pixels per screen unit (both axes); `tiles`:
     // the tiles to plan, first to last column and row, inclusive. An exact plan
