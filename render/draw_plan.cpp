@@ -2,7 +2,7 @@
 
 #include <allegro5/allegro.h>  // Required for: ALLEGRO_COLOR, al_get_bitmap_width(), al_get_bitmap_height()
 
-#include <algorithm>  // Required for: std::max(), std::min(), std::remove_if()
+#include <algorithm>  // Required for: std::max(), std::min(), std::remove_if(), std::find(), std::lower_bound()
 #include <cmath>      // Required for: std::ceil(), std::floor(), std::sqrt(), std::fabs()
 
 #include "render/signature.h"
@@ -20,6 +20,9 @@ const float WORLD_SLACK = 1.0f;
 // The march reads the map's nearest texel, so a caster shows up to a texel
 // beyond its quad; the renderer keeps texels no larger than this (screen units).
 const float MAP_TEXEL_SLACK = 4.0f;
+// Rounding of where the lighting program puts a pixel: a change is taken to
+// reach this many output pixels beyond where it can.
+const float PIXEL_SLACK = 2.0f;
 
 // A projection-space box around every surface point the lighting program can
 // rebuild from a part of an object's quad, heights up to its full height.
@@ -111,15 +114,51 @@ Rect Sprite_Area(VObject* object, float pixels_per_unit, Vec2D offset) {
                 (object->Get_Y() + reach) * pixels_per_unit + offset.y};
 }
 
+Rect Scaled(const Rect& rect, float by) {
+    if (Is_Empty(rect)) return rect;
+    return Rect{rect.left * by, rect.top * by, rect.right * by, rect.bottom * by};
+}
+
+// How two sequences of distinct keys differ: the keys of the first that the
+// second lacks, the keys of the second that the first lacks, and the places of
+// the keys in both.
+struct Key_Changes {
+    std::vector<size_t> gone;
+    std::vector<size_t> came;
+    std::vector<std::pair<size_t, size_t>> stayed;
+    bool in_order = true;  // the keys in both come in the same order in both
+};
+
+Key_Changes Compare_Keys(const std::vector<uint64_t>& was, const std::vector<uint64_t>& now) {
+    Key_Changes changes;
+    std::vector<bool> found(was.size(), false);
+    for (size_t i = 0; i < now.size(); i++) {
+        size_t at = static_cast<size_t>(std::find(was.begin(), was.end(), now[i]) - was.begin());
+        if (at == was.size()) {
+            changes.came.push_back(i);
+            continue;
+        }
+        // A key met twice also puts them out of order: nothing is matched twice.
+        if (!changes.stayed.empty() && at <= changes.stayed.back().first) changes.in_order = false;
+        changes.stayed.emplace_back(at, i);
+        found[at] = true;
+    }
+    for (size_t j = 0; j < was.size(); j++)
+        if (!found[j]) changes.gone.push_back(j);
+    return changes;
+}
+
 void Add_Placement(Signature& signature, const Placement& placed) {
     signature.Add(placed.corner.x).Add(placed.corner.y).Add(placed.z).Add(placed.scale);
     signature.Add(placed.image_w).Add(placed.image_h).Add(placed.frame_origin.x).Add(placed.frame_origin.y);
     signature.Add(placed.tall);
 }
 
-void Add_Light(Signature& signature, Light* light) {
-    signature.Add(light->Get_X()).Add(light->Get_Y()).Add(light->Get_Z());
+Light_State State_Of(Light* light) {
+    Signature signature;
+    signature.Add(light).Add(light->Get_X()).Add(light->Get_Y()).Add(light->Get_Z());
     signature.Add(light->Get_R()).Add(light->Get_G()).Add(light->Get_B()).Add(light->Get_Range());
+    return Light_State{light->Get_X(), light->Get_Y(), light->Get_Z(), light->Get_Range(), signature.Value()};
 }
 
 void Add_Colour(Signature& signature, ALLEGRO_COLOR colour) {
@@ -132,7 +171,7 @@ Draw_Plan::Draw_Plan(Camera* camera, Light* directional, const March_Rules& rule
                      Vec2D sprite_offset, Tile_Index first, Tile_Index last, bool exact)
     : camera(camera), directional(directional), rules(rules), pixels_per_unit(pixels_per_unit),
       sprite_offset(sprite_offset), first(first), last(last), exact(exact), sinking(true), sweep(0.0f, 0.0f),
-      climb(0.0f), reads{0.0f, 0.0f, -1.0f, -1.0f} {
+      climb(0.0f), reads(NO_RECT) {
     float length = std::sqrt(directional->Get_X() * directional->Get_X() + directional->Get_Y() * directional->Get_Y() +
                              directional->Get_Z() * directional->Get_Z());
     sinking = !(directional->Get_Z() >= 0.0f) || !(length > 0.0f);
@@ -148,6 +187,8 @@ Rect Draw_Plan::Tile_Area(Tile_Index tile) {
 }
 
 void Draw_Plan::Plan(std::list<VObject*>* objects, std::list<Light*>* lights) {
+    light_states.clear();
+    for (Light* light : *lights) light_states[light] = State_Of(light);
     Plan_Objects(objects, lights);
     Keep_Read_Casters();
     for (Planned_Object& object : planned)
@@ -166,10 +207,10 @@ void Draw_Plan::Plan_Objects(std::list<VObject*>* objects, std::list<Light*>* li
             Placement placed = Placement::Of(complex, camera, Vec2D(0.0f, 0.0f));
             Add_Caster(complex, placed);
             Rect area = placed.Area(placed.quad, per_unit);
-            if (Overlaps(area, planned_area)) planned.push_back(Planned_Object{object, complex, placed, area, {}});
+            if (Overlaps(area, planned_area)) planned.push_back(Planned_Object{object, complex, placed, area, {}, 0});
         } else if (object->Is_Visible() && object->Get_Type() == VOBJECT_TYPE_SPRITE) {
             Rect area = Sprite_Area(object, pixels_per_unit, sprite_offset);
-            if (Overlaps(area, planned_area)) planned.push_back(Planned_Object{object, nullptr, Placement(), area, {}});
+            if (Overlaps(area, planned_area)) planned.push_back(Planned_Object{object, nullptr, Placement(), area, {}, 0});
         }
     }
     for (Planned_Object& object : planned) Cut_Into_Cells(object, lights);
@@ -219,7 +260,7 @@ void Draw_Plan::Cut_Into_Cells(Planned_Object& object, std::list<Light*>* lights
             cell.v1 = std::min(1.0f, (area.bottom - quad.top) / height);
             cell.first_step = 1;
             cell.last_step = 0;
-            cell.ray_starts = Rect{0.0f, 0.0f, -1.0f, -1.0f};
+            cell.ray_starts = NO_RECT;
             cell.lowest_start = 0.0f;
             if (object.complex) {
                 cell.lights = Cell_Lights(object.placed, cell, lights);
@@ -242,20 +283,26 @@ std::vector<Light*> Draw_Plan::Cell_Lights(const Placement& placed, const Cell& 
 }
 
 void Draw_Plan::Plan_Rays(const Placement& placed, Cell& cell) {
-    float hf = camera->Get_Height_Factor();
-    float rise = placed.tall * placed.scale;
-    float shift_length = rules.shift * (1.0f - directional->Get_Z()) * placed.tall * hf * placed.scale;
-    Vec2D shift = camera->Proj_To_Screen(directional->Get_X() * shift_length, directional->Get_Y() * shift_length, 0.0f);
-    float spread = rules.offset + WORLD_SLACK;
-    cell.ray_starts = Rect{placed.quad.x + cell.s0 * placed.size.x + shift.x - spread,
-                           placed.quad.y + cell.v0 * placed.size.y + hf * placed.z + shift.y - spread,
-                           placed.quad.x + cell.s1 * placed.size.x + shift.x + spread,
-                           placed.quad.y + cell.v1 * placed.size.y + hf * (placed.z + rise) + shift.y + spread};
+    cell.ray_starts = Ray_Starts(placed, Rect{placed.quad.x + cell.s0 * placed.size.x, placed.quad.y + cell.v0 * placed.size.y,
+                                              placed.quad.x + cell.s1 * placed.size.x, placed.quad.y + cell.v1 * placed.size.y});
     cell.lowest_start = std::max(0.0f, placed.z - rules.offset);
     const Rect& starts = cell.ray_starts;
     Rect swept = Union(starts, Rect{starts.left + sweep.x, starts.top + sweep.y, starts.right + sweep.x,
                                     starts.bottom + sweep.y});
     reads = Union(reads, Grown(swept, sinking ? rules.reach + WORLD_SLACK : MAP_TEXEL_SLACK));
+}
+
+// A pixel's ray starts off its floor point by the height of the surface it
+// shows, by at most the offset off the surface, and by the shift of the
+// object's own shadow sprite, which the lighting program undoes.
+Rect Draw_Plan::Ray_Starts(const Placement& placed, const Rect& pixels) const {
+    float hf = camera->Get_Height_Factor();
+    float rise = placed.tall * placed.scale;
+    float shift_length = rules.shift * (1.0f - directional->Get_Z()) * placed.tall * hf * placed.scale;
+    Vec2D shift = camera->Proj_To_Screen(directional->Get_X() * shift_length, directional->Get_Y() * shift_length, 0.0f);
+    float spread = rules.offset + WORLD_SLACK;
+    return Rect{pixels.left + shift.x - spread, pixels.top + hf * placed.z + shift.y - spread,
+                pixels.right + shift.x + spread, pixels.bottom + hf * (placed.z + rise) + shift.y + spread};
 }
 
 void Draw_Plan::Plan_March(Cell& cell) const {
@@ -296,6 +343,8 @@ void Draw_Plan::Gather_Tiles() {
 }
 
 void Draw_Plan::Sign_Tiles(uint64_t frame) {
+    frame_signature = frame;
+    for (Planned_Object& object : planned) object.signature = Object_Signature(object);
     for (Planned_Tile& tile : tiles) {
         Signature signature;
         signature.Add(frame).Add(tile.index.column).Add(tile.index.row);
@@ -304,9 +353,8 @@ void Draw_Plan::Sign_Tiles(uint64_t frame) {
     }
 }
 
-// Everything that decides the cell's pixels: the object and where and how it is
-// drawn, the lights that reach it, and the casters that may shade it.
-uint64_t Draw_Plan::Cell_Signature(const Planned_Object& object, const Cell& cell) const {
+// The object and where and how it is drawn.
+uint64_t Draw_Plan::Object_Signature(const Planned_Object& object) const {
     Signature signature;
     VObject* drawn = object.object;
     signature.Add(drawn).Add(drawn->Get_Actual_Bit());
@@ -318,9 +366,115 @@ uint64_t Draw_Plan::Cell_Signature(const Planned_Object& object, const Cell& cel
     }
     signature.Add(object.complex->Get_Actual_Bit_Normal());
     Add_Placement(signature, object.placed);
-    for (Light* light : cell.lights) Add_Light(signature, light);
+    return signature.Value();
+}
+
+// Everything that decides the cell's pixels: the object, the lights that
+// reach it, and the casters that may shade it.
+uint64_t Draw_Plan::Cell_Signature(const Planned_Object& object, const Cell& cell) const {
+    Signature signature;
+    signature.Add(object.signature);
+    for (Light* light : cell.lights) signature.Add(light_states.at(light).signature);
     for (int index : cell.casters) signature.Add(casters[index].signature);
     return signature.Value();
+}
+
+const Planned_Tile* Draw_Plan::Find_Tile(Tile_Index index) const {
+    auto found = std::lower_bound(tiles.begin(), tiles.end(), index,
+                                  [](const Planned_Tile& tile, Tile_Index wanted) { return tile.index < wanted; });
+    return found != tiles.end() && found->index == index ? &*found : nullptr;
+}
+
+// Where an object stayed, drawn alike and in the same order among those that
+// stayed, its pixels change only where its lights or casters do; elsewhere
+// what it covers may change, and is also drawn again.
+Rect Draw_Plan::Changes_Since(const Draw_Plan& before, const Planned_Tile& tile) const {
+    Rect whole = Tile_Area(tile.index);
+    const Planned_Tile* was = before.Find_Tile(tile.index);
+    if (!was || before.frame_signature != frame_signature) return whole;
+    std::vector<uint64_t> old_objects, new_objects;
+    for (const auto& [o, c] : was->cells) old_objects.push_back(before.planned[o].signature);
+    for (const auto& [o, c] : tile.cells) new_objects.push_back(planned[o].signature);
+    Key_Changes objects = Compare_Keys(old_objects, new_objects);
+    if (!objects.in_order) return whole;
+    Rect changed = NO_RECT;
+    for (size_t j : objects.gone) changed = Union(changed, before.planned[was->cells[j].first].area);
+    for (size_t i : objects.came) changed = Union(changed, planned[tile.cells[i].first].area);
+    for (const auto& [j, i] : objects.stayed) {
+        const auto& [old_o, old_c] = was->cells[j];
+        const auto& [o, c] = tile.cells[i];
+        changed = Union(changed, Cell_Changes(before, before.planned[old_o].cells[old_c], planned[o], planned[o].cells[c]));
+    }
+    return Intersection(changed, whole);
+}
+
+// A plain sprite's pixels are all in its own signature. The lighting program
+// adds the lights in list order; one that adds nothing to a pixel (out of
+// range) leaves the sum exactly as it was, but lights that stayed must stay in
+// order. The shadow map keeps the highest caster, whatever the order.
+Rect Draw_Plan::Cell_Changes(const Draw_Plan& before, const Cell& was, const Planned_Object& object,
+                             const Cell& cell) const {
+    if (!object.complex) return NO_RECT;
+    Rect area = Intersection(object.area, Tile_Area(cell.tile));
+    std::vector<uint64_t> old_keys, new_keys;
+    for (Light* light : was.lights) old_keys.push_back(before.light_states.at(light).signature);
+    for (Light* light : cell.lights) new_keys.push_back(light_states.at(light).signature);
+    Key_Changes lights = Compare_Keys(old_keys, new_keys);
+    if (!lights.in_order) return area;
+    Rect changed = NO_RECT;
+    for (size_t j : lights.gone) changed = Union(changed, Light_Reach(object.placed, before.light_states.at(was.lights[j])));
+    for (size_t i : lights.came) changed = Union(changed, Light_Reach(object.placed, light_states.at(cell.lights[i])));
+    old_keys.clear();
+    new_keys.clear();
+    for (int index : was.casters) old_keys.push_back(before.casters[index].signature);
+    for (int index : cell.casters) new_keys.push_back(casters[index].signature);
+    Key_Changes shades = Compare_Keys(old_keys, new_keys);
+    for (size_t j : shades.gone) changed = Union(changed, Shadow_Reach(object, cell, before.casters[was.casters[j]]));
+    for (size_t i : shades.came) changed = Union(changed, Shadow_Reach(object, cell, casters[cell.casters[i]]));
+    return Intersection(changed, area);
+}
+
+// A surface point in a light's range projects within the ball's picture, and
+// shows where its projection lies, moved as the object's quad is (by the zoom).
+Rect Draw_Plan::Light_Reach(const Placement& placed, const Light_State& light) const {
+    if (!(light.range > 0.0f)) return NO_RECT;
+    float reach = light.range + WORLD_SLACK;
+    float pf = camera->Get_Projection_Factor(), hf = camera->Get_Height_Factor();
+    Vec2D centre = camera->Proj_To_Screen(light.x, light.y, light.z);
+    Vec2D corner = camera->Proj_To_Screen(placed.corner.x, placed.corner.y, placed.z);
+    float x = centre.x + placed.quad.x - corner.x, y = centre.y + placed.quad.y - corner.y;
+    // The projection's rows have lengths sqrt(1/2) and sqrt(pf^2 / 2 + hf^2).
+    float half_x = reach * std::sqrt(0.5f), half_y = reach * std::sqrt(0.5f * pf * pf + hf * hf);
+    return Grown(Scaled(Rect{x - half_x, y - half_y, x + half_x, y + half_y}, pixels_per_unit), PIXEL_SLACK);
+}
+
+// A pixel's ray reads the map from its start along the sun's sweep, and meets
+// the caster only below the caster's top: the pixels whose starts, moved along
+// that part of the sweep, fall on the sprite (grown by the texel the march
+// rounds to).
+Rect Draw_Plan::Shadow_Reach(const Planned_Object& object, const Cell& cell, const Caster& caster) const {
+    Rect area = Intersection(object.area, Tile_Area(cell.tile));
+    if (sinking) return area;
+    float clearance = caster.top + Caster_Rounding(rules) - cell.lowest_start - rules.bias;
+    if (clearance <= 0.0f) return NO_RECT;
+    Rect pixels = Scaled(area, 1.0f / pixels_per_unit);
+    Rect starts = Ray_Starts(object.placed, Rect{0.0f, 0.0f, 0.0f, 0.0f});
+    Rect sprite = Grown(caster.area, MAP_TEXEL_SLACK);
+    // The pixels whose rays start on the sprite.
+    Rect under{sprite.left - starts.right, sprite.top - starts.bottom, sprite.right - starts.left,
+               sprite.bottom - starts.top};
+    float reach = rules.reach + WORLD_SLACK;
+    float share = climb > 0.0f ? std::min(1.0f, (clearance / climb + WORLD_SLACK) / reach) : 1.0f;
+    Vec2D along(sweep.x * share, sweep.y * share);
+    // `under` moved back by `along` x t meets the cell's pixels for t in [enter, leave].
+    Rect meets{under.left - pixels.right, under.top - pixels.bottom, under.right - pixels.left,
+               under.bottom - pixels.top};
+    float enter = 0.0f, leave = 1.0f;
+    if (!Segment_Span(along, meets, &enter, &leave)) return NO_RECT;
+    // Each side of the moved rectangle moves one way: the extremes lie at the ends.
+    Rect swept = Union(Moved(under, Vec2D(along.x * enter, along.y * enter)),
+                       Moved(under, Vec2D(along.x * leave, along.y * leave)));
+    return Scaled(Intersection(Grown(swept, PIXEL_SLACK / pixels_per_unit), pixels), pixels_per_unit);
 }
 
 }  // namespace Kelvane

@@ -5,8 +5,10 @@
 // For each cell the plan keeps the point lights that reach it and the shadow
 // casters that may shade it; for each tile, what is drawn in it, in drawing
 // order, and a signature of everything that decides its pixels, so that a tile
-// whose signature did not change is shown again as it was drawn. Every
-// decision only leaves out work that adds exactly nothing to the picture.
+// whose signature did not change is shown again as it was drawn; compared with
+// the plan of the frame before, it also tells which part of a tile may have
+// changed, so a kept tile is mended there only. Every decision only leaves out
+// work that adds exactly nothing to the picture.
 //
 // It relies on the lighting program's contract (assets/shader/object_light.glsl):
 // a point light adds nothing at its range or beyond; the march starts at most
@@ -79,6 +81,16 @@ struct Planned_Object {
     Placement placed;          // complex objects: where the world's picture shows them
     Rect area;                 // the quad in the world's output pixels
     std::vector<Cell> cells;   // only in the tiles planned
+    uint64_t signature;        // of the object itself: what it draws and where
+};
+
+// A point light as the plan found it, kept for a later plan to compare with.
+struct Light_State {
+    float x;
+    float y;
+    float z;
+    float range;
+    uint64_t signature;  // of the light and everything it lights with
 };
 
 // A shadow sprite in the shadow map: where it lies and how high its caster stands.
@@ -120,13 +132,24 @@ public:
     // Each tile's signature, from `frame`, the signature of what every tile
     // depends on (sun, sky, camera, map, output size, flags), and its cells'.
     void Sign_Tiles(uint64_t frame);
+    // The world's output pixels of the tile that may show something else than
+    // `before` (a signed plan of an earlier frame) planned there: the quads of
+    // objects that came, went or changed, and within the others where a light
+    // or a caster that came, went or changed may reach. The whole tile when
+    // `before` planned it with another frame signature, did not plan it, or
+    // drew the objects that stayed in another order. Nothing of `before`
+    // but its own copies is read, so what it planned may since be gone.
+    Rect Changes_Since(const Draw_Plan& before, const Planned_Tile& tile) const;
+    // The planned tile of that index, or null.
+    const Planned_Tile* Find_Tile(Tile_Index index) const;
+    uint64_t Get_Frame_Signature() const { return frame_signature; }
 
     const std::vector<Caster>& Get_Casters() const { return casters; }
     const std::vector<Planned_Object>& Get_Objects() const { return planned; }
     // The planned tiles that show something, in row order.
     const std::vector<Planned_Tile>& Get_Tiles() const { return tiles; }
     // Screen units of the world's picture where a ray of a planned cell may
-    // read the shadow map; empty (right < left) when none can.
+    // read the shadow map; empty when none can.
     Rect Get_Reads() const { return reads; }
     // The tile's rectangle in the world's output pixels.
     static Rect Tile_Area(Tile_Index tile);
@@ -142,10 +165,22 @@ private:
     std::vector<Light*> Cell_Lights(const Placement& placed, const Cell& cell, std::list<Light*>* lights) const;
     // Where the cell's rays may start; widens `reads` to where they go.
     void Plan_Rays(const Placement& placed, Cell& cell);
+    // Where the rays of the object's pixels within `pixels` (screen units of
+    // the world's picture) may start.
+    Rect Ray_Starts(const Placement& placed, const Rect& pixels) const;
     // The casters that may shade some pixel of the cell and the steps that may meet them.
     void Plan_March(Cell& cell) const;
     void Gather_Tiles();
+    uint64_t Object_Signature(const Planned_Object& object) const;
     uint64_t Cell_Signature(const Planned_Object& object, const Cell& cell) const;
+    // Within the cell, where what `before` planned for it may differ from now
+    // (the object drawn alike): its lights and its casters that came, went or
+    // changed. World's output pixels.
+    Rect Cell_Changes(const Draw_Plan& before, const Cell& was, const Planned_Object& object, const Cell& cell) const;
+    // The object's pixels a light may reach, or whose rays may read a caster's
+    // sprite, in the world's output pixels.
+    Rect Light_Reach(const Placement& placed, const Light_State& light) const;
+    Rect Shadow_Reach(const Planned_Object& object, const Cell& cell, const Caster& caster) const;
 
     Camera* camera;
     Light* directional;
@@ -165,6 +200,8 @@ private:
     std::vector<Planned_Object> planned;
     std::vector<Planned_Tile> tiles;
     Rect reads;
+    std::map<const Light*, Light_State> light_states;
+    uint64_t frame_signature = 0;
 };
 
 }  // namespace Kelvane

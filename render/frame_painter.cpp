@@ -141,10 +141,6 @@ void Draw_Quad(const Rect& area) {
     glEnd();
 }
 
-Rect Moved(const Rect& area, Vec2D by) {
-    return Rect{area.left - by.x, area.top - by.y, area.right - by.x, area.bottom - by.y};
-}
-
 // A fixed-function quad of an image's part `texture` (s, t, t = 1 at the top)
 // in `colour`: what the graphics library itself would draw.
 void Draw_Image_Quad(ALLEGRO_BITMAP* image, ALLEGRO_COLOR colour, const Vec2D corners[4], const Rect& texture) {
@@ -211,8 +207,9 @@ void Frame_Painter::Paint(const Frame_View& frame, std::list<VObject*>* objects,
     std::vector<Tile_Index> shown;
     if (Reserve_Tiles(frame)) {
         std::vector<Tile_Drawn> drawn = Tiles_To_Draw(plan, frame, first, last, exact);
-        std::vector<Tile_Index> cleared;
-        for (const Tile_Drawn& tile : drawn) cleared.push_back(tile.tile->index);
+        std::vector<Tile_Drawing> cleared;
+        for (const Tile_Drawn& tile : drawn)
+            if (!tile.part.Empty()) cleared.push_back(Tile_Drawing{tile.tile->index, tile.part});
         if (tiles.Begin_Tiles(cleared)) {
             for (const Tile_Drawn& tile : drawn) Paint_Tile(plan, tile, frame, program, exact);
             tiles.End_Tiles();
@@ -221,6 +218,10 @@ void Frame_Painter::Paint(const Frame_View& frame, std::list<VObject*>* objects,
         }
     }
     Show_Tiles(shown, frame);
+    if (exact)
+        previous.reset();
+    else
+        previous = std::move(plan);
 }
 
 bool Frame_Painter::Usable_Or_Reported(Log* log, Shader* program, const std::string& failure,
@@ -301,34 +302,50 @@ bool Frame_Painter::Reserve_Tiles(const Frame_View& frame) {
 
 // The reference path draws every visible tile; the fast path those it does not
 // keep as they are now, and a few of those just around the view ahead of need.
-// A frame that has more to draw than that budget draws only what is seen of
-// the tiles that changed: they are likely to change again before the rest is
-// shown. A tile that only has more of it seen now is drawn whole, and so is a
-// tile kept in part, ahead of the others, when a frame has time.
+// A tile kept as the frame before planned it is mended where it changed, ahead
+// of need too. A frame that has more to draw than that budget draws only what
+// is seen of the tiles that changed: they are likely to change again before
+// the rest is shown. A tile that only has more of it seen now is drawn whole,
+// and so is a tile kept in part, ahead of the others, when a frame has time.
 std::vector<Frame_Painter::Tile_Drawn> Frame_Painter::Tiles_To_Draw(const Draw_Plan& plan, const Frame_View& frame,
                                                                     Tile_Index first, Tile_Index last,
                                                                     bool exact) const {
     const Tile_Part whole{0, 0, Draw_Plan::TILE_PIXELS, Draw_Plan::TILE_PIXELS};
-    std::vector<Tile_Drawn> drawn, ahead;
+    const Tile_Part nothing{0, 0, 0, 0};
+    std::vector<Tile_Drawn> drawn, ahead, mended;
     for (const Planned_Tile& tile : plan.Get_Tiles()) {
         bool visible = Inside(tile.index, first, last);
         if (!visible && exact) continue;
         Tile_Part needed = visible ? Shown_Part(tile.index, frame) : whole;
-        Tile_Part kept = exact ? Tile_Part{0, 0, 0, 0} : tiles.Kept_Part(tile.index, tile.signature);
-        if (!kept.Covers(needed))
-            (visible ? drawn : ahead).push_back(Tile_Drawn{&tile, needed, kept.Empty()});
-        else if (!kept.Covers(whole))  // all it shows is kept, not all of it: finished when there is time
-            ahead.push_back(Tile_Drawn{&tile, whole, false});
+        Tile_Part kept = exact ? nothing : tiles.Kept_Part(tile.index, tile.signature);
+        Tile_Part before = exact || kept.Covers(needed) ? nothing : Kept_Before(plan, tile);
+        if (kept.Covers(needed)) {
+            if (!kept.Covers(whole))  // all it shows is kept, not all of it: finished when there is time
+                ahead.push_back(Tile_Drawn{&tile, whole, whole, false});
+        } else if (before.Covers(needed)) {
+            Tile_Part changed = before.Common(Part_Of(tile.index, plan.Changes_Since(*previous, tile)));
+            (visible ? mended : ahead).push_back(Tile_Drawn{&tile, changed, before, false});
+        } else {
+            (visible ? drawn : ahead).push_back(Tile_Drawn{&tile, needed, needed, kept.Empty()});
+        }
     }
     bool busy = drawn.size() > static_cast<size_t>(AHEAD_PER_FRAME);
     for (Tile_Drawn& tile : drawn)
-        if (!exact && !(busy && tile.changed)) tile.part = whole;
+        if (!exact && !(busy && tile.changed)) tile.part = tile.kept = whole;
     std::sort(ahead.begin(), ahead.end(), [&](const Tile_Drawn& a, const Tile_Drawn& b) {
         return Distance(a.tile->index, first, last) < Distance(b.tile->index, first, last);
     });
     for (size_t i = 0; i < ahead.size() && drawn.size() < static_cast<size_t>(AHEAD_PER_FRAME); i++)
         drawn.push_back(ahead[i]);
+    drawn.insert(drawn.end(), mended.begin(), mended.end());
     return drawn;
+}
+
+Tile_Part Frame_Painter::Kept_Before(const Draw_Plan& plan, const Planned_Tile& tile) const {
+    const Tile_Part nothing{0, 0, 0, 0};
+    if (!previous || previous->Get_Frame_Signature() != plan.Get_Frame_Signature()) return nothing;
+    const Planned_Tile* was = previous->Find_Tile(tile.index);
+    return was ? tiles.Kept_Part(tile.index, was->signature) : nothing;
 }
 
 void Frame_Painter::Show_Tiles(const std::vector<Tile_Index>& shown, const Frame_View& frame) {
@@ -346,6 +363,8 @@ void Frame_Painter::Show_Tiles(const std::vector<Tile_Index>& shown, const Frame
 void Frame_Painter::Paint_Tile(const Draw_Plan& plan, const Tile_Drawn& drawn, const Frame_View& frame,
                                Shader* lighting, bool exact) {
     const Planned_Tile& tile = *drawn.tile;
+    if (!exact) tiles.Keep(tile.index, tile.signature, drawn.kept);
+    if (drawn.part.Empty()) return;
     tiles.Begin_Tile(tile.index, drawn.part);
     slot_corner = tiles.Slot_Corner(tile.index);
     glAlphaFunc(GL_GREATER, MAX_DROPPED_ALPHA / 255.0f);
@@ -358,9 +377,14 @@ void Frame_Painter::Paint_Tile(const Draw_Plan& plan, const Tile_Drawn& drawn, c
     glDepthMask(GL_TRUE);
     Rect area = Draw_Plan::Tile_Area(tile.index);
     Vec2D origin(area.left, area.top);
+    // What lies wholly outside the part drawn adds nothing to it.
+    Rect part{area.left + drawn.part.left, area.top + drawn.part.top, area.left + drawn.part.right,
+              area.top + drawn.part.bottom};
     for (const auto& [o, c] : tile.cells) {
         const Planned_Object& object = plan.Get_Objects()[o];
-        if (!object.complex)
+        if (!Overlaps(object.area, part))
+            continue;
+        else if (!object.complex)
             Draw_Sprite(object, origin, frame);
         else if (!lighting)
             Draw_Unlit(object, origin);
@@ -368,7 +392,6 @@ void Frame_Painter::Paint_Tile(const Draw_Plan& plan, const Tile_Drawn& drawn, c
             Draw_Lit(object, object.cells[c], origin, frame, lighting, exact);
     }
     glDisable(GL_ALPHA_TEST);
-    if (!exact) tiles.Keep(tile.index, tile.signature, drawn.part);
 }
 
 void Frame_Painter::Draw_Lit(const Planned_Object& object, const Cell& cell, Vec2D origin, const Frame_View& frame,
@@ -497,11 +520,16 @@ void Frame_Painter::Visible_Tiles(const Frame_View& frame, Tile_Index* first, Ti
 }
 
 Tile_Part Frame_Painter::Shown_Part(Tile_Index tile, const Frame_View& frame) const {
-    Rect area = Draw_Plan::Tile_Area(tile);
-    auto within = [](float pixel) { return std::clamp(static_cast<int>(pixel), 0, Draw_Plan::TILE_PIXELS); };
-    return Tile_Part{within(std::floor(frame.view.x - area.left)), within(std::floor(frame.view.y - area.top)),
-                     within(std::ceil(frame.view.x + frame.output.x - area.left)),
-                     within(std::ceil(frame.view.y + frame.output.y - area.top))};
+    return Part_Of(tile, Rect{frame.view.x, frame.view.y, frame.view.x + frame.output.x, frame.view.y + frame.output.y});
+}
+
+Tile_Part Frame_Painter::Part_Of(Tile_Index tile, const Rect& area) {
+    if (Is_Empty(area)) return Tile_Part{0, 0, 0, 0};
+    Rect tile_area = Draw_Plan::Tile_Area(tile);
+    const float size = static_cast<float>(Draw_Plan::TILE_PIXELS);
+    auto within = [size](float pixel) { return static_cast<int>(std::clamp(pixel, 0.0f, size)); };
+    return Tile_Part{within(std::floor(area.left - tile_area.left)), within(std::floor(area.top - tile_area.top)),
+                     within(std::ceil(area.right - tile_area.left)), within(std::ceil(area.bottom - tile_area.top))};
 }
 
 Vec2D Frame_Painter::Origin_On_Target(Tile_Index tile, const Frame_View& frame) const {

@@ -6,6 +6,7 @@
 // frame on the exact reference path.
 
 #include <list>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -62,12 +63,17 @@ private:
     // Everything every tile's pixels depend on besides its own cells.
     uint64_t Frame_Signature(const Frame_View& frame, bool lit) const;
     bool Reserve_Tiles(const Frame_View& frame);
-    // A tile to draw, and the part of it drawn.
+    // A tile to draw, the part of it drawn, and the part its slot then holds.
     struct Tile_Drawn {
         const Planned_Tile* tile;
         Tile_Part part;
+        Tile_Part kept;
         bool changed;  // not kept as it is now, not even in part
     };
+    // The part of the tile its slot holds as the frame before planned it,
+    // when this frame is signed alike: mending where it changed brings it up
+    // to date. Empty otherwise.
+    Tile_Part Kept_Before(const Draw_Plan& plan, const Planned_Tile& tile) const;
     // The tiles the frame draws, in drawing order.
     std::vector<Tile_Drawn> Tiles_To_Draw(const Draw_Plan& plan, const Frame_View& frame, Tile_Index first,
                                           Tile_Index last, bool exact) const;
@@ -88,12 +94,16 @@ private:
     void Visible_Tiles(const Frame_View& frame, Tile_Index* first, Tile_Index* last) const;
     // The part of a visible tile the target shows.
     Tile_Part Shown_Part(Tile_Index tile, const Frame_View& frame) const;
+    // The part of the tile that `area` (the world's output pixels) touches.
+    static Tile_Part Part_Of(Tile_Index tile, const Rect& area);
     // The tile's top-left corner on the target.
     Vec2D Origin_On_Target(Tile_Index tile, const Frame_View& frame) const;
 
     Shader_Manager* shader_manager;
     Shadow_Map shadow_map;
     Tile_Cache tiles;
+    // The fast path's plan of the frame before.
+    std::optional<Draw_Plan> previous;
     // A broken program is reported once, not on every frame.
     std::set<std::string> reported_failures;
     // Programs whose frame uniforms are set in the frame being drawn.

@@ -17,15 +17,34 @@ struct Rect {
     float bottom;
 };
 
+// Nothing at all: a union leaves it out, an intersection of rectangles that do
+// not meet gives it.
+inline constexpr Rect NO_RECT{0.0f, 0.0f, -1.0f, -1.0f};
+
+inline bool Is_Empty(const Rect& rect) {
+    return !(rect.left <= rect.right && rect.top <= rect.bottom);
+}
+
 inline Rect Grown(const Rect& rect, float by) {
     return Rect{rect.left - by, rect.top - by, rect.right + by, rect.bottom + by};
 }
 
-// An empty rectangle (right < left) adds nothing.
 inline Rect Union(const Rect& a, const Rect& b) {
-    if (!(a.left <= a.right)) return b;
+    if (Is_Empty(a)) return b;
+    if (Is_Empty(b)) return a;
     return Rect{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
                 std::max(a.bottom, b.bottom)};
+}
+
+inline Rect Intersection(const Rect& a, const Rect& b) {
+    Rect common{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+                std::min(a.bottom, b.bottom)};
+    return Is_Empty(common) ? NO_RECT : common;
+}
+
+// The rectangle moved back by `by`.
+inline Rect Moved(const Rect& rect, Vec2D by) {
+    return Rect{rect.left - by.x, rect.top - by.y, rect.right - by.x, rect.bottom - by.y};
 }
 
 inline bool Overlaps(const Rect& a, const Rect& b) {

@@ -44,10 +44,6 @@ int Texel_At(float share, float size) {
     return std::min(static_cast<int>(std::floor(share * size)), static_cast<int>(size) - 1);
 }
 
-Rect Moved(const Rect& area, Vec2D by) {
-    return Rect{area.left - by.x, area.top - by.y, area.right - by.x, area.bottom - by.y};
-}
-
 }  // namespace
 
 Renderer::Renderer(ALLEGRO_DISPLAY* display, Shader_Manager* shader_manager, float internal_w, float internal_h,

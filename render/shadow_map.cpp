@@ -83,7 +83,7 @@ uint64_t Shadow_Map::Block_Signature(int column, int row, const std::vector<Cast
 
 void Shadow_Map::Update(const Rect& reads, const std::vector<Caster>& casters, bool all,
                         const std::function<void(const Caster&)>& draw) {
-    if (!map || !(reads.left <= reads.right)) return;
+    if (!map || Is_Empty(reads)) return;
     float wanted = Texel_For(reads);
     if (wanted != texel) {
         texel = wanted;
@@ -138,13 +138,13 @@ void Shadow_Map::Draw_Repeat(int x, int y, const Block_Range& read, const std::v
     glPushAttrib(GL_VIEWPORT_BIT | GL_SCISSOR_BIT | GL_COLOR_BUFFER_BIT);
     glViewport(0, 0, size, size);
     glEnable(GL_SCISSOR_TEST);
-    Rect drawn{0.0f, 0.0f, -1.0f, -1.0f};
+    Rect drawn = NO_RECT;
     for (Block_Index block : stale) {
         if (!part.Holds(block)) continue;
         Clear(block);
         drawn = Union(drawn, Block_Area(block.column, block.row));
     }
-    if (drawn.left <= drawn.right) {
+    if (!Is_Empty(drawn)) {
         // Only the blocks read as this repeat: the others may stand for another.
         Scissor(part);
         float extent = Get_Extent();

@@ -27,7 +27,7 @@ bool Tile_Cache::Reserve(int wanted_columns, int wanted_rows, int tiles) {
     return true;
 }
 
-bool Tile_Cache::Begin_Tiles(const std::vector<Tile_Index>& drawn) {
+bool Tile_Cache::Begin_Tiles(const std::vector<Tile_Drawing>& drawn) {
     if (slots.empty()) return false;
     glGetIntegerv(GL_FRAMEBUFFER_BINDING, &saved_framebuffer);
     glGetIntegerv(GL_VIEWPORT, saved_viewport);
@@ -47,12 +47,21 @@ bool Tile_Cache::Begin_Tiles(const std::vector<Tile_Index>& drawn) {
     return true;
 }
 
-// Each row's runs of slots at once.
-void Tile_Cache::Clear_Slots(const std::vector<Tile_Index>& cleared) {
+// Parts one by one, and each row's runs of whole slots at once.
+void Tile_Cache::Clear_Slots(const std::vector<Tile_Drawing>& cleared) {
+    const Tile_Part whole{0, 0, tile_pixels, tile_pixels};
     std::vector<bool> marked(slots.size(), false);
-    for (Tile_Index tile : cleared) {
-        marked[Slot_Of(tile)] = true;
-        slots[Slot_Of(tile)].used = false;
+    for (const Tile_Drawing& drawing : cleared) {
+        int slot = Slot_Of(drawing.tile);
+        slots[slot].used = false;
+        if (drawing.part.Covers(whole)) {
+            marked[slot] = true;
+            continue;
+        }
+        const Tile_Part& part = drawing.part;
+        Vec2D corner = Slot_Corner(drawing.tile);
+        atlas.Clear(static_cast<int>(corner.x) + part.left, static_cast<int>(corner.y) + tile_pixels - part.bottom,
+                    part.right - part.left, part.bottom - part.top);
     }
     for (int row = 0; row < rows; row++) {
         for (int column = 0, end = 0; column < columns; column = end + 1) {

@@ -10,6 +10,7 @@
 // holds; it makes room for the tile a whole atlas away, so the tiles farthest
 // from the view go first.
 
+#include <algorithm>  // Required for: std::max(), std::min()
 #include <cstdint>
 #include <vector>
 
@@ -31,6 +32,16 @@ struct Tile_Part {
         return left <= other.left && top <= other.top && right >= other.right && bottom >= other.bottom;
     }
     bool Empty() const { return right <= left || bottom <= top; }
+    Tile_Part Common(const Tile_Part& other) const {
+        return Tile_Part{std::max(left, other.left), std::max(top, other.top), std::min(right, other.right),
+                         std::min(bottom, other.bottom)};
+    }
+};
+
+// A part of a tile to draw.
+struct Tile_Drawing {
+    Tile_Index tile;
+    Tile_Part part;
 };
 
 class Tile_Cache {
@@ -42,11 +53,11 @@ public:
     // False when the GL cannot make it: nothing is drawn or kept then.
     bool Reserve(int columns, int rows, int tiles);
 
-    // Makes the atlas the target, and clears the slots of the tiles `drawn`
-    // (transparent, the farthest depth), forgetting what was kept there until
-    // Keep. The caller's framebuffer, viewport, scissor and matrices come back
+    // Makes the atlas the target, and clears the parts `drawn` of their tiles'
+    // slots (transparent, the farthest depth), forgetting what was kept in
+    // those slots until Keep. The caller's framebuffer, viewport, scissor and matrices come back
     // with End_Tiles. False, with nothing changed, when there is no atlas.
-    bool Begin_Tiles(const std::vector<Tile_Index>& drawn);
+    bool Begin_Tiles(const std::vector<Tile_Drawing>& drawn);
     // Between Begin_Tiles and End_Tiles: a viewport over the tile's slot, a
     // projection of tile-local output pixels (y down) and a scissor over `part`.
     void Begin_Tile(Tile_Index tile, const Tile_Part& part);
@@ -76,7 +87,7 @@ private:
     };
 
     int Slot_Of(Tile_Index tile) const;
-    void Clear_Slots(const std::vector<Tile_Index>& cleared);
+    void Clear_Slots(const std::vector<Tile_Drawing>& cleared);
 
     int tile_pixels;
     int columns = 0;

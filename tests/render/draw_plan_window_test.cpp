@@ -110,3 +110,35 @@ TEST_F(Draw_Plan_Test, Only_The_House_Casts_Only_Its_Lee_Marches_And_Cells_Get_T
 }
 
 }  // namespace
+
+// Against the plan of the frame before, a tile changes only where something
+// that moved can reach: the soundness of these parts is the kept-tiles test's.
+TEST_F(Draw_Plan_Test, A_Tile_Changes_Only_Where_A_Moved_Light_Or_Caster_Reaches_And_Wholly_In_Another_Frame) {
+    Add_Light(500.0f, 250.0f, 50.0f, 150.0f);
+    Draw_Plan before = Plan();
+    before.Sign_Tiles(1);
+    auto changes_after = [&](uint64_t frame) {
+        Draw_Plan after = Plan();
+        after.Sign_Tiles(frame);
+        int changed = 0, in_part = 0;
+        for (const Planned_Tile& tile : after.Get_Tiles()) {
+            Rect whole = Draw_Plan::Tile_Area(tile.index), part = after.Changes_Since(before, tile);
+            bool same = before.Find_Tile(tile.index)->signature == tile.signature;
+            EXPECT_TRUE(!same || Is_Empty(part)) << "a tile signed alike changed";
+            changed += !Is_Empty(part);
+            in_part += !Is_Empty(part) && (part.right - part.left) * (part.bottom - part.top) <
+                                              (whole.right - whole.left) * (whole.bottom - whole.top);
+        }
+        return std::pair(changed, in_part);
+    };
+    lights.front()->Set_X(lights.front()->Get_X() + 30.0f);
+    auto [lit, lit_in_part] = changes_after(1);
+    EXPECT_GT(lit, 0);
+    EXPECT_GT(lit_in_part, 0) << "the edge of the light's reach crosses tiles";
+    EXPECT_EQ(changes_after(2).second, 0) << "another frame signature: whole tiles";
+    lights.front()->Set_X(lights.front()->Get_X() - 30.0f);
+    house->Set_X(house->Get_X() + 4.0f);
+    auto [shaded, shaded_in_part] = changes_after(1);
+    EXPECT_GT(shaded_in_part, 0) << "the house and its lee cross tiles";
+    EXPECT_LT(shaded, static_cast<int>(before.Get_Tiles().size()));
+}

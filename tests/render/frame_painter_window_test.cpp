@@ -172,6 +172,11 @@ protected:
                  VObject_Complex* o = complex[Random(complex.size())];
                  o->Set_X(o->Get_X() + Random(-12.0f, 12.0f)), o->Set_Y(o->Get_Y() + Random(-12.0f, 12.0f));
              }},
+            {"draw the sprite first, or else last", [this] {
+                 std::list<VObject*>* objects = world.Get_Objects();
+                 auto sprite = std::find(objects->begin(), objects->end(), The_Sprite());
+                 objects->splice(sprite == objects->begin() ? objects->end() : objects->begin(), *objects, sprite);
+             }},
             {"raise an object", [this] { VObject_Complex* o = Some_Object(); o->Set_Z(std::max(0.0f, o->Get_Z() + Random(-40.0f, 60.0f))); }},
             {"scale an object", [this] { VObject_Complex* o = Some_Object(); o->Set_Scale(o->Get_Scale() * Random(0.8f, 1.25f)); }},
             {"hide or show an object", [this] { VObject_Complex* o = Some_Object(); o->Set_Visible(!o->Is_Visible()); }},
@@ -185,6 +190,10 @@ protected:
             {"move a light", [this] { if (Light* l = Pick_From(world.Get_Lights())) l->Set_X(l->Get_X() + Random(-150.0f, 150.0f)), l->Set_Z(Random(10.0f, 300.0f)); }},
             {"recolour a light", [this] { if (Light* l = Pick_From(world.Get_Lights())) l->Set_Colour(Random(0.1f, 1.5f), Random(0.1f, 1.5f), Random(0.1f, 1.5f)); }},
             {"change a light's range", [this] { if (Light* l = Pick_From(world.Get_Lights())) l->Set_Range(Random(50.0f, 700.0f)); }},
+            {"light a light before the others", [this] {
+                 std::list<Light*>* lights = world.Get_Lights();
+                 if (!lights->empty()) lights->splice(lights->begin(), *lights, std::next(lights->begin(), Random(lights->size())));
+             }},
             {"add a light", [this] { Add_Light(); }},
             {"remove a light", [this] { if (Light* l = Pick_From(world.Get_Lights())) world.Remove(l); }},
             {"turn the sun", [this] {
