@@ -434,18 +434,24 @@ Rect Draw_Plan::Cell_Changes(const Draw_Plan& before, const Cell& was, const Pla
     return Intersection(changed, area);
 }
 
-// A surface point in a light's range projects within the ball's picture, and
-// shows where its projection lies, moved as the object's quad is (by the zoom).
+// The object's surface points in a light's range lie at its heights within the
+// ball, and no farther across the floor than the ball's slice nearest the
+// light's height; each shows where its projection lies, moved as the object's
+// quad is (by the zoom).
 Rect Draw_Plan::Light_Reach(const Placement& placed, const Light_State& light) const {
     if (!(light.range > 0.0f)) return NO_RECT;
     float reach = light.range + WORLD_SLACK;
-    float pf = camera->Get_Projection_Factor(), hf = camera->Get_Height_Factor();
-    Vec2D centre = camera->Proj_To_Screen(light.x, light.y, light.z);
+    float low = std::max(placed.z, light.z - reach), high = std::min(placed.z + placed.tall * placed.scale, light.z + reach);
+    float gap = Gap(light.z, low, high);
+    if (low > high || gap >= reach) return NO_RECT;
+    // The floor's projection moves sqrt(1/2) across and pf x sqrt(1/2) down per unit at most.
+    float across = std::sqrt(0.5f) * std::sqrt(reach * reach - gap * gap);
+    float down = across * camera->Get_Projection_Factor();
     Vec2D corner = camera->Proj_To_Screen(placed.corner.x, placed.corner.y, placed.z);
-    float x = centre.x + placed.quad.x - corner.x, y = centre.y + placed.quad.y - corner.y;
-    // The projection's rows have lengths sqrt(1/2) and sqrt(pf^2 / 2 + hf^2).
-    float half_x = reach * std::sqrt(0.5f), half_y = reach * std::sqrt(0.5f * pf * pf + hf * hf);
-    return Grown(Scaled(Rect{x - half_x, y - half_y, x + half_x, y + half_y}, pixels_per_unit), PIXEL_SLACK);
+    Vec2D highest = camera->Proj_To_Screen(light.x, light.y, high), lowest = camera->Proj_To_Screen(light.x, light.y, low);
+    float x = highest.x + placed.quad.x - corner.x, shift_y = placed.quad.y - corner.y;
+    Rect reached{x - across, highest.y + shift_y - down, x + across, lowest.y + shift_y + down};
+    return Grown(Scaled(reached, pixels_per_unit), PIXEL_SLACK);
 }
 
 // A pixel's ray reads the map from its start along the sun's sweep, and meets
