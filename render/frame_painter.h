@@ -1,9 +1,9 @@
 #pragma once
 // How the renderer paints the lit picture: the frame's plan, the shadow map
 // brought up to date block by block, and the picture drawn tile by tile: each
-// tile in its own coordinates, kept between frames on the fast path and shown
-// again while nothing that decides its pixels changed; drawn afresh every
-// frame on the exact reference path.
+// tile in its own coordinates, kept between frames on the fast path, shown
+// again while nothing that decides its pixels changed, and mended where
+// something did; drawn afresh every frame on the exact reference path.
 
 #include <list>
 #include <optional>
