@@ -311,14 +311,13 @@ std::vector<Frame_Painter::Tile_Drawn> Frame_Painter::Tiles_To_Draw(const Draw_P
                                                                     Tile_Index first, Tile_Index last,
                                                                     bool exact) const {
     const Tile_Part whole{0, 0, Draw_Plan::TILE_PIXELS, Draw_Plan::TILE_PIXELS};
-    const Tile_Part nothing{0, 0, 0, 0};
     std::vector<Tile_Drawn> drawn, ahead, mended;
     for (const Planned_Tile& tile : plan.Get_Tiles()) {
         bool visible = Inside(tile.index, first, last);
         if (!visible && exact) continue;
         Tile_Part needed = visible ? Shown_Part(tile.index, frame) : whole;
-        Tile_Part kept = exact ? nothing : tiles.Kept_Part(tile.index, tile.signature);
-        Tile_Part before = exact || kept.Covers(needed) ? nothing : Kept_Before(plan, tile);
+        Tile_Part kept = exact ? NO_PART : tiles.Kept_Part(tile.index, tile.signature);
+        Tile_Part before = exact || kept.Covers(needed) ? NO_PART : Kept_Before(plan, tile);
         if (kept.Covers(needed)) {
             if (!kept.Covers(whole))  // all it shows is kept, not all of it: finished when there is time
                 ahead.push_back(Tile_Drawn{&tile, whole, whole, false});
@@ -342,10 +341,9 @@ std::vector<Frame_Painter::Tile_Drawn> Frame_Painter::Tiles_To_Draw(const Draw_P
 }
 
 Tile_Part Frame_Painter::Kept_Before(const Draw_Plan& plan, const Planned_Tile& tile) const {
-    const Tile_Part nothing{0, 0, 0, 0};
-    if (!previous || previous->Get_Frame_Signature() != plan.Get_Frame_Signature()) return nothing;
+    if (!previous || previous->Get_Frame_Signature() != plan.Get_Frame_Signature()) return NO_PART;
     const Planned_Tile* was = previous->Find_Tile(tile.index);
-    return was ? tiles.Kept_Part(tile.index, was->signature) : nothing;
+    return was ? tiles.Kept_Part(tile.index, was->signature) : NO_PART;
 }
 
 void Frame_Painter::Show_Tiles(const std::vector<Tile_Index>& shown, const Frame_View& frame) {
@@ -524,7 +522,7 @@ Tile_Part Frame_Painter::Shown_Part(Tile_Index tile, const Frame_View& frame) co
 }
 
 Tile_Part Frame_Painter::Part_Of(Tile_Index tile, const Rect& area) {
-    if (Is_Empty(area)) return Tile_Part{0, 0, 0, 0};
+    if (Is_Empty(area)) return NO_PART;
     Rect tile_area = Draw_Plan::Tile_Area(tile);
     const float size = static_cast<float>(Draw_Plan::TILE_PIXELS);
     auto within = [size](float pixel) { return static_cast<int>(std::clamp(pixel, 0.0f, size)); };

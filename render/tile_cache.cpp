@@ -100,10 +100,10 @@ Vec2D Tile_Cache::Slot_Corner(Tile_Index tile) const {
 }
 
 Tile_Part Tile_Cache::Kept_Part(Tile_Index tile, uint64_t signature) const {
-    if (slots.empty()) return Tile_Part{0, 0, 0, 0};
+    if (slots.empty()) return NO_PART;
     const Slot& slot = slots[Slot_Of(tile)];
     bool kept = slot.used && slot.tile == tile && slot.signature == signature;
-    return kept ? slot.part : Tile_Part{0, 0, 0, 0};
+    return kept ? slot.part : NO_PART;
 }
 
 void Tile_Cache::Keep(Tile_Index tile, uint64_t signature, const Tile_Part& part) {

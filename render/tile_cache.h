@@ -38,6 +38,9 @@ struct Tile_Part {
     }
 };
 
+// No part of a tile.
+inline constexpr Tile_Part NO_PART{0, 0, 0, 0};
+
 // A part of a tile to draw.
 struct Tile_Drawing {
     Tile_Index tile;
