@@ -221,14 +221,27 @@ void Draw_Plan::Add_Caster(VObject_Complex* complex, const Placement& placed) {
     // A ray never starts below the floor: a caster no higher than the bias shades nothing.
     if (!exact && Top_Of(placed) + Caster_Rounding(rules) <= rules.bias) return;
     Vec2D corner = placed.Shadow_Quad(complex, camera, Vec2D(0.0f, 0.0f), directional, rules.shift);
-    casters.push_back(Caster{complex, placed, placed.Area(corner, Vec2D(1.0f, 1.0f)), Top_Of(placed), 0});
+    Rect area = placed.Area(corner, Vec2D(1.0f, 1.0f));
+    Rect casting = area;
+    // Nor does the part of it no higher than its base then, which for a caster
+    // standing on the floor is most of its quad.
+    if (!exact && placed.z + Caster_Rounding(rules) <= rules.bias) {
+        Pixel_Box raised = complex->Get_Raised_Footprint();
+        if (raised.right <= raised.left) return;
+        // A sprite pixel more on each side: a filtered sprite blends its neighbours.
+        casting = Intersection(area, Rect{area.left + (raised.left - 1) * placed.scale,
+                                          area.top + (raised.top - 1) * placed.scale,
+                                          area.left + (raised.right + 1) * placed.scale,
+                                          area.top + (raised.bottom + 1) * placed.scale});
+    }
+    casters.push_back(Caster{complex, placed, area, casting, Top_Of(placed), 0});
 }
 
 void Draw_Plan::Keep_Read_Casters() {
     // The march reads a texel's worth beyond a sprite at most.
     casters.erase(std::remove_if(casters.begin(), casters.end(),
                                  [this](const Caster& caster) {
-                                     return !Overlaps(Grown(caster.area, MAP_TEXEL_SLACK), reads);
+                                     return !Overlaps(Grown(caster.casting, MAP_TEXEL_SLACK), reads);
                                  }),
                   casters.end());
     for (Caster& caster : casters) {
@@ -315,7 +328,7 @@ void Draw_Plan::Plan_March(Cell& cell) const {
         const Caster& caster = casters[i];
         float clearance = caster.top + Caster_Rounding(rules) - cell.lowest_start - rules.bias;
         if (!sinking && clearance <= 0.0f) continue;
-        Rect area = Grown(caster.area, MAP_TEXEL_SLACK);
+        Rect area = Grown(caster.casting, MAP_TEXEL_SLACK);
         Rect reachable{area.left - starts.right, area.top - starts.bottom, area.right - starts.left,
                        area.bottom - starts.top};
         float enter = 0.0f, leave = 1.0f;
@@ -465,7 +478,7 @@ Rect Draw_Plan::Shadow_Reach(const Planned_Object& object, const Cell& cell, con
     if (clearance <= 0.0f) return NO_RECT;
     Rect pixels = Scaled(area, 1.0f / pixels_per_unit);
     Rect starts = Ray_Starts(object.placed, Rect{0.0f, 0.0f, 0.0f, 0.0f});
-    Rect sprite = Grown(caster.area, MAP_TEXEL_SLACK);
+    Rect sprite = Grown(caster.casting, MAP_TEXEL_SLACK);
     // The pixels whose rays start on the sprite.
     Rect under{sprite.left - starts.right, sprite.top - starts.bottom, sprite.right - starts.left,
                sprite.bottom - starts.top};

@@ -97,7 +97,8 @@ struct Light_State {
 struct Caster {
     VObject_Complex* object;
     Placement placed;
-    Rect area;           // screen units of the world's picture
+    Rect area;           // its quad, screen units of the world's picture
+    Rect casting;        // the part of the quad its footprint can draw into the map
     float top;           // world height of the caster's highest point
     uint64_t signature;  // of everything that decides what it draws into the map
 };

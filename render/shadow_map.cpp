@@ -77,7 +77,7 @@ uint64_t Shadow_Map::Block_Signature(int column, int row, const std::vector<Cast
     Signature signature;
     signature.Add(texel).Add(column).Add(row);
     for (const Caster& caster : casters)
-        if (Overlaps(caster.area, reach)) signature.Add(caster.signature);
+        if (Overlaps(caster.casting, reach)) signature.Add(caster.signature);
     return signature.Value();
 }
 
@@ -157,7 +157,7 @@ void Shadow_Map::Draw_Repeat(int x, int y, const Block_Range& read, const std::v
         glLoadIdentity();
         Rect reach = Grown(drawn, texel);
         for (const Caster& caster : casters)
-            if (Overlaps(caster.area, reach)) draw(caster);
+            if (Overlaps(caster.casting, reach)) draw(caster);
         glMatrixMode(GL_PROJECTION);
         glPopMatrix();
         glMatrixMode(GL_MODELVIEW);

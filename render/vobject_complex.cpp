@@ -8,7 +8,6 @@
 #include <algorithm>  // Required for: max()
 #include <array>
 #include <cerrno>  // Required for: errno, EPERM
-#include <cstddef>  // Required for: ptrdiff_t
 #include <cstdint>
 #include <cstdio>      // Required for: printf()
 #include <filesystem>  // Required for: last_write_time(), weakly_canonical(), directory_iterator
@@ -66,12 +65,7 @@ ALLEGRO_LOCKED_REGION* Lock_Words(ALLEGRO_BITMAP* bitmap, int mode) {
     return al_lock_bitmap(bitmap, ALLEGRO_PIXEL_FORMAT_ARGB_8888, mode);
 }
 
-// The pitch may be negative (OpenGL locks run bottom-up), so step rows in bytes.
-uint32_t* Row_Of(ALLEGRO_LOCKED_REGION* region, int y) {
-    return reinterpret_cast<uint32_t*>(static_cast<char*>(region->data) + static_cast<std::ptrdiff_t>(y) * region->pitch);
-}
-
-uint32_t Word_At(ALLEGRO_LOCKED_REGION* region, int x, int y) { return Row_Of(region, y)[x]; }
+uint32_t Word_At(ALLEGRO_LOCKED_REGION* region, int x, int y) { return Locked_Row(region, y)[x]; }
 
 bool Inside(int x, int y, int width, int rows) { return x >= 0 && y >= 0 && x < width && y < rows; }
 
@@ -87,6 +81,9 @@ size_t Cell(int i, int j, int rows) {
 void Put_Cell(Column_Grid& grid, int width, int rows, int i, int j, uint32_t word) {
     if (Inside(i, j, width, rows)) grid[Cell(i, j, rows)] = word;
 }
+
+// The bits of a shadow word that hold its height: red and green.
+const uint32_t HEIGHT_BITS = Word_Of(255, 255, 0, 0);
 
 // z as two base-255 digits, red = lo and green = hi; transparent when hi
 // would not fit its byte (or z is negative), since then it cannot be decoded.
@@ -156,7 +153,7 @@ bool Store_Grid(const Column_Grid& grid, ALLEGRO_BITMAP* image) {
     ALLEGRO_LOCKED_REGION* lock = Lock_Words(image, ALLEGRO_LOCK_WRITEONLY);
     if (!lock) return false;
     for (int y = 0; y < rows; y++) {
-        uint32_t* row = Row_Of(lock, y);
+        uint32_t* row = Locked_Row(lock, y);
         for (int x = 0; x < width; x++) row[x] = grid[Cell(x, y, rows)];
     }
     al_unlock_bitmap(image);
@@ -222,7 +219,7 @@ bool Pack_Normal_And_Height(ALLEGRO_BITMAP* normal, ALLEGRO_BITMAP* height, ALLE
     int width = al_get_bitmap_width(result);
     int rows = locked ? al_get_bitmap_height(result) : 0;
     for (int y = 0; y < rows; y++) {
-        uint32_t* row = Row_Of(result_lock, y);
+        uint32_t* row = Locked_Row(result_lock, y);
         for (int x = 0; x < width; x++) {
             if (!Inside(x, y, normal_w, normal_h)) {
                 row[x] = TRANSPARENT_WORD;
@@ -282,7 +279,8 @@ VObject_Complex::VObject_Complex(Bitmap_Manager* store, Camera* camera, std::str
                                  float z, float scale, bool shadow)
     : actual_bit_normal(nullptr), actual_bit_shadow(nullptr), tall(DEFAULT_TALL), scale(scale),
       has_shadow(shadow), name(name), folder(Is_Plain_Name(name) ? Folder_Of(name) : ""), fallback_sources(false),
-      selected(false), hover(false), light(nullptr), light_lift(0.0f), frame_origin(0.0f, 0.0f) {
+      selected(false), hover(false), light(nullptr), light_lift(0.0f), frame_origin(0.0f, 0.0f),
+      raised_footprints(nullptr) {
     type = VOBJECT_TYPE_COMPLEX;
     this->x = x;
     this->y = y;
@@ -321,8 +319,24 @@ void VObject_Complex::Build_From_Folder(Bitmap_Manager* store, Camera* camera) {
                 return actual_bit_shadow;
             },
             saved);
+        if (actual_bit_shadow) Take_Raised_Footprints(store);
     }
     Record_Sources(saved);
+}
+
+void VObject_Complex::Take_Raised_Footprints(Bitmap_Manager* store) {
+    Bitmap* sprite = store->Get_Stored_Bitmap(folder + SHADOW_CACHE_FILE);
+    // A cached sprite of another size is stretched over the sheet: its pixels are not the frames'.
+    if (!sprite || sprite->Get_Bit() != actual_bit_shadow || al_get_bitmap_width(actual_bit_shadow) != Sheet_W() ||
+        al_get_bitmap_height(actual_bit_shadow) != Sheet_H())
+        return;
+    raised_footprints = &sprite->Cell_Bounds(animation.Get_Frame_W(), animation.Get_Frame_H(), HEIGHT_BITS);
+}
+
+Pixel_Box VObject_Complex::Get_Raised_Footprint() {
+    size_t frame = static_cast<size_t>(animation.Get_Frame());
+    if (raised_footprints && frame < raised_footprints->size()) return (*raised_footprints)[frame];
+    return Pixel_Box{0, 0, animation.Get_Frame_W(), animation.Get_Frame_H()};
 }
 
 void VObject_Complex::Show_Missing_Image(Bitmap_Manager* store) {

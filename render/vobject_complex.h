@@ -13,12 +13,12 @@
 #include "core/common.h"  // Required for: Vec2D
 #include "render/animation.h"
 #include "render/vobject.h"
+#include "resources/bitmap.h"  // Required for: Pixel_Box
 
 struct ALLEGRO_LOCKED_REGION;
 
 namespace Kelvane {
 
-class Bitmap;
 class Bitmap_Manager;
 class Camera;
 class Config;
@@ -79,6 +79,10 @@ public:
 
     ALLEGRO_BITMAP* Get_Actual_Bit_Normal() { return actual_bit_normal; }
     ALLEGRO_BITMAP* Get_Actual_Bit_Shadow() { return actual_bit_shadow; }
+    // Where the shadow sprite's frame shown holds heights above 0, in pixels
+    // from the frame's corner: empty when it holds none, the whole frame when
+    // that is not known (a sprite of another size than the images).
+    Pixel_Box Get_Raised_Footprint();
     std::string Get_Name() { return name; }
     bool Has_Shadow() { return has_shadow; }
     float Get_Tall() { return tall; }
@@ -149,6 +153,8 @@ private:
     bool Cast_Footprint(Camera* camera, ALLEGRO_LOCKED_REGION* diffuse, ALLEGRO_LOCKED_REGION* normal, Vec2D origin,
                         std::vector<uint32_t>& grid);
     bool Cast_Pixel(Camera* camera, int i, int j, int hb, std::vector<uint32_t>& grid);
+    // The raised footprints of the shadow sprite's frames, kept with the folder's sprite.
+    void Take_Raised_Footprints(Bitmap_Manager* store);
 
     ALLEGRO_BITMAP* actual_bit_normal;
     ALLEGRO_BITMAP* actual_bit_shadow;
@@ -166,6 +172,7 @@ private:
     float light_lift;
     Animation animation;
     Vec2D frame_origin;
+    const std::vector<Pixel_Box>* raised_footprints;  // per frame; null when not known
 };
 
 }  // namespace Kelvane

@@ -2,11 +2,26 @@
 // One entry of the bitmap store: a name (the file path, or a name chosen by
 // whoever made the image) and the image it owns.
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 struct ALLEGRO_BITMAP;
+struct ALLEGRO_LOCKED_REGION;
 
 namespace Kelvane {
+
+// A box of whole pixels: columns left to right - 1, rows top to bottom - 1;
+// empty when right <= left.
+struct Pixel_Box {
+    int left;
+    int top;
+    int right;
+    int bottom;
+};
+
+// Row y of a region locked as 32-bit words.
+uint32_t* Locked_Row(ALLEGRO_LOCKED_REGION* region, int y);
 
 class Bitmap {
 public:
@@ -31,11 +46,21 @@ public:
     // True when the entry holds the fallback image in place of its file's, or
     // an image made from it.
     bool Is_Fallback() { return fallback; }
+    // The image cut into cells of `cell_w` x `cell_h` pixels, numbered row by
+    // row: per cell, the box around its pixels that have any of `bits` set as
+    // ARGB 8888 words, relative to the cell's corner. Worked out on the first
+    // call with those values and kept with the image; no boxes at all when the
+    // image can't be read.
+    const std::vector<Pixel_Box>& Cell_Bounds(int cell_w, int cell_h, uint32_t bits);
 
 private:
     std::string name;
     ALLEGRO_BITMAP* bit;
     bool fallback;
+    int bounds_w = 0;
+    int bounds_h = 0;
+    uint32_t bounds_bits = 0;
+    std::vector<Pixel_Box> bounds;
 };
 
 }  // namespace Kelvane

@@ -22,9 +22,9 @@ protected:
         ASSERT_TRUE(map.Resize(512));
     }
 
-    // Each caster a white quad over its area; a signature per place.
+    // Each caster a white quad casting over all its area; a signature per place.
     static Caster At(const Rect& area) {
-        return Caster{nullptr, Placement(), area, 0.0f, static_cast<uint64_t>(area.left * 7 + area.top)};
+        return Caster{nullptr, Placement(), area, area, 0.0f, static_cast<uint64_t>(area.left * 7 + area.top)};
     }
 
     void Update(const Rect& reads, const std::vector<Caster>& casters) {
