@@ -427,6 +427,44 @@ TEST_F(Complex_Object_Test, Broken_Caches_Are_Cooked_Again_Once_From_The_Real_So
 }
 
 // Hand-edited caches come back as they are, not premultiplied.
+// The box of the pixels of a frame of the sprite that hold a height (red or green), from the frame's corner.
+Kelvane::Pixel_Box Raised_In(const Image& sprite, int frame, int frame_w) {
+    Kelvane::Pixel_Box box{frame_w, static_cast<int>(sprite.size()), 0, 0};
+    for (int y = 0; y < static_cast<int>(sprite.size()); y++)
+        for (int x = 0; x < frame_w; x++)
+            if (sprite[static_cast<size_t>(y)][static_cast<size_t>(frame * frame_w + x)][0] ||
+                sprite[static_cast<size_t>(y)][static_cast<size_t>(frame * frame_w + x)][1])
+                box = {std::min(box.left, x), std::min(box.top, y), std::max(box.right, x + 1), std::max(box.bottom, y + 1)};
+    return box.right > box.left ? box : Kelvane::Pixel_Box{0, 0, 0, 0};
+}
+
+std::array<int, 4> Sides(Kelvane::Pixel_Box box) { return {box.left, box.top, box.right, box.bottom}; }
+
+TEST_F(Complex_Object_Test, The_Raised_Footprint_Is_Where_The_Frame_Shown_Casts_Above_The_Floor_Or_All_Of_It_When_Unknown) {
+    // 3 tall: the blocks drop 3 rows and hold about 4.9 world units; frame 2 holds only the floor's corner marks.
+    Make_Folder("flag", 48, 16, Flag_Frames(16), Constant(255), "Height=3\nFrames=3" + FLAP);
+    Kelvane::VObject_Complex* flag = Build("flag");
+    Image sprite = Snapshot(flag->Get_Actual_Bit_Shadow());
+    ASSERT_NE(Sides(Raised_In(sprite, 0, 16)), Sides(Raised_In(sprite, 1, 16))) << "the frames differ";
+    for (int frame : {1, 0, 2, 1}) {
+        flag->Set_Frame(frame);
+        EXPECT_EQ(Sides(flag->Get_Raised_Footprint()), Sides(Raised_In(sprite, frame, 16))) << "frame " << frame;
+    }
+    EXPECT_NE(Sides(flag->Get_Raised_Footprint()), (std::array{0, 0, 16, 16})) << "frame 1's block, not the frame";
+    Kelvane::VObject_Complex* twin = Build("flag");
+    twin->Set_Frame(2);
+    EXPECT_EQ(Sides(twin->Get_Raised_Footprint()), (std::array{0, 0, 0, 0})) << "the folder's second object";
+
+    // A cached sprite of another size is stretched over the sheet: nothing is known of the frames' parts.
+    Write_Image(Folder("flag") + CACHES[1], 96, 32, [](int, int) { return al_map_rgba(0, 0, 0, 0); });
+    auto made = std::filesystem::file_time_type::clock::now() + std::chrono::seconds(10);
+    std::filesystem::last_write_time(Folder("flag") + CACHES[1], made);
+    Kelvane::Bitmap_Manager next_run;
+    Kelvane::VObject_Complex stretched(&next_run, &camera, "flag", 0.0f, 0.0f, 0.0f, 1.0f, true);
+    ASSERT_EQ(al_get_bitmap_width(stretched.Get_Actual_Bit_Shadow()), 96) << "the cache is used";
+    EXPECT_EQ(Sides(stretched.Get_Raised_Footprint()), (std::array{0, 0, 16, 16}));
+}
+
 TEST_F(Complex_Object_Test, Fresh_Caches_Are_Used_As_They_Are_And_Cooked_Again_Once_When_A_Source_Is_Newer) {
     Make_Folder("rock", 8, 8, Constant(255), Constant(200), FULL_SETTINGS);
     Build("rock");
