@@ -132,13 +132,21 @@ void Quad_Vertex(float s, float t, float x, float y) {
     glVertex3f(x, y, 0.0f);
 }
 
-void Draw_Quad(const Rect& area) {
+// The part of the quad over `area`, with the texture coordinates the whole quad gives it.
+void Draw_Quad_Part(const Rect& area, const Rect& part) {
+    float width = area.right - area.left, height = area.bottom - area.top;
+    float s0 = (part.left - area.left) / width, s1 = (part.right - area.left) / width;
+    float t0 = (area.bottom - part.bottom) / height, t1 = (area.bottom - part.top) / height;
     glBegin(GL_QUADS);
-    Quad_Vertex(0.0f, 1.0f, area.left, area.top);
-    Quad_Vertex(0.0f, 0.0f, area.left, area.bottom);
-    Quad_Vertex(1.0f, 0.0f, area.right, area.bottom);
-    Quad_Vertex(1.0f, 1.0f, area.right, area.top);
+    Quad_Vertex(s0, t1, part.left, part.top);
+    Quad_Vertex(s0, t0, part.left, part.bottom);
+    Quad_Vertex(s1, t0, part.right, part.bottom);
+    Quad_Vertex(s1, t1, part.right, part.top);
     glEnd();
+}
+
+void Draw_Quad(const Rect& area) {
+    Draw_Quad_Part(area, area);
 }
 
 // A fixed-function quad of an image's part `texture` (s, t, t = 1 at the top)
@@ -272,7 +280,8 @@ void Frame_Painter::Draw_Caster(Shader* shadow, const Caster& caster) {
     shadow->Set_Float("screen_h", shadow_map.Get_Extent());
     // Only the sprite: the map is this pass's target, and a texture drawn into may not be read.
     shadow->Set_Texture("texture", 0, caster.object->Get_Actual_Bit_Shadow());
-    Draw_Quad(caster.area);
+    // Beyond the part that casts, the sprite holds nothing that shades.
+    Draw_Quad_Part(caster.area, caster.casting);
     Shader::Clear();
 }
 
