@@ -223,8 +223,8 @@ void Draw_Plan::Add_Caster(VObject_Complex* complex, const Placement& placed) {
     Vec2D corner = placed.Shadow_Quad(complex, camera, Vec2D(0.0f, 0.0f), directional, rules.shift);
     Rect area = placed.Area(corner, Vec2D(1.0f, 1.0f));
     Rect casting = area;
-    // Nor does the part of it no higher than its base then, which for a caster
-    // standing on the floor is most of its quad.
+    // Nor, when its base is, do the sprite's pixels that hold no height: only its
+    // raised footprint shades, for a standing object the bottom of its quad.
     if (!exact && placed.z + Caster_Rounding(rules) <= rules.bias) {
         Pixel_Box raised = complex->Get_Raised_Footprint();
         if (raised.right <= raised.left) return;
