@@ -1,7 +1,8 @@
 #pragma once
-// Engine constants, debug flags, the file test, text/number conversions and
-// the Vec2D pair: the one header every module may include.
+// Engine constants, debug flags, the file test, text/number conversions, the
+// Vec2D pair and the Pixel_Box: the one header every module may include.
 
+#include <algorithm>   // Required for: std::max(), std::min()
 #include <functional>  // Required for: Write_File_Whole()
 #include <sstream>     // Required for: ToString(), ToFloat()
 #include <string>
@@ -88,6 +89,22 @@ int Temporary_File_Owner(std::string path, std::string file);
 
 // Always-on precondition check: names the source file and what the caller did wrong.
 [[noreturn]] void Assertion_Failed(const char* expression, const char* file, int line, const char* message);
+
+// A box of whole pixels (y down): left and top inclusive, right and bottom exclusive.
+struct Pixel_Box {
+    int left;
+    int top;
+    int right;
+    int bottom;
+    bool Empty() const { return right <= left || bottom <= top; }
+    bool Covers(const Pixel_Box& other) const {
+        return left <= other.left && top <= other.top && right >= other.right && bottom >= other.bottom;
+    }
+    Pixel_Box Common(const Pixel_Box& other) const {
+        return Pixel_Box{std::max(left, other.left), std::max(top, other.top), std::min(right, other.right),
+                         std::min(bottom, other.bottom)};
+    }
+};
 
 }  // namespace Kelvane
 

@@ -227,7 +227,7 @@ void Draw_Plan::Add_Caster(VObject_Complex* complex, const Placement& placed) {
     // raised footprint shades, for a standing object the bottom of its quad.
     if (!exact && placed.z + Caster_Rounding(rules) <= rules.bias) {
         Pixel_Box raised = complex->Get_Raised_Footprint();
-        if (raised.right <= raised.left) return;
+        if (raised.Empty()) return;
         // A sprite pixel more on each side: a filtered sprite blends its neighbours.
         casting = Intersection(area, Rect{area.left + (raised.left - 1) * placed.scale,
                                           area.top + (raised.top - 1) * placed.scale,

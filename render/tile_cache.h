@@ -10,7 +10,6 @@
 // holds; it makes room for the tile a whole atlas away, so the tiles farthest
 // from the view go first.
 
-#include <algorithm>  // Required for: std::max(), std::min()
 #include <cstdint>
 #include <vector>
 
@@ -21,22 +20,8 @@ namespace Kelvane {
 
 class Shader;
 
-// A part of a tile, in its own pixels (y down): left and top inclusive, right
-// and bottom exclusive.
-struct Tile_Part {
-    int left;
-    int top;
-    int right;
-    int bottom;
-    bool Covers(const Tile_Part& other) const {
-        return left <= other.left && top <= other.top && right >= other.right && bottom >= other.bottom;
-    }
-    bool Empty() const { return right <= left || bottom <= top; }
-    Tile_Part Common(const Tile_Part& other) const {
-        return Tile_Part{std::max(left, other.left), std::max(top, other.top), std::min(right, other.right),
-                         std::min(bottom, other.bottom)};
-    }
-};
+// A part of a tile, in its own pixels.
+using Tile_Part = Pixel_Box;
 
 // No part of a tile.
 inline constexpr Tile_Part NO_PART{0, 0, 0, 0};

@@ -10,15 +10,15 @@
 #include <string>
 #include <vector>
 
-#include "core/common.h"  // Required for: Vec2D
+#include "core/common.h"  // Required for: Vec2D, Pixel_Box
 #include "render/animation.h"
 #include "render/vobject.h"
-#include "resources/bitmap.h"  // Required for: Pixel_Box
 
 struct ALLEGRO_LOCKED_REGION;
 
 namespace Kelvane {
 
+class Bitmap;
 class Bitmap_Manager;
 class Camera;
 class Config;

@@ -45,7 +45,7 @@ ALLEGRO_BITMAP* Load_Image(const std::string& path, std::string& problem) {
 
 // Grows the box to hold the pixel.
 void Take_In(Pixel_Box& box, int x, int y) {
-    if (box.right <= box.left) {
+    if (box.Empty()) {
         box = Pixel_Box{x, y, x + 1, y + 1};
         return;
     }

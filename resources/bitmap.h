@@ -6,19 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "core/common.h"  // Required for: Pixel_Box
+
 struct ALLEGRO_BITMAP;
 struct ALLEGRO_LOCKED_REGION;
 
 namespace Kelvane {
-
-// A box of whole pixels: columns left to right - 1, rows top to bottom - 1;
-// empty when right <= left.
-struct Pixel_Box {
-    int left;
-    int top;
-    int right;
-    int bottom;
-};
 
 // Row y of a region locked as 32-bit words.
 uint32_t* Locked_Row(ALLEGRO_LOCKED_REGION* region, int y);

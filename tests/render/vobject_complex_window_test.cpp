@@ -435,7 +435,7 @@ Kelvane::Pixel_Box Raised_In(const Image& sprite, int frame, int frame_w) {
             if (sprite[static_cast<size_t>(y)][static_cast<size_t>(frame * frame_w + x)][0] ||
                 sprite[static_cast<size_t>(y)][static_cast<size_t>(frame * frame_w + x)][1])
                 box = {std::min(box.left, x), std::min(box.top, y), std::max(box.right, x + 1), std::max(box.bottom, y + 1)};
-    return box.right > box.left ? box : Kelvane::Pixel_Box{0, 0, 0, 0};
+    return box.Empty() ? Kelvane::Pixel_Box{0, 0, 0, 0} : box;
 }
 
 std::array<int, 4> Sides(Kelvane::Pixel_Box box) { return {box.left, box.top, box.right, box.bottom}; }
